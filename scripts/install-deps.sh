@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what building and testing Verbodrom(EN) needs on Debian 12.
+# Does nothing when everything is there already.
+set -euo pipefail
+
+packages=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core curl xvfb xauth)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"

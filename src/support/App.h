@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+// The running program's own facts: its folder, file name, title and version.
+namespace App {
+
+// Folder of the running executable, without a trailing separator.
+QString Path();
+// Test seam: makes Path() answer the given folder; an empty text restores
+// the executable's folder.
+void setPath(const QString &folder);
+
+// File name of the running executable without its extension.
+QString EXEName();
+
+// "VerbodromEN": prefixes every message box title.
+QString Title();
+
+int Major();
+int Minor();
+int Revision();
+
+// Update server (host[:port]) and homepage host fixed at build time.
+QString UpdateServer();
+QString Homepage();
+
+} // namespace App

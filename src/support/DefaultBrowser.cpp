@@ -1,0 +1,10 @@
+#include "support/Utils.h"
+
+namespace Utils {
+
+QString getDefaultBrowser()
+{
+    return QString();
+}
+
+} // namespace Utils

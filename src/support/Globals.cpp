@@ -1,0 +1,71 @@
+#include "support/Globals.h"
+
+#include "downloader/CopyHelper.h"
+#include "support/FileSystem.h"
+#include "trainer/frmDummy.h"
+#include "trainer/frmMain.h"
+
+#include <memory>
+
+bool g_bManualUpdate = false;
+QString g_strContents;
+QByteArray g_arrContents;
+
+namespace {
+std::unique_ptr<FileSystemObject> &fso()
+{
+    static std::unique_ptr<FileSystemObject> object;
+    return object;
+}
+
+CopyHelper *&copyHelper()
+{
+    static CopyHelper *object = nullptr;
+    return object;
+}
+} // namespace
+
+namespace Globals {
+
+void Main()
+{
+    // The host form must be the first loaded form: the downloader puts its
+    // watchdog timer on the first form of the collection.
+    new frmDummy;
+    auto *main = new frmMain; // runs Form_Load before the window shows
+    main->show();
+    g_bManualUpdate = false;
+    main->upgradeMe(1);
+}
+
+FileSystemObject &g_objFSO()
+{
+    if (!fso())
+        fso() = std::make_unique<FileSystemObject>();
+    return *fso();
+}
+
+void releaseFSO()
+{
+    fso().reset();
+}
+
+CopyHelper &g_objCopyHelper()
+{
+    if (!copyHelper())
+        copyHelper() = new CopyHelper;
+    return *copyHelper();
+}
+
+bool hasCopyHelper()
+{
+    return copyHelper() != nullptr;
+}
+
+void releaseCopyHelper()
+{
+    delete copyHelper();
+    copyHelper() = nullptr;
+}
+
+} // namespace Globals

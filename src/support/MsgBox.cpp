@@ -1,0 +1,46 @@
+#include "support/MsgBox.h"
+
+#include "support/App.h"
+
+#include <QMessageBox>
+
+namespace {
+MsgBoxHandler &handler()
+{
+    static MsgBoxHandler h;
+    return h;
+}
+} // namespace
+
+void setMsgBoxHandler(MsgBoxHandler h)
+{
+    handler() = std::move(h);
+}
+
+int MsgBox(const QString &prompt, int style, const QString &title)
+{
+    const QString caption = title.isEmpty() ? App::Title() : title;
+    if (handler())
+        return handler()(prompt, style, caption);
+
+    QMessageBox box;
+    box.setWindowTitle(caption);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(prompt);
+    switch (style & 0x70) {
+    case vbCritical: box.setIcon(QMessageBox::Critical); break;
+    case vbQuestion: box.setIcon(QMessageBox::Question); break;
+    case vbExclamation: box.setIcon(QMessageBox::Warning); break;
+    case vbInformation: box.setIcon(QMessageBox::Information); break;
+    default: box.setIcon(QMessageBox::NoIcon); break;
+    }
+    if ((style & 0x7) == vbOKCancel) {
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+        box.setEscapeButton(QMessageBox::Ok);
+    }
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok ? vbOK : vbCancel;
+}

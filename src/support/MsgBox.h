@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// Modal message boxes. Styles are the classic numeric flags: 0 OK only,
+// 48 OK with exclamation icon, 49 OK and Cancel with exclamation icon,
+// 65 OK and Cancel with information icon. The prompt is always shown as
+// plain text. Returns 1 for OK and 2 for Cancel.
+enum MsgBoxStyle {
+    vbOKOnly = 0,
+    vbOKCancel = 1,
+    vbCritical = 16,
+    vbQuestion = 32,
+    vbExclamation = 48,
+    vbInformation = 64,
+};
+enum MsgBoxResult {
+    vbOK = 1,
+    vbCancel = 2,
+};
+
+int MsgBox(const QString &prompt, int style = vbOKOnly, const QString &title = QString());
+
+// Test seam: while a handler is set, MsgBox calls it instead of showing a box
+// and returns its answer. An empty handler restores the real boxes.
+using MsgBoxHandler = std::function<int(const QString &prompt, int style, const QString &title)>;
+void setMsgBoxHandler(MsgBoxHandler handler);

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Small text helpers shared by the whole program.
+namespace Utils {
+
+// Number of elements of a list or array; 0 for an empty one.
+template<typename Container>
+qint32 countElements(const Container &array)
+{
+    return qint32(array.size());
+}
+
+// The folder with the path separator appended unless it already ends in one;
+// an empty text gives the separator alone.
+QString addBackslash(const QString &folder);
+
+// The plain text form of a value, then without its first character if that is
+// a blank and then without its last character if that is now a blank.
+QString trimOneSpace(const QString &value);
+QString trimOneSpace(qint64 value);
+
+// The text from the 1-based position start up to, not including, the count-th
+// occurrence of delimiter (each search starting one behind the previous hit),
+// or the rest of the text when that occurrence is missing. "" when start lies
+// outside the text or count is below 1.
+QString TextUpTo(const QString &text, const QString &delimiter, qsizetype start,
+                 int count = 1, bool caseSensitive = true);
+// The same on byte text, which is compared byte for byte.
+QByteArray TextUpTo(const QByteArray &text, const QByteArray &delimiter, qsizetype start,
+                    int count = 1);
+
+// strNumber trimmed, its integer part (up to the first "," or else the first
+// ".") padded with zeros on the left to at least iWidth characters.
+QString padNumber(const QString &strNumber, qint16 iWidth);
+
+// The default web browser's program part, possibly in double quotes; empty
+// when none is registered. Never fails.
+QString getDefaultBrowser();
+
+} // namespace Utils

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "support/Forms.h"
+
+// Hidden host form, loaded first and never shown: it carries the
+// downloader's watchdog timer.
+class frmDummy : public Form
+{
+    Q_OBJECT
+public:
+    explicit frmDummy(QWidget *parent = nullptr);
+};
