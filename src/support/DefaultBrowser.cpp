@@ -1,10 +1,39 @@
+#include "support/DefaultBrowser.h"
+
 #include "support/Utils.h"
+#include "support/modRegistry.h"
 
 namespace Utils {
 
+QString browserProgramPart(const QString &strCommand)
+{
+    if (strCommand.size() <= 2)
+        return QString();
+    const QString quote(QLatin1Char('"'));
+    if (strCommand.startsWith(quote))
+        return quote + TextUpTo(strCommand, quote, 2, 1, true) + quote;
+    return TextUpTo(strCommand, QStringLiteral(" "), 1, 1, true);
+}
+
+QString unquotedProgram(const QString &programPart)
+{
+    QString program = programPart;
+    if (program.startsWith(QLatin1Char('"')))
+        program.remove(0, 1);
+    if (program.endsWith(QLatin1Char('"')))
+        program.chop(1);
+    return program;
+}
+
 QString getDefaultBrowser()
 {
-    return QString();
+    using namespace modRegistry;
+    // An empty class name is not special: the key read is then the bare
+    // "\shell\open\command", which finds nothing.
+    const QString fileClass = regQueryString(HKEY_CLASSES_ROOT, QStringLiteral(".html"), QString());
+    const QString command = regQueryString(
+        HKEY_CLASSES_ROOT, fileClass + QStringLiteral("\\shell\\open\\command"), QString());
+    return browserProgramPart(command);
 }
 
 } // namespace Utils
