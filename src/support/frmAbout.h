@@ -2,14 +2,57 @@
 
 #include "support/Forms.h"
 
-// The About window: program name and version, credits, the homepage.
-// browserCommand is the default browser's program part (may be empty).
+#include <QDate>
+#include <QFont>
+
+class QLabel;
+class QPushButton;
+
+// The About window: program name and version, two credit lines, a portrait,
+// the homepage, and a birthday line shown on 17 February only.
+//
+// Flow: the constructor builds the controls at their fixed places and runs
+// Form_Load, which fills the version text and decides the birthday line once.
+// The homepage label and the button in the same place swap under the mouse:
+// moving over the label shows the button, moving over the bare window
+// background shows the label again; no other control reacts. The button starts
+// the browser found at start-up with the homepage host as its one argument.
 class frmAbout : public Form
 {
     Q_OBJECT
 public:
+    // browserCommand is the default browser's program part, possibly in double
+    // quotes; empty when none was found, and then the homepage button does
+    // nothing.
     explicit frmAbout(const QString &browserCommand, QWidget *parent = nullptr);
+
+    // Fills lblAbout and shows lblOwnBirthday when today is 17 February.
+    void Form_Load(const QDate &today);
+
+    void Form_MouseMove();
+    void lblHomepage_MouseMove();
+    // Starts the browser without waiting; a browser that cannot be started is
+    // reported in a message box. The window stays open.
+    void btHomepage_Click();
+    void btOK_Click();
+
+    // The three lines of lblAbout.
+    static QString aboutText();
+    // "OCR A Extended" 14.25 pt where installed, else a monospace font of
+    // that size.
+    static QFont birthdayFont();
+
+protected:
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QString mBrowserCommand;
+    QPushButton *btOK;
+    QPushButton *btHomepage;
+    QLabel *Picture1;
+    QLabel *lblOwnBirthday;
+    QLabel *lblHomepage;
+    QLabel *lblAbout;
 };
