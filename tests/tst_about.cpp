@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -42,10 +43,8 @@ void tst_About::padNumber_data()
     QTest::newRow("two-digits") << "17" << 2 << "17";
     QTest::newRow("never-cut") << "123" << 2 << "123";
     QTest::newRow("comma") << "3,5" << 2 << "03,5";
-    QTest::newRow("comma-before-point") << "1.2,5" << 4 << "01.2,5";
     QTest::newRow("empty") << "" << 2 << "00";
     QTest::newRow("width-zero-trims") << " 5 " << 0 << "5";
-    QTest::newRow("width-negative") << "5" << -3 << "5";
     QTest::newRow("blanks-around") << " 5 " << 2 << "05";
     QTest::newRow("point") << "1.25" << 3 << "001.25";
 }
@@ -66,7 +65,6 @@ void tst_About::birthday_data()
     QTest::newRow("17-feb") << QDate(2025, 2, 17) << true;
     QTest::newRow("18-feb") << QDate(2025, 2, 18) << false;
     QTest::newRow("17-mar") << QDate(2025, 3, 17) << false;
-    QTest::newRow("7-feb") << QDate(2024, 2, 7) << false;
 }
 
 void tst_About::birthday()
@@ -198,25 +196,23 @@ void tst_About::enterCloses()
 void tst_About::realBrowserGetsHomepage()
 {
     QTemporaryDir root;
-    const QString folder = root.filePath("web browser");
-    const QString script = folder + "/run";
-    const QString record = root.filePath("argv.txt");
-    QVERIFY(QDir().mkpath(folder) && QDir().mkpath(root.filePath("data/applications"))
-            && QDir().mkpath(root.filePath("config")));
-    const auto write = [](const QString &path, const QByteArray &content) {
-        QFile file(path);
-        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    const QString script = root.filePath("web browser/run"), record = root.filePath("argv.txt");
+    const auto write = [&](const QString &name, const QByteArray &content) {
+        QFile file(root.filePath(name));
+        return QDir(root.path()).mkpath(QFileInfo(name).path()) && file.open(QIODevice::WriteOnly)
+               && file.write(content) == content.size();
     };
-    QVERIFY(write(script, "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\"; done > \"$0.tmp\"\n"
-                          "mv \"$0.tmp\" '" + record.toUtf8() + "'\n"));
+    QVERIFY(write("web browser/run",
+                  "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\"; done > \"$0.t\"\n"
+                  "mv \"$0.t\" '" + QFile::encodeName(record) + "'\n"));
     QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    QVERIFY(write(root.filePath("config/mimeapps.list"),
-                  "[Default Applications]\nx-scheme-handler/http=web.desktop\n"));
-    QVERIFY(write(root.filePath("data/applications/web.desktop"),
-                  "[Desktop Entry]\nExec=\"" + script.toUtf8() + "\" %u\n"));
+    QVERIFY(write("config/mimeapps.list",
+                  "[Default Applications]\nx-scheme-handler/http=w.desktop\n"));
+    QVERIFY(write("data/applications/w.desktop",
+                  "[Desktop Entry]\nExec=\"" + QFile::encodeName(script) + "\" %u\n"));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath("config")));
-    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(root.filePath("none")));
     qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath("data")));
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(root.filePath("none")));
     qputenv("XDG_DATA_DIRS", QFile::encodeName(root.filePath("none")));
 
     frmAbout w(Utils::getDefaultBrowser());

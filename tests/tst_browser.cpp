@@ -14,15 +14,13 @@ using modRegistry::HKEY_CLASSES_ROOT;
 namespace {
 QString entry(const QString &exec, const QString &more = QString())
 {
-    return QStringLiteral("[Desktop Entry]\nType=Application\nName=Web\nName[de]=Netz\n") + more
-           + (exec.isNull() ? QString() : QStringLiteral("Exec=") + exec + QLatin1Char('\n'));
+    return "[Desktop Entry]\nType=Application\nName[de]=Netz\n" + more
+           + (exec.isNull() ? QString() : "Exec=" + exec + "\n");
 }
-QString defaults(const QString &lines)
-{
-    return QStringLiteral("[Added Associations]\nx-scheme-handler/http=added.desktop;\n"
-                          "[Default Applications]\n")
-           + lines + QLatin1Char('\n');
-}
+const QString Http = QStringLiteral("x-scheme-handler/http=");
+const QString User = QStringLiteral("config/mimeapps.list");
+const QString System = QStringLiteral("sysconfig/mimeapps.list");
+const QString AppA = QStringLiteral("sysdata/applications/a.desktop");
 } // namespace
 
 class tst_Browser : public QObject
@@ -42,26 +40,33 @@ private:
     void write(const QString &path, const QString &content);
 };
 
-// Every test gets fresh XDG folders, so nothing is read from the real home.
+// Fresh XDG folders for every test, so nothing is read from the real home.
+// Every test finds a.desktop and b.desktop installed in the system folder.
 void tst_Browser::init()
 {
     mRoot = std::make_unique<QTemporaryDir>();
     QVERIFY(mRoot->isValid());
-    const QString r = mRoot->path();
-    qputenv("HOME", QFile::encodeName(r + "/home"));
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(r + "/config"));
-    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(r + "/sysconfig"));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(r + "/data"));
-    qputenv("XDG_DATA_DIRS", QFile::encodeName(r + "/sysdata:relative/ignored"));
+    const QByteArray r = QFile::encodeName(mRoot->path());
+    qputenv("HOME", r + "/home");
+    qputenv("XDG_CONFIG_HOME", r + "/config");
+    qputenv("XDG_CONFIG_DIRS", r + "/sysconfig");
+    qputenv("XDG_DATA_HOME", r + "/data");
+    qputenv("XDG_DATA_DIRS", r + "/sysdata:relative/ignored");
     qunsetenv("XDG_CURRENT_DESKTOP");
+    write(AppA, entry("/usr/bin/a %u"));
+    write("sysdata/applications/b.desktop", entry("b-browser --new %U"));
 }
 
+// A mimeapps.list gets its lines under [Default Applications].
 void tst_Browser::write(const QString &path, const QString &content)
 {
     const QString full = mRoot->filePath(path);
-    QVERIFY(QDir().mkpath(full.section(QLatin1Char('/'), 0, -2)));
+    QVERIFY(QDir().mkpath(full.section('/', 0, -2)));
     QFile file(full);
     QVERIFY(file.open(QIODevice::WriteOnly));
+    if (path.endsWith("mimeapps.list"))
+        file.write("[Added Associations]\n" + Http.toUtf8() + "a.desktop\n"
+                   "[Default Applications]\n");
     file.write(content.toUtf8());
 }
 
@@ -69,17 +74,14 @@ void tst_Browser::programPart_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("quoted-with-switches")
-        << R"("C:\Program Files\Web\browser.exe" -nohome -url "%1")"
-        << R"("C:\Program Files\Web\browser.exe")";
-    QTest::newRow("quoted-field-code") << R"("/opt/web browser/run" %U)" << R"("/opt/web browser/run")";
+    QTest::newRow("quoted-with-switches") << R"("C:\Program Files\Web\b.exe" -nohome "%1")"
+                                          << R"("C:\Program Files\Web\b.exe")";
+    QTest::newRow("quoted-field-code") << R"("/opt/web b/run" %U)" << R"("/opt/web b/run")";
     QTest::newRow("quote-never-closed") << R"("/opt/web -x)" << R"("/opt/web -x")";
     QTest::newRow("unquoted-with-blank") << R"(C:\PROGRA~1\WEB\BROWSER.EXE -url "%1")"
                                          << R"(C:\PROGRA~1\WEB\BROWSER.EXE)";
-    QTest::newRow("unquoted-field-code") << "firefox-esr %u" << "firefox-esr";
     QTest::newRow("no-blank") << "/usr/bin/browser" << "/usr/bin/browser";
     QTest::newRow("leading-blank") << " browser -x" << "";
-    QTest::newRow("empty") << "" << "";
     QTest::newRow("two-chars") << "ab" << "";
     QTest::newRow("three-chars") << "abc" << "abc";
 }
@@ -98,70 +100,56 @@ void tst_Browser::lookup_data()
     QTest::addColumn<QString>("desktop");
     QTest::addColumn<QString>("id");
     QTest::addColumn<QString>("browser");
-
-    const QString sysApps = QStringLiteral("sysdata/applications/");
-    const QString userList = QStringLiteral("config/mimeapps.list");
-    const QString sysList = QStringLiteral("sysconfig/mimeapps.list");
-    const QString a = sysApps + "a.desktop", b = sysApps + "b.desktop";
-    const QString aEntry = entry("/usr/bin/a %u"), bEntry = entry("b-browser --new %U");
     const QString longExec = "/" + QString(253, 'x');
+    const QString gnome = QStringLiteral("config/gnome-mimeapps.list");
+
+    const QString hiddenA = entry("/usr/bin/a", "Hidden=true\n");
 
     QTest::newRow("user-list-over-system")
-        << QStringList{userList, defaults("x-scheme-handler/http=b.desktop"), sysList,
-                       defaults("x-scheme-handler/http=a.desktop"), a, aEntry, b, bEntry}
+        << QStringList{User, Http + "b.desktop", System, Http + "a.desktop"}
         << "" << "b.desktop" << "b-browser";
     QTest::newRow("desktop-list-first")
-        << QStringList{"config/gnome-mimeapps.list", defaults("x-scheme-handler/http=a.desktop"),
-                       userList, defaults("x-scheme-handler/http=b.desktop"), a, aEntry, b, bEntry}
+        << QStringList{gnome, Http + "a.desktop", User, Http + "b.desktop"}
         << "ubuntu:GNOME" << "a.desktop" << "/usr/bin/a";
     QTest::newRow("other-desktop-list-unread")
-        << QStringList{"config/gnome-mimeapps.list", defaults("x-scheme-handler/http=a.desktop"),
-                       userList, defaults("x-scheme-handler/http=b.desktop"), a, aEntry, b, bEntry}
+        << QStringList{gnome, Http + "a.desktop", User, Http + "b.desktop"}
         << "KDE" << "b.desktop" << "b-browser";
-    QTest::newRow("missing-file-next-in-list")
-        << QStringList{userList, defaults("x-scheme-handler/http=gone.desktop; ;b.desktop;"), b, bEntry}
+    QTest::newRow("missing-next-in-list")
+        << QStringList{User, Http + "gone.desktop; ;b.desktop;"}
         << "" << "b.desktop" << "b-browser";
-    QTest::newRow("missing-file-next-list")
-        << QStringList{userList, defaults("x-scheme-handler/http=gone.desktop"), sysList,
-                       defaults("x-scheme-handler/http=a.desktop"), a, aEntry}
+    QTest::newRow("missing-next-list")
+        << QStringList{User, Http + "gone.desktop", System, Http + "a.desktop"}
         << "" << "a.desktop" << "/usr/bin/a";
     QTest::newRow("hidden-skipped")
-        << QStringList{userList, defaults("x-scheme-handler/http=a.desktop;b.desktop"), a,
-                       entry("/usr/bin/a", "Hidden=true\n"), b, bEntry}
+        << QStringList{User, Http + "a.desktop;b.desktop", AppA, hiddenA}
         << "" << "b.desktop" << "b-browser";
     QTest::newRow("user-hidden-masks-system")
-        << QStringList{userList, defaults("x-scheme-handler/http=a.desktop;b.desktop"),
-                       "data/applications/a.desktop", entry("/usr/bin/a", "Hidden=true\n"), a,
-                       aEntry, b, bEntry}
+        << QStringList{User, Http + "a.desktop;b.desktop", "data/applications/a.desktop", hiddenA}
         << "" << "b.desktop" << "b-browser";
-    QTest::newRow("exec-only-in-action-skipped")
-        << QStringList{userList, defaults("x-scheme-handler/http=a.desktop;b.desktop"), a,
-                       entry(QString()) + "[Desktop Action new]\nExec=/usr/bin/a\n", b, bEntry}
+    QTest::newRow("exec-only-in-action")
+        << QStringList{User, Http + "a.desktop;b.desktop", AppA,
+                       entry({}) + "[Desktop Action new]\nExec=/a\n"}
         << "" << "b.desktop" << "b-browser";
     QTest::newRow("html-when-no-http")
-        << QStringList{userList, defaults("text/html=a.desktop"), a, aEntry}
+        << QStringList{User, "text/html=a.desktop"}
         << "" << "a.desktop" << "/usr/bin/a";
     QTest::newRow("html-when-http-not-installed")
-        << QStringList{userList, defaults("x-scheme-handler/http=gone.desktop\ntext/html=b.desktop"),
-                       b, bEntry}
+        << QStringList{User, Http + "gone.desktop\ntext/html=b.desktop"}
         << "" << "b.desktop" << "b-browser";
     QTest::newRow("subfolder-id")
-        << QStringList{"data/applications/mimeapps.list",
-                       defaults("x-scheme-handler/http=kde4-web-x.desktop"),
-                       sysApps + "kde4/web-x.desktop", aEntry}
-        << "" << "kde4-web-x.desktop" << "/usr/bin/a";
+        << QStringList{"data/applications/mimeapps.list", Http + "kde4-web-x.desktop",
+                       "sysdata/applications/kde4/web-x.desktop", entry("/k %u")}
+        << "" << "kde4-web-x.desktop" << "/k";
     QTest::newRow("quoted-escaped-exec")
-        << QStringList{userList, defaults("x-scheme-handler/http=a.desktop"), a,
-                       entry(R"("/opt/web\sbrowser/run" %U)")}
+        << QStringList{User, Http + "a.desktop", AppA, entry(R"("/opt/web\sbrowser/run" %U)")}
         << "" << "a.desktop" << R"("/opt/web browser/run")";
     QTest::newRow("exec-254-chars")
-        << QStringList{userList, defaults("x-scheme-handler/http=a.desktop"), a, entry(longExec)}
+        << QStringList{User, Http + "a.desktop", AppA, entry(longExec)}
         << "" << "a.desktop" << longExec;
     QTest::newRow("exec-255-chars")
-        << QStringList{userList, defaults("x-scheme-handler/http=a.desktop"), a,
-                       entry(longExec + "x")}
+        << QStringList{User, Http + "a.desktop", AppA, entry(longExec + "x")}
         << "" << "a.desktop" << "";
-    QTest::newRow("nothing-registered") << QStringList{a, aEntry} << "" << "" << "";
+    QTest::newRow("nothing-registered") << QStringList{} << "" << "" << "";
 }
 
 void tst_Browser::lookup()
@@ -181,15 +169,13 @@ void tst_Browser::lookup()
 
 void tst_Browser::otherKeysReadEmpty()
 {
-    write("config/mimeapps.list", defaults("x-scheme-handler/http=a.desktop"));
-    write("sysdata/applications/a.desktop", entry("/usr/bin/a"));
     using modRegistry::regQueryString;
-    QCOMPARE(regQueryString(HKEY_CLASSES_ROOT, "a.desktop\\shell\\open\\command", ""), "/usr/bin/a");
-    QCOMPARE(regQueryString(HKEY_CLASSES_ROOT, "a.desktop\\shell\\open\\command", "x"), "");
-    QCOMPARE(regQueryString(0x80000001u, ".html", ""), "");
-    QCOMPARE(regQueryString(HKEY_CLASSES_ROOT, "\\shell\\open\\command", ""), "");
-    QCOMPARE(regQueryString(HKEY_CLASSES_ROOT, "../applications/a.desktop\\shell\\open\\command", ""),
-             "");
+    const QString command = QStringLiteral("\\shell\\open\\command");
+    QCOMPARE(regQueryString(HKEY_CLASSES_ROOT, "a.desktop" + command, ""), "/usr/bin/a %u");
+    QCOMPARE(regQueryString(HKEY_CLASSES_ROOT, "a.desktop" + command, "x"), "");
+    QCOMPARE(regQueryString(0x80000001u, "a.desktop" + command, ""), "");
+    QCOMPARE(regQueryString(HKEY_CLASSES_ROOT, command, ""), "");
+    QCOMPARE(regQueryString(HKEY_CLASSES_ROOT, "../applications/a.desktop" + command, ""), "");
 }
 
 QTEST_GUILESS_MAIN(tst_Browser)

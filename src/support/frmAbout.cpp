@@ -137,8 +137,9 @@ QString frmAbout::aboutText()
 QFont frmAbout::birthdayFont()
 {
     const QString ocr = QStringLiteral("OCR A Extended");
-    QFont font = QFontDatabase::hasFamily(ocr) ? QFont(ocr)
-                                               : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    if (QFontDatabase::hasFamily(ocr))
+        font = QFont(ocr);
     font.setPointSizeF(14.25);
     font.setWeight(QFont::Normal);
     font.setItalic(false);
@@ -195,7 +196,7 @@ void frmAbout::mouseMoveEvent(QMouseEvent *event)
 
 void frmAbout::keyPressEvent(QKeyEvent *event)
 {
-    // Enter anywhere in the window presses the default button.
+    // Enter that no focused button takes presses the default button.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         btOK->click();
         return;
