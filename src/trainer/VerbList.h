@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// The verb list file and its loader. Each verb line of IrregularVerbs.txt
+// holds four fields separated by single tabs; "#" in column 1 marks a
+// comment, and every other line is ignored.
+
+// One verb, its fields exactly as they stand in the file (no trimming, no
+// change of case, alternatives still joined by "/").
+struct VerbEntry {
+    QString EngInf;             // English infinitive with its "to " prefix
+    QString EngPast;            // past tense, alternatives separated by "/"
+    QString EngPastParticiple;  // past participle, likewise
+    QString GerInf;             // German infinitive, only displayed
+
+    friend bool operator==(const VerbEntry &, const VerbEntry &) = default;
+};
+
+enum class VerbFileOutcome {
+    Loaded,     // the file was read to its end (it may hold no verb at all)
+    Missing,    // no file at that path
+    Unreadable, // the file exists but could not be opened or read
+};
+
+struct VerbTable {
+    VerbFileOutcome outcome = VerbFileOutcome::Missing;
+    // The verbs in file order; entry k of the 1-based table is entries[k - 1].
+    // Always empty unless outcome is Loaded.
+    QList<VerbEntry> entries;
+    // True when the file held more verb lines than the table may hold; the
+    // first maxVerbs were kept and the rest was not read.
+    bool truncated = false;
+};
+
+// The indices into the table are 16-bit; with the room of 9 spare entries
+// the original growth rule kept, this is the largest count they can address.
+inline constexpr qsizetype MaxVerbs = 32760;
+
+// The entry of a verb line, or nothing for a comment or an ignored line.
+std::optional<VerbEntry> parseVerbLine(const QString &line);
+
+// Reads the verb file at path through the shared file-system object. Never
+// throws; a read error after a part of the file leaves no verbs at all, so
+// the caller never sees half a list.
+VerbTable loadVerbFile(const QString &path, qsizetype maxVerbs = MaxVerbs);
