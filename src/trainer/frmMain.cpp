@@ -37,14 +37,14 @@ QRect twips(int left, int top, int width, int height)
     return QRect(left / 15, top / 15, width / 15, height / 15);
 }
 
-// The answer boxes and verdicts use a large sans-serif face; the classic
-// bitmap face named first is rarely installed, so the hint picks the
-// system's sans-serif of the same size.
-QFont quizFont()
+// The window's controls use the classic 8 pt sans-serif face, the answer
+// boxes and verdicts the same face at 13.5 pt. That face is rarely
+// installed, so the style hint picks the system's sans-serif of the size.
+QFont sansSerif(qreal pointSize)
 {
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(13.5);
+    font.setPointSizeF(pointSize);
     font.setWeight(QFont::Normal);
     return font;
 }
@@ -120,6 +120,7 @@ void frmMain::buildControls()
     // The client area below the menu bar: 640 x 480 pixels.
     auto *client = new QWidget(this);
     client->setFixedSize(640, 480);
+    client->setFont(sansSerif(8));
     layout->addWidget(client);
 
     SSTab1 = new QTabWidget(client);
@@ -132,7 +133,7 @@ void frmMain::buildControls()
     auto *page = new QWidget;
     SSTab1->addTab(page, QStringLiteral("irregular verbs"));
 
-    const QFont boxFont = quizFont();
+    const QFont boxFont = sansSerif(13.5);
     auto makeButton = [page](const char *name, const QString &caption, const QRect &rect) {
         auto *button = new QPushButton(caption, page);
         button->setObjectName(QLatin1String(name));
@@ -204,11 +205,16 @@ void frmMain::buildControls()
 
     connect(btNewWord, &QPushButton::clicked, this, [this] { btNewWord_Click(); });
     connect(btEnter, &QPushButton::clicked, this, [this] { btEnter_Click(); });
+    // Tab stops at the selected option only, as in any option group on the
+    // classic desktop; the arrow keys still move within the group.
+    optEN->setFocusPolicy(Qt::ClickFocus);
     connect(optDE, &QRadioButton::toggled, this, [this](bool on) {
+        optDE->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
         if (on)
             optDE_Click();
     });
     connect(optEN, &QRadioButton::toggled, this, [this](bool on) {
+        optEN->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
         if (on)
             optEN_Click();
     });
