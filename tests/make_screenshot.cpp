@@ -46,7 +46,7 @@ int main(int argc, char *argv[])
     // Draw "to burn" and answer it with one slip.
     const QList<VerbEntry> &verbs = window->verbList();
     qsizetype target = 0;
-    while (target < verbs.size() && verbs.at(target).EngInf != QLatin1String("to burn"))
+    while (target < verbs.size() && verbs.at(target).EngInf() != QLatin1String("to burn"))
         ++target;
     if (target == verbs.size())
         return 1;

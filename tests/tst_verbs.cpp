@@ -9,7 +9,7 @@ static QStringList flatten(const QList<VerbEntry> &entries)
 {
     QStringList out;
     for (const VerbEntry &e : entries)
-        out << QStringList{e.EngInf, e.EngPast, e.EngPastParticiple, e.GerInf}.join(u'|');
+        out << QStringList{e.EngInf(), e.EngPast(), e.EngPastParticiple(), e.GerInf()}.join(u'|');
     return out;
 }
 
@@ -120,7 +120,7 @@ void tst_Verbs::limit()
     const VerbTable table = loadVerbFile(writeFile(verbLines(verbsInFile)), maxVerbs);
     QCOMPARE(table.outcome, VerbFileOutcome::Loaded);
     QCOMPARE(table.entries.size(), loaded);
-    QCOMPARE(table.entries.last().EngInf, QStringLiteral("to v%1").arg(loaded));
+    QCOMPARE(table.entries.last().EngInf(), QStringLiteral("to v%1").arg(loaded));
     QCOMPARE(table.truncated, truncated);
 }
 

@@ -368,10 +368,10 @@ void frmMain::btNewWord_Click()
     ixCurrentVerb = Quiz::drawIndex(r, ixFirstVerb, ixLastVerb);
     const VerbEntry &verb = VerbList.at(ixCurrentVerb - 1);
 
-    txtGerInf->setText(verb.GerInf);
+    txtGerInf->setText(verb.GerInf());
     txtGerInf->setCursorPosition(0);
     if (optEN->isChecked()) {
-        txtEngInf->setText(verb.EngInf);
+        txtEngInf->setText(verb.EngInf());
         txtEngInf->setCursorPosition(0);
     } else {
         txtEngInf->clear();
@@ -399,18 +399,18 @@ void frmMain::btEnter_Click()
     if (optDE->isChecked()) {
         txtEngInf->setReadOnly(true);
         txtEngInf->setText(Quiz::normaliseInfinitive(txtEngInf->text()));
-        showVerdict(lblEngInf, Quiz::isInfinitiveCorrect(txtEngInf->text(), verb.EngInf),
-                    verb.EngInf);
+        showVerdict(lblEngInf, Quiz::isInfinitiveCorrect(txtEngInf->text(), verb.EngInf()),
+                    verb.EngInf());
     } else {
         lblEngInf->clear();
     }
 
     txtEngPast->setReadOnly(true);
-    showVerdict(lblEngPast, Quiz::isFormCorrect(txtEngPast->text(), verb.EngPast), verb.EngPast);
+    showVerdict(lblEngPast, Quiz::isFormCorrect(txtEngPast->text(), verb.EngPast()), verb.EngPast());
     txtEngPastParticiple->setReadOnly(true);
     showVerdict(lblEngPastParticiple,
-                Quiz::isFormCorrect(txtEngPastParticiple->text(), verb.EngPastParticiple),
-                verb.EngPastParticiple);
+                Quiz::isFormCorrect(txtEngPastParticiple->text(), verb.EngPastParticiple()),
+                verb.EngPastParticiple());
 }
 
 void frmMain::optDE_Click()
@@ -425,7 +425,7 @@ void frmMain::optEN_Click()
     setBackground(txtEngInf, grayTextColour());
     txtEngInf->setReadOnly(true);
     if (ixCurrentVerb > 0 && ixCurrentVerb <= VerbList.size()) {
-        txtEngInf->setText(VerbList.at(ixCurrentVerb - 1).EngInf);
+        txtEngInf->setText(VerbList.at(ixCurrentVerb - 1).EngInf());
         txtEngInf->setCursorPosition(0);
     } else {
         txtEngInf->clear();
