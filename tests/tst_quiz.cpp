@@ -2,8 +2,6 @@
 
 #include <QTest>
 
-#include <map>
-
 class tst_Quiz : public QObject
 {
     Q_OBJECT
@@ -15,7 +13,6 @@ private Q_SLOTS:
     void draw();
     void drawOdds_data();
     void drawOdds();
-    void generatorRange();
 };
 
 // One row per answer: which box it was typed in, what the box shows after
@@ -37,31 +34,23 @@ void tst_Quiz::check_data()
     QTest::newRow("inf-just-to") << true << "to" << "to go" << "to to" << "WRONG! --> to go";
     QTest::newRow("inf-empty") << true << "" << "to go" << "to " << "WRONG! --> to go";
     QTest::newRow("inf-empty-matches-bare-prefix") << true << "" << "to " << "to " << ok;
-    QTest::newRow("inf-stored-case-ignored") << true << "be" << "To Be" << "to be" << ok;
     QTest::newRow("inf-inner-double-blank") << true << "to go  on" << "to go on" << "to go  on"
                                             << "WRONG! --> to go on";
     QTest::newRow("inf-stored-trailing-blank") << true << "go" << "to go " << "to go"
                                                << "WRONG! --> to go ";
-    QTest::newRow("inf-no-alternatives") << true << "get" << "to get/to got" << "to get"
-                                         << "WRONG! --> to get/to got";
 
     QTest::newRow("form-first-of-two") << false << "burnt" << "burnt/burned" << "burnt" << ok;
     QTest::newRow("form-last-of-two-any-case") << false << "BURNED" << "burnt/burned" << "BURNED" << ok;
     QTest::newRow("form-both-with-slash") << false << "burnt/burned" << "burnt/burned"
                                           << "burnt/burned" << "WRONG! --> burnt/burned";
-    QTest::newRow("form-three-first") << false << "a" << "a/b/c" << "a" << ok;
     QTest::newRow("form-three-middle") << false << "b" << "a/b/c" << "b" << "WRONG! --> a/b/c";
     QTest::newRow("form-three-last") << false << "c" << "a/b/c" << "c" << ok;
     QTest::newRow("form-outer-blanks") << false << "  was " << "was/were" << "was" << ok;
     QTest::newRow("form-only-blanks-trimmed") << false << "\twas" << "was" << "\twas" << "WRONG! --> was";
-    QTest::newRow("form-inner-double-blank") << false << "got  ten" << "got ten" << "got  ten"
-                                             << "WRONG! --> got ten";
     QTest::newRow("form-stored-blank-never-matches") << false << "went" << "went " << "went"
                                                      << "WRONG! --> went ";
-    QTest::newRow("form-umlaut-case") << false << "ÄRGER" << "ärger" << "ÄRGER" << ok;
     QTest::newRow("form-empty-stored-empty-answer") << false << "" << "" << "" << ok;
     QTest::newRow("form-empty-stored-answer") << false << "x" << "" << "x" << "WRONG! --> ";
-    QTest::newRow("form-empty-answer") << false << "" << "went" << "" << "WRONG! --> went";
 }
 
 void tst_Quiz::check()
@@ -113,39 +102,22 @@ void tst_Quiz::drawOdds_data()
 {
     QTest::addColumn<int>("verbs");
     QTest::newRow("2") << 2;
-    QTest::newRow("5") << 5;
     QTest::newRow("11") << 11;
 }
 
-// Every r the generator can give, k / 2^24, counted once: the end points
-// must come up half as often as the others.
 void tst_Quiz::drawOdds()
 {
     QFETCH(int, verbs);
-    constexpr int steps = 1 << 24;
-    std::map<int, int> hits;
-    for (int k = 0; k < steps; k += 4)
-        ++hits[Quiz::drawIndex(float(k) * 0x1p-24f, 1, qint16(verbs))];
-
-    QCOMPARE(int(hits.size()), verbs);
-    QCOMPARE(hits.begin()->first, 1);
-    QCOMPARE(hits.rbegin()->first, verbs);
-    const double draws = steps / 4;
-    for (const auto &[index, count] : hits) {
-        const double expected = (index == 1 || index == verbs) ? 0.5 / (verbs - 1) : 1.0 / (verbs - 1);
-        QVERIFY2(qAbs(count / draws - expected) < 1e-5, qPrintable(QString::number(index)));
-    }
-}
-
-void tst_Quiz::generatorRange()
-{
-    for (quint32 seed : {0u, 86399u}) {
-        Quiz::Random random;
-        random.seed(seed);
-        for (int i = 0; i < 100000; ++i) {
-            const float r = random.next();
-            QVERIFY(r >= 0.0f && r < 1.0f);
-        }
+    // Every fourth r the generator can give (k / 2^24): the end points must
+    // come up half as often as each verb between them, and nothing outside.
+    QList<int> hits(verbs + 2);
+    constexpr int draws = 1 << 22;
+    for (int k = 0; k < draws; ++k)
+        ++hits[qBound(0, int(Quiz::drawIndex(float(4 * k) * 0x1p-24f, 1, qint16(verbs))), verbs + 1)];
+    QCOMPARE(hits.first() + hits.last(), 0);
+    for (int index = 1; index <= verbs; ++index) {
+        const double expected = (index == 1 || index == verbs ? 0.5 : 1.0) / (verbs - 1);
+        QVERIFY2(qAbs(double(hits[index]) / draws - expected) < 1e-5, qPrintable(QString::number(index)));
     }
 }
 
