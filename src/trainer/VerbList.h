@@ -49,8 +49,8 @@ struct VerbTable {
     bool truncated = false;
 };
 
-// The indices into the table are 16-bit; with the room of 9 spare entries
-// the original growth rule kept, this is the largest count they can address.
+// Most verbs a table holds. The window's indices are 16-bit signed; this
+// keeps every index, and the last one plus a few, clear of their limit.
 inline constexpr qsizetype MaxVerbs = 32760;
 
 // The entry of a verb line, or nothing for a comment or an ignored line.
