@@ -53,18 +53,24 @@ QString TextStream::ReadLine()
     if (AtEndOfStream())
         return {};
 
-    // readLine(n) gives at most n - 1 bytes: room for one byte over the limit.
-    QByteArray line = mFile->readLine(MaxLineBytes + 2);
-    if (line.isEmpty() && !mFile->atEnd()) {
-        mFailed = true; // readLine gives nothing only on an error here
+    if (mBuffer.isEmpty())
+        mBuffer = QByteArray(MaxLineBytes + 2, Qt::Uninitialized);
+    // readLine(data, n) gives at most n - 1 bytes: room for one byte over the
+    // limit. It answers -1 on an error and 0 only at the end.
+    const qint64 length = mFile->readLine(mBuffer.data(), mBuffer.size());
+    if (length < 0 || (length == 0 && !mFile->atEnd())) {
+        mFailed = true;
         return {};
     }
-    if (line.size() > MaxLineBytes && !line.endsWith('\n')) {
+    QByteArrayView line(mBuffer.constData(), length);
+    if (length > MaxLineBytes && !line.endsWith('\n')) {
         // Skip the rest of the overlong line in bounded pieces.
         mTooLong = true;
         while (!mFile->atEnd()) {
-            const QByteArray piece = mFile->readLine(MaxLineBytes);
-            if (piece.isEmpty() || piece.endsWith('\n'))
+            const qint64 piece = mFile->readLine(mBuffer.data(), mBuffer.size());
+            if (piece < 0)
+                mFailed = true;
+            if (piece <= 0 || mBuffer.at(piece - 1) == '\n')
                 break;
         }
         return {};
@@ -81,4 +87,5 @@ void TextStream::Close()
     if (mFile)
         mFile->close();
     mFile.reset();
+    mBuffer = QByteArray();
 }

@@ -28,6 +28,9 @@ private:
     explicit TextStream(std::unique_ptr<QFile> file);
 
     std::unique_ptr<QFile> mFile;
+    // Read buffer for the stream's whole life; a fresh line-sized buffer
+    // per line costs far more than reading the line.
+    QByteArray mBuffer;
     bool mTooLong = false;
     bool mFailed = false;
 };

@@ -1,17 +1,454 @@
 #include "trainer/frmMain.h"
 
+#include "support/App.h"
+#include "support/FileSystem.h"
 #include "support/Globals.h"
+#include "support/MsgBox.h"
+#include "support/Utils.h"
+#include "support/frmAbout.h"
+#include "trainer/frmDummy.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString verbFileName = QStringLiteral("IrregularVerbs.txt");
+
+// Control positions are kept in twips, the unit the layout was drawn in;
+// 15 twips make one pixel.
+QRect twips(int left, int top, int width, int height)
+{
+    return QRect(left / 15, top / 15, width / 15, height / 15);
+}
+
+// The window's controls use the classic 8 pt sans-serif face, the answer
+// boxes and verdicts the same face at 13.5 pt. That face is rarely
+// installed, so the style hint picks the system's sans-serif of the size.
+QFont sansSerif(qreal pointSize)
+{
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(pointSize);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+QColor windowColour()
+{
+    return QApplication::palette().color(QPalette::Active, QPalette::Base);
+}
+
+QColor grayTextColour()
+{
+    return QApplication::palette().color(QPalette::Disabled, QPalette::Text);
+}
+
+void setBackground(QLineEdit *box, const QColor &colour)
+{
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, colour);
+    box->setPalette(palette);
+}
+
+// Form_Load goes on after a failing step: whatever a step throws ends that
+// step only.
+template<typename Step>
+void skipOnError(Step step)
+{
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+} // namespace
 
 frmMain::frmMain(QWidget *parent)
     : Form(parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Verbodrom(EN)"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    buildControls();
+    Form_Load();
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::buildControls()
+{
+    // Fixed size with a minimize button and no maximize button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                   | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon(QStringLiteral(":/trainer/verbodrom.png")));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    mMenuBar = new QMenuBar(this);
+    layout->setMenuBar(mMenuBar);
+    mnuFile = mMenuBar->addMenu(QStringLiteral("Datei"));
+    mnuFile->setObjectName(QStringLiteral("mnuFile"));
+    mnuReload = mnuFile->addAction(QStringLiteral("Neu einlesen"));
+    mnuReload->setObjectName(QStringLiteral("mnuReload"));
+    mnuUpdate = mnuFile->addAction(QStringLiteral("Internet Update"));
+    mnuUpdate->setObjectName(QStringLiteral("mnuUpdate"));
+    mnuOther = mMenuBar->addMenu(QStringLiteral("?"));
+    mnuOther->setObjectName(QStringLiteral("mnuOther"));
+    mnuAbout = mnuOther->addAction(QStringLiteral("Über"));
+    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+
+    // The client area below the menu bar: 640 x 480 pixels.
+    auto *client = new QWidget(this);
+    client->setFixedSize(640, 480);
+    client->setFont(sansSerif(8));
+    layout->addWidget(client);
+
+    SSTab1 = new QTabWidget(client);
+    SSTab1->setObjectName(QStringLiteral("SSTab1"));
+    SSTab1->setGeometry(twips(0, 0, 9555, 7155));
+    // With its single tab the tab bar offers nothing to the keyboard; keeping
+    // it out of the focus chain leaves the order of the quiz controls.
+    SSTab1->setFocusPolicy(Qt::NoFocus);
+    SSTab1->tabBar()->setFocusPolicy(Qt::NoFocus);
+    auto *page = new QWidget;
+    SSTab1->addTab(page, QStringLiteral("irregular verbs"));
+
+    const QFont boxFont = sansSerif(13.5);
+    auto makeButton = [page](const char *name, const QString &caption, const QRect &rect) {
+        auto *button = new QPushButton(caption, page);
+        button->setObjectName(QLatin1String(name));
+        button->setGeometry(rect);
+        // Enter on a focused button clicks that button, as on the classic
+        // desktop; everywhere else Enter runs "Prüfen" (keyPressEvent).
+        button->setAutoDefault(true);
+        return button;
+    };
+    auto makeCaption = [page](const char *name, const QString &caption, const QRect &rect) {
+        auto *label = new QLabel(caption, page);
+        label->setObjectName(QLatin1String(name));
+        label->setGeometry(rect);
+        label->adjustSize(); // sized to its text
+        return label;
+    };
+    auto makeBox = [page, &boxFont](const char *name, const QRect &rect) {
+        auto *box = new QLineEdit(page);
+        box->setObjectName(QLatin1String(name));
+        box->setGeometry(rect);
+        box->setFont(boxFont);
+        return box;
+    };
+    auto makeVerdict = [page, &boxFont](const char *name, const QRect &rect) {
+        auto *label = new QLabel(page);
+        label->setObjectName(QLatin1String(name));
+        label->setGeometry(rect);
+        label->setFont(boxFont);
+        // The caption quotes the verb file: never read it as markup.
+        label->setTextFormat(Qt::PlainText);
+        return label;
+    };
+
+    btNewWord = makeButton("btNewWord", QStringLiteral("Neues Wort"), twips(3270, 420, 2745, 435));
+
+    Frame1 = new QGroupBox(QStringLiteral("Wort vorgeben auf..."), page);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setGeometry(twips(60, 360, 3105, 525));
+    optEN = new QRadioButton(QStringLiteral("Englisch"), Frame1);
+    optEN->setObjectName(QStringLiteral("optEN"));
+    optEN->setGeometry(twips(60, 210, 1005, 285));
+    optDE = new QRadioButton(QStringLiteral("Deutsch"), Frame1);
+    optDE->setObjectName(QStringLiteral("optDE"));
+    optDE->setGeometry(twips(1740, 210, 1005, 285));
+    optDE->setChecked(true);
+
+    Label1 = makeCaption("Label1", QStringLiteral("Deutscher Infinitiv:"), twips(330, 960, 1320, 195));
+    txtGerInf = makeBox("txtGerInf", twips(330, 1170, 5025, 435));
+    txtGerInf->setReadOnly(true);
+    Label2 = makeCaption("Label2", QStringLiteral("English infinitive:"), twips(330, 1800, 1170, 195));
+    txtEngInf = makeBox("txtEngInf", twips(330, 2010, 5025, 435));
+    lblEngInf = makeVerdict("lblEngInf", twips(5400, 2010, 3915, 435));
+    Label3 = makeCaption("Label3", QStringLiteral("English past tense:"), twips(330, 2640, 1335, 195));
+    txtEngPast = makeBox("txtEngPast", twips(330, 2850, 5025, 435));
+    lblEngPast = makeVerdict("lblEngPast", twips(5400, 2850, 3915, 435));
+    Label4 = makeCaption("Label4", QStringLiteral("English past participle:"), twips(330, 3510, 1575, 195));
+    txtEngPastParticiple = makeBox("txtEngPastParticiple", twips(330, 3720, 5025, 435));
+    lblEngPastParticiple = makeVerdict("lblEngPastParticiple", twips(5400, 3720, 3915, 435));
+    btEnter = makeButton("btEnter", QStringLiteral("Prüfen"), twips(1500, 4290, 2745, 435));
+    btEnter->setDefault(true);
+
+    QWidget::setTabOrder(btNewWord, txtGerInf);
+    QWidget::setTabOrder(txtGerInf, txtEngInf);
+    QWidget::setTabOrder(txtEngInf, txtEngPast);
+    QWidget::setTabOrder(txtEngPast, txtEngPastParticiple);
+    QWidget::setTabOrder(txtEngPastParticiple, btEnter);
+    QWidget::setTabOrder(btEnter, optEN);
+    QWidget::setTabOrder(optEN, optDE);
+
+    connect(btNewWord, &QPushButton::clicked, this, [this] { btNewWord_Click(); });
+    connect(btEnter, &QPushButton::clicked, this, [this] { btEnter_Click(); });
+    // Tab stops at the selected option only, as in any option group on the
+    // classic desktop; the arrow keys still move within the group.
+    optEN->setFocusPolicy(Qt::ClickFocus);
+    connect(optDE, &QRadioButton::toggled, this, [this](bool on) {
+        optDE->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
+        if (on)
+            optDE_Click();
+    });
+    connect(optEN, &QRadioButton::toggled, this, [this](bool on) {
+        optEN->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
+        if (on)
+            optEN_Click();
+    });
+    connect(mnuReload, &QAction::triggered, this, [this] { mnuReload_Click(); });
+    connect(mnuUpdate, &QAction::triggered, this, [this] { mnuUpdate_Click(); });
+    connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
+    // Every click on a tab counts, the current one included.
+    connect(SSTab1->tabBar(), &QTabBar::tabBarClicked, this, [this](int index) {
+        if (index >= 0)
+            SSTab1_Click(SSTab1->currentIndex());
+    });
+}
+
+void frmMain::Form_Load()
+{
+    skipOnError([this] { setBackground(txtGerInf, grayTextColour()); });
+    skipOnError([this] { g_prgIE = Utils::getDefaultBrowser(); });
+    skipOnError([this] { LoadVerbs(); });
+    skipOnError([this] { mRandom.seed(Quiz::secondsSinceMidnight()); });
+    // A leftover updater from the previous upgrade; usually there is none.
+    skipOnError([] {
+        Globals::g_objFSO().DeleteFile(Utils::addBackslash(App::Path()) + QStringLiteral("Updater.exe"),
+                                       true);
+    });
 }
 
 void frmMain::Form_Unload(int &Cancel)
 {
     Q_UNUSED(Cancel);
+    // The downloader goes before its host form.
     Globals::releaseCopyHelper();
     Globals::releaseFSO();
+    const QList<QWidget *> forms = Forms::all();
+    for (QWidget *form : forms) {
+        if (qobject_cast<frmDummy *>(form))
+            delete form;
+    }
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    int Cancel = 0;
+    Form_Unload(Cancel);
+    if (Cancel)
+        event->ignore();
+    else
+        event->accept();
+}
+
+void frmMain::keyPressEvent(QKeyEvent *event)
+{
+    // The text boxes and option buttons pass Enter on to the window; the
+    // buttons keep it for themselves.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        btEnter_Click();
+        return;
+    }
+    Form::keyPressEvent(event);
+}
+
+void frmMain::showEvent(QShowEvent *event)
+{
+    if (!mCentred && !parentWidget()) {
+        mCentred = true;
+        if (QScreen *screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    Form::showEvent(event);
+}
+
+void frmMain::LoadVerbs()
+{
+    // The old list goes first, so a failed reload never leaves it in place.
+    VerbList.clear();
+    ixFirstVerb = -1;
+    ixLastVerb = -1;
+    ixCurrentVerb = -1;
+
+    const QString title = App::Title() + QStringLiteral(" - keine Verben-Datei");
+    VerbTable table = loadVerbFile(Utils::addBackslash(App::Path()) + verbFileName);
+    switch (table.outcome) {
+    case VerbFileOutcome::Missing:
+        MsgBox(QStringLiteral("Die Verben-Datei (") + verbFileName
+                   + QStringLiteral(") wurde nicht im Programmordner gefunden!"),
+               vbExclamation, title);
+        break;
+    case VerbFileOutcome::Unreadable:
+        MsgBox(QStringLiteral("Die Verben-Datei (") + verbFileName
+                   + QStringLiteral(") konnte nicht gelesen werden!"),
+               vbExclamation, title);
+        break;
+    case VerbFileOutcome::Loaded:
+        if (!table.entries.isEmpty()) {
+            VerbList = std::move(table.entries);
+            ixFirstVerb = 1;
+            ixLastVerb = qint16(VerbList.size());
+        }
+        if (table.truncated) {
+            const QString limit = QLocale(QLocale::German).toString(qint64(MaxVerbs));
+            MsgBox(QStringLiteral("Die Verben-Datei (") + verbFileName
+                       + QStringLiteral(") enthält mehr als ") + limit
+                       + QStringLiteral(" Verben. Nur die ersten ") + limit
+                       + QStringLiteral(" wurden geladen."),
+                   vbExclamation, App::Title() + QStringLiteral(" - zu viele Verben"));
+        }
+        break;
+    }
+}
+
+bool frmMain::hasVerbs() const
+{
+    return ixFirstVerb != -1 && ixLastVerb != -1;
+}
+
+void frmMain::showEmptyListMessage()
+{
+    MsgBox(QStringLiteral("Die Verben-Datei ist leer oder konnte nicht geladen werden"),
+           vbExclamation, App::Title() + QStringLiteral(" - Keine Verben geladen"));
+}
+
+void frmMain::showVerdict(QLabel *label, bool correct, const QString &stored)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, correct ? QColor(0, 255, 0) : QColor(255, 0, 0));
+    label->setPalette(palette);
+    label->setText(Quiz::verdictCaption(correct, stored));
+}
+
+void frmMain::setRandomSource(std::function<float()> next)
+{
+    mRandomSource = std::move(next);
+}
+
+void frmMain::btNewWord_Click()
+{
+    txtEngPast->clear();
+    txtEngPastParticiple->clear();
+    lblEngInf->clear();
+    lblEngPast->clear();
+    lblEngPastParticiple->clear();
+    if (!hasVerbs()) {
+        showEmptyListMessage();
+        return;
+    }
+
+    const float r = mRandomSource ? mRandomSource() : mRandom.next();
+    ixCurrentVerb = Quiz::drawIndex(r, ixFirstVerb, ixLastVerb);
+    const VerbEntry &verb = VerbList.at(ixCurrentVerb - 1);
+
+    txtGerInf->setText(verb.GerInf());
+    txtGerInf->setCursorPosition(0);
+    if (optEN->isChecked()) {
+        txtEngInf->setText(verb.EngInf());
+        txtEngInf->setCursorPosition(0);
+    } else {
+        txtEngInf->clear();
+        txtEngInf->setReadOnly(false);
+    }
+    txtEngPast->setReadOnly(false);
+    txtEngPastParticiple->setReadOnly(false);
+    if (optEN->isChecked())
+        txtEngPast->setFocus();
+    else
+        txtEngInf->setFocus();
+}
+
+void frmMain::btEnter_Click()
+{
+    if (!hasVerbs() || ixCurrentVerb < ixFirstVerb || ixCurrentVerb > ixLastVerb) {
+        showEmptyListMessage();
+        return;
+    }
+    const VerbEntry verb = VerbList.at(ixCurrentVerb - 1);
+
+    txtEngPast->setText(Quiz::trimSpaces(txtEngPast->text()));
+    txtEngPastParticiple->setText(Quiz::trimSpaces(txtEngPastParticiple->text()));
+
+    if (optDE->isChecked()) {
+        txtEngInf->setReadOnly(true);
+        txtEngInf->setText(Quiz::normaliseInfinitive(txtEngInf->text()));
+        showVerdict(lblEngInf, Quiz::isInfinitiveCorrect(txtEngInf->text(), verb.EngInf()),
+                    verb.EngInf());
+    } else {
+        lblEngInf->clear();
+    }
+
+    txtEngPast->setReadOnly(true);
+    showVerdict(lblEngPast, Quiz::isFormCorrect(txtEngPast->text(), verb.EngPast()), verb.EngPast());
+    txtEngPastParticiple->setReadOnly(true);
+    showVerdict(lblEngPastParticiple,
+                Quiz::isFormCorrect(txtEngPastParticiple->text(), verb.EngPastParticiple()),
+                verb.EngPastParticiple());
+}
+
+void frmMain::optDE_Click()
+{
+    setBackground(txtEngInf, windowColour());
+    txtEngInf->setReadOnly(txtEngPast->isReadOnly());
+    txtEngInf->clear();
+}
+
+void frmMain::optEN_Click()
+{
+    setBackground(txtEngInf, grayTextColour());
+    txtEngInf->setReadOnly(true);
+    if (ixCurrentVerb > 0 && ixCurrentVerb <= VerbList.size()) {
+        txtEngInf->setText(VerbList.at(ixCurrentVerb - 1).EngInf());
+        txtEngInf->setCursorPosition(0);
+    } else {
+        txtEngInf->clear();
+    }
+}
+
+void frmMain::mnuReload_Click()
+{
+    LoadVerbs();
+}
+
+void frmMain::mnuAbout_Click()
+{
+    if (!mAbout)
+        mAbout = new frmAbout(g_prgIE);
+    mAbout->show();
+    mAbout->raise();
+    mAbout->activateWindow();
+}
+
+void frmMain::SSTab1_Click(int PreviousTab)
+{
+    Q_UNUSED(PreviousTab);
+    if (SSTab1->currentIndex() == 0)
+        LoadVerbs();
 }

@@ -1,16 +1,45 @@
 #pragma once
 
 #include "support/Forms.h"
+#include "trainer/Quiz.h"
+#include "trainer/VerbList.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QPointer>
 #include <QString>
 
-// The main window: the verb drill on one tab, the menus.
+#include <functional>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QRadioButton;
+class QTabWidget;
+class frmAbout;
+
+// The main window: the verb drill on one tab, the menus "Datei" and "?".
+//
+// Data flow: Form_Load (run by the constructor, before the window can be
+// shown) reads the verb list into VerbList via loadVerbFile(). "Neues Wort"
+// draws ixCurrentVerb with Quiz::drawIndex() and fills the boxes; "Prüfen"
+// (or Enter anywhere in the window) normalises the typed answers with the
+// Quiz functions, writes them back and sets the three verdict labels. A
+// reload (menu or tab click) replaces the list and forgets the drawn verb.
+// Every user-visible problem ends in a modal MsgBox; nothing throws out of
+// a handler.
 class frmMain : public Form
 {
     Q_OBJECT
 public:
+    // Builds the window and runs Form_Load. The window deletes itself when
+    // it is closed.
     explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
 
     // The default browser's program part, found while the window loads.
     QString g_prgIE;
@@ -21,6 +50,74 @@ public:
     // Called by the downloader, by name, when a transfer ends.
     Q_INVOKABLE void CHCallBack(QByteArray &arrContents, qint16 &chError);
 
+    // Releases the shared downloader and file-system object, then unloads
+    // frmDummy. Never sets Cancel; the window itself stays open.
     void Form_Unload(int &Cancel);
     void mnuUpdate_Click();
+
+    // The verb table, 1-based: verb k is verbList()[k - 1]. -1 means none.
+    const QList<VerbEntry> &verbList() const { return VerbList; }
+    qint16 firstVerb() const { return ixFirstVerb; }
+    qint16 lastVerb() const { return ixLastVerb; }
+    qint16 currentVerb() const { return ixCurrentVerb; }
+
+    // Test seam: the draw takes its r in [0, 1) from here instead of the
+    // seeded generator; an empty function restores the generator.
+    void setRandomSource(std::function<float()> next);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void buildControls();
+    void Form_Load();
+    void LoadVerbs();
+    bool hasVerbs() const;
+    void showEmptyListMessage();
+    void showVerdict(QLabel *label, bool correct, const QString &stored);
+
+    void btNewWord_Click();
+    void btEnter_Click();
+    void optDE_Click();
+    void optEN_Click();
+    void mnuReload_Click();
+    void mnuAbout_Click();
+    void SSTab1_Click(int PreviousTab);
+
+    QList<VerbEntry> VerbList;
+    qint16 ixFirstVerb = -1;
+    qint16 ixLastVerb = -1;
+    qint16 ixCurrentVerb = -1;
+
+    Quiz::Random mRandom;
+    std::function<float()> mRandomSource;
+    bool mCentred = false;
+    QPointer<frmAbout> mAbout;
+
+    QMenuBar *mMenuBar = nullptr;
+    QMenu *mnuFile = nullptr;
+    QAction *mnuReload = nullptr;
+    QAction *mnuUpdate = nullptr;
+    QMenu *mnuOther = nullptr;
+    QAction *mnuAbout = nullptr;
+
+    QTabWidget *SSTab1 = nullptr;
+    QPushButton *btNewWord = nullptr;
+    QGroupBox *Frame1 = nullptr;
+    QRadioButton *optEN = nullptr;
+    QRadioButton *optDE = nullptr;
+    QLabel *Label1 = nullptr;
+    QLineEdit *txtGerInf = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *txtEngInf = nullptr;
+    QLabel *lblEngInf = nullptr;
+    QLabel *Label3 = nullptr;
+    QLineEdit *txtEngPast = nullptr;
+    QLabel *lblEngPast = nullptr;
+    QLabel *Label4 = nullptr;
+    QLineEdit *txtEngPastParticiple = nullptr;
+    QLabel *lblEngPastParticiple = nullptr;
+    QPushButton *btEnter = nullptr;
 };

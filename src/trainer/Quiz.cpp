@@ -1,0 +1,75 @@
+#include "trainer/Quiz.h"
+
+#include <QLocale>
+#include <QStringList>
+#include <QTime>
+
+#include <algorithm>
+#include <cmath>
+
+namespace Quiz {
+
+QString trimSpaces(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == QLatin1Char(' '))
+        ++begin;
+    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QString normaliseInfinitive(const QString &answer)
+{
+    const QString prefix = QStringLiteral("to ");
+    QString text = trimSpaces(answer);
+    if (lowerCase(text.left(3)) != prefix)
+        text.prepend(prefix);
+    return prefix + trimSpaces(text.mid(3));
+}
+
+QString lowerCase(const QString &text)
+{
+    return QLocale().toLower(text);
+}
+
+bool isInfinitiveCorrect(const QString &answer, const QString &stored)
+{
+    return lowerCase(answer) == lowerCase(stored);
+}
+
+bool isFormCorrect(const QString &answer, const QString &stored)
+{
+    // split() always gives at least one piece, so first and last exist even
+    // for an empty stored form.
+    const QStringList alternatives = stored.split(QLatin1Char('/'));
+    const QString typed = lowerCase(answer);
+    return typed == lowerCase(alternatives.first()) || typed == lowerCase(alternatives.last());
+}
+
+QString verdictCaption(bool correct, const QString &stored)
+{
+    if (correct)
+        return QStringLiteral("CORRECT!");
+    return QStringLiteral("WRONG! --> ") + stored;
+}
+
+qint16 drawIndex(float r, qint16 first, qint16 last)
+{
+    const float span = float(last - first);
+    const float scaled = r * span;
+    // For r in [0, 1) x never leaves [first, last]; the clamp only guards
+    // the conversion against an r from elsewhere.
+    const float x = std::clamp(scaled + float(first), float(first), float(last));
+    // nearbyint rounds in the current mode, which is to nearest with ties to
+    // even unless someone changed it.
+    return qint16(std::nearbyint(x));
+}
+
+quint32 secondsSinceMidnight()
+{
+    return quint32(QTime(0, 0).secsTo(QTime::currentTime()));
+}
+
+} // namespace Quiz

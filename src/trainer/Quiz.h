@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+
+#include <random>
+
+// The quiz's rules as plain functions: the draw, the answer normalisation and
+// the verdicts. The main window only reads its widgets, calls these and
+// writes the results back.
+namespace Quiz {
+
+// The text without leading and trailing blanks (only the space character).
+QString trimSpaces(const QString &text);
+
+// The learner's English infinitive as it is checked: trimmed, with "to " in
+// front unless its first three characters already read "to " in any case,
+// and exactly one blank after the prefix.
+QString normaliseInfinitive(const QString &answer);
+
+// Lower case by the locale's rules, as every comparison uses it.
+QString lowerCase(const QString &text);
+
+// True when the infinitive answer equals the stored one, ignoring case.
+bool isInfinitiveCorrect(const QString &answer, const QString &stored);
+
+// True when the answer equals the first or the last "/"-separated alternative
+// of the stored form, ignoring case. An empty stored form is one empty
+// alternative: only an empty answer matches it.
+bool isFormCorrect(const QString &answer, const QString &stored);
+
+// "CORRECT!" or "WRONG! --> " followed by the stored form as it stands.
+QString verdictCaption(bool correct, const QString &stored);
+
+// Picks a 1-based index from r in [0, 1): r scaled onto [first, last] in
+// single precision and rounded to the nearest integer, an exact tie to the
+// even one. first <= last.
+qint16 drawIndex(float r, qint16 first, qint16 last);
+
+// The quiz's uniform generator: floats in [0, 1) with 24 random bits, so
+// every value is exact in single precision and never reaches 1.
+class Random
+{
+public:
+    void seed(quint32 value) { mEngine.seed(value); }
+    float next() { return float(mEngine() >> 8) * 0x1p-24f; }
+
+private:
+    std::mt19937 mEngine;
+};
+
+// Seconds since midnight of the local time, the generator's seed.
+quint32 secondsSinceMidnight();
+
+} // namespace Quiz

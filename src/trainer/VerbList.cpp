@@ -1,0 +1,90 @@
+#include "trainer/VerbList.h"
+
+#include "support/FileSystem.h"
+#include "support/Globals.h"
+#include "support/RuntimeError.h"
+
+#include <QFileInfo>
+
+#include <limits>
+
+QString VerbEntry::field(int index) const
+{
+    const qsizetype begin = index == 0 ? 0 : mTabs[index - 1] + 1;
+    const qsizetype end = index == 3 ? mLine.size() : mTabs[index];
+    return mLine.mid(begin, end - begin);
+}
+
+std::optional<VerbEntry> parseVerbLine(QString line)
+{
+    if (line.startsWith(QLatin1Char('#')))
+        return std::nullopt;
+    // Exactly four pieces between tabs: a trailing tab makes a fifth (empty)
+    // piece, so such a line is ignored too.
+    VerbEntry entry;
+    qsizetype from = 0;
+    for (qint32 &tab : entry.mTabs) {
+        const qsizetype at = line.indexOf(QLatin1Char('\t'), from);
+        if (at < 0 || at > std::numeric_limits<qint32>::max())
+            return std::nullopt;
+        tab = qint32(at);
+        from = at + 1;
+    }
+    if (line.indexOf(QLatin1Char('\t'), from) >= 0)
+        return std::nullopt;
+    // A copy of exactly the line's size: the decoder leaves room for twice
+    // the text, and its buffer is then free again for the next line.
+    entry.mLine = QString(line.constData(), line.size());
+    return entry;
+}
+
+VerbTable loadVerbFile(const QString &path, qsizetype maxVerbs)
+{
+    VerbTable table;
+    FileSystemObject &fso = Globals::g_objFSO();
+    if (!fso.FileExists(path)) {
+        table.outcome = VerbFileOutcome::Missing;
+        return table;
+    }
+
+    std::unique_ptr<TextStream> stream;
+    try {
+        stream = fso.OpenTextFile(path);
+    } catch (const RuntimeError &) {
+        table.outcome = VerbFileOutcome::Unreadable;
+        return table;
+    }
+
+    // Room guessed from the file's size (real verb lines are well over 8
+    // bytes), so the list seldom moves while it fills; it still grows on its
+    // own when the guess falls short, and squeeze() trims it to the exact
+    // count at the end.
+    table.entries.reserve(qMin(QFileInfo(path).size() / 8 + 1, qint64(maxVerbs)));
+    while (!stream->AtEndOfStream()) {
+        QString line = stream->ReadLine();
+        if (stream->lineTooLong())
+            continue;
+        std::optional<VerbEntry> entry = parseVerbLine(std::move(line));
+        if (!entry)
+            continue;
+        if (table.entries.size() >= maxVerbs) {
+            // Stopping here keeps the indices in range and the memory bounded
+            // however large the file is.
+            table.truncated = true;
+            break;
+        }
+        table.entries.append(std::move(*entry));
+    }
+    const bool failed = stream->failed();
+    stream->Close();
+
+    if (failed) {
+        table.entries.clear();
+        table.truncated = false;
+        table.outcome = VerbFileOutcome::Unreadable;
+        return table;
+    }
+    table.entries.squeeze();
+    table.outcome = VerbFileOutcome::Loaded;
+    return table;
+}
