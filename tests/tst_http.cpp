@@ -1,0 +1,354 @@
+#include "downloader/CopyHelper.h"
+#include "downloader/Http.h"
+
+#include <QTest>
+
+using Progress = Http::ResponseDecoder::Progress;
+Q_DECLARE_METATYPE(Progress)
+
+class tst_Http : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void splitUrl_data();
+    void splitUrl();
+    void request_data();
+    void request();
+    void decodeSplitEverywhere_data();
+    void decodeSplitEverywhere();
+    void decodeByteByByte();
+    void closedBeforeAnyByte();
+    void hostileResponses_data();
+    void hostileResponses();
+    void extractBody_data();
+    void extractBody();
+    void statusText_data();
+    void statusText();
+};
+
+void tst_Http::splitUrl_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("userInfo");
+
+    QTest::newRow("host-and-path") << "x://host/dir/file.txt" << true << "host" << 80 << "/dir/file.txt" << "";
+    QTest::newRow("host-only") << "x://host" << true << "host" << 80 << "/" << "";
+    QTest::newRow("host-slash") << "x://host/" << true << "host" << 80 << "/" << "";
+    QTest::newRow("port-and-query-with-slash") << "x://host:8080/a/b?c=d/e" << true << "host" << 8080 << "/a/b?c=d/e" << "";
+    QTest::newRow("colon-no-port") << "x://host:/a" << true << "host" << 80 << "/a" << "";
+    QTest::newRow("port-zero") << "x://host:0/a" << true << "host" << 80 << "/a" << "";
+    QTest::newRow("port-trailing-letters") << "x://host:8080abc/a" << true << "host" << 8080 << "/a" << "";
+    QTest::newRow("empty-userinfo") << "x://@host/a" << true << "host" << 80 << "/a" << "";
+    QTest::newRow("empty-host") << "x:///a" << true << "" << 80 << "/a" << "";
+    QTest::newRow("leading-slash") << "/x://host/a" << false << "" << 80 << "/" << "";
+    QTest::newRow("no-scheme-separator") << "host/a" << false << "" << 80 << "/" << "";
+    QTest::newRow("empty") << "" << false << "" << 80 << "/" << "";
+    QTest::newRow("credentials") << "http://user:pa:ss@host:81/f" << true << "host" << 81 << "/f" << "user:pa:ss";
+    QTest::newRow("credentials-host-only") << "http://u:p@host" << true << "host" << 80 << "/" << "u:p";
+    QTest::newRow("negative-port") << "x://host:-5/a" << true << "host" << 80 << "/a" << "";
+    QTest::newRow("port-no-digits") << "x://host:abc/a" << true << "host" << 80 << "/a" << "";
+    QTest::newRow("port-blanks-ignored") << "x://host:8 0\t8\n0/a" << true << "host" << 8080 << "/a" << "";
+    QTest::newRow("port-half-rounds-even-down") << "x://host:80.5/a" << true << "host" << 80 << "/a" << "";
+    QTest::newRow("port-half-rounds-even-up") << "x://host:81.5/a" << true << "host" << 82 << "/a" << "";
+    QTest::newRow("port-exponent") << "x://host:8e3/a" << true << "host" << 8000 << "/a" << "";
+    QTest::newRow("port-above-65535-passed-on") << "x://host:70000/a" << true << "host" << 70000 << "/a" << "";
+    QTest::newRow("port-beyond-32-bit") << "x://host:2147483648/a" << false << "host" << 80 << "/" << "";
+    QTest::newRow("port-at-32-bit-max") << "x://host:2147483647" << true << "host" << 2147483647 << "/" << "";
+    QTest::newRow("secure-scheme-ignored") << "https://host/a" << true << "host" << 80 << "/a" << "";
+    QTest::newRow("fragment-and-escapes-kept") << "x://h/a%20b#frag" << true << "h" << 80 << "/a%20b#frag" << "";
+    QTest::newRow("case-kept") << "X://HoSt/PaTh" << true << "HoSt" << 80 << "/PaTh" << "";
+}
+
+void tst_Http::splitUrl()
+{
+    QFETCH(QString, url);
+    QFETCH(bool, ok);
+    const Http::UrlParts parts = Http::splitUrl(url);
+    QCOMPARE(parts.ok, ok);
+    if (!ok)
+        return;
+    QTEST(parts.host, "host");
+    QTEST(int(parts.port), "port");
+    QTEST(parts.path, "path");
+    QTEST(parts.userInfo, "userInfo");
+}
+
+void tst_Http::request_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("authorization");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::newRow("without-credentials")
+        << "/Updates/Version.txt" << "example.test" << ""
+        << QByteArray("GET /Updates/Version.txt HTTP/1.1\r\nAccept: */*\r\nHost: example.test\r\n"
+                      "Connection: close\r\n\r\n");
+    QTest::newRow("with-credentials")
+        << "/a" << "h" << "dTpw"
+        << QByteArray("GET /a HTTP/1.1\r\nAccept: */*\r\nHost: h\r\nConnection: close\r\n"
+                      "Authorization: Basic dTpw\r\n\r\n");
+    QTest::newRow("parentheses-kept")
+        << "/Updates/Verbodrom(EN)/New.exe" << "h" << ""
+        << QByteArray("GET /Updates/Verbodrom(EN)/New.exe HTTP/1.1\r\nAccept: */*\r\nHost: h\r\n"
+                      "Connection: close\r\n\r\n");
+    QTest::newRow("line-break-in-path-escaped")
+        << "/a b\r\nX-Injected: 1" << "h" << ""
+        << QByteArray("GET /a%20b%0D%0AX-Injected:%201 HTTP/1.1\r\nAccept: */*\r\nHost: h\r\n"
+                      "Connection: close\r\n\r\n");
+    QTest::newRow("latin1-path-as-single-bytes")
+        << QString::fromUtf8("/ä") << "h" << ""
+        << QByteArray("GET /\xE4 HTTP/1.1\r\nAccept: */*\r\nHost: h\r\nConnection: close\r\n\r\n");
+}
+
+void tst_Http::request()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, host);
+    QFETCH(QString, authorization);
+    QTEST(Http::buildRequest(path, host, authorization), "expected");
+}
+
+void tst_Http::decodeSplitEverywhere_data()
+{
+    QTest::addColumn<QByteArray>("response");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("chunkState");
+    QTest::addColumn<bool>("completesEarly"); // the body end is known before the close
+
+    const QByteArray ok("HTTP/1.1 200 OK\r\n");
+    const QByteArray te("Transfer-Encoding: chunked\r\n\r\n");
+
+    QTest::newRow("plain-content-length")
+        << ok + "Content-Length: 11\r\n\r\nhello\r\n\r\nyo" << QByteArray("hello\r\n\r\nyo") << 0 << -1 << true;
+    QTest::newRow("plain-to-close")
+        << ok + "Server: t\r\n\r\nline1\r\n\r\nline2" << QByteArray("line1\r\n\r\nline2") << 0 << -1 << false;
+    QTest::newRow("content-length-excess-dropped")
+        << ok + "Content-Length: 3\r\n\r\nabcdef" << QByteArray("abc") << 0 << -1 << true;
+    QTest::newRow("chunked-two-chunks")
+        << ok + te + "5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n" << QByteArray("hello world") << 0 << 1 << true;
+    QTest::newRow("chunked-extensions-and-trailers")
+        << ok + te + "3;name=\"v;x\"\r\nabc\r\n1 ; e\r\nd\r\n0;last\r\nX-Sum: 1\r\nY: 2\r\n\r\n"
+        << QByteArray("abcd") << 0 << 1 << true;
+    QTest::newRow("chunked-hex-sizes-both-cases")
+        << ok + te + "A\r\n0123456789\r\nb\r\nabcdefghijk\r\n00\r\n\r\n"
+        << QByteArray("0123456789abcdefghijk") << 0 << 1 << true;
+    QTest::newRow("chunked-data-holding-crlf-and-size-text")
+        << ok + te + "7\r\n\r\n0\r\n\r\n\r\n0\r\n\r\n" << QByteArray("\r\n0\r\n\r\n") << 0 << 1 << true;
+    QTest::newRow("chunked-only-last-chunk")
+        << ok + te + "0\r\n\r\n" << QByteArray() << 0 << 1 << true;
+    QTest::newRow("header-names-any-case")
+        << QByteArray("HTTP/1.1 200 OK\r\ntransfer-encoding: gzip, Chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n")
+        << QByteArray("ok") << 0 << 1 << true;
+    QTest::newRow("chunked-wins-over-content-length")
+        << ok + "Content-Length: 99\r\n" + te + "2\r\nok\r\n0\r\n\r\n" << QByteArray("ok") << 0 << 1 << true;
+    QTest::newRow("transfer-encoding-in-body-only")
+        << ok + "\r\nTransfer-Encoding: chunked\r\n" << QByteArray("Transfer-Encoding: chunked\r\n") << 0 << -1 << false;
+    QTest::newRow("header-beyond-32k")
+        << ok + "X-Big: " + QByteArray(40000, 'x') + "\r\nContent-Length: 4\r\n\r\nbody"
+        << QByteArray("body") << 0 << -1 << true;
+    QTest::newRow("interim-response-skipped")
+        << QByteArray("HTTP/1.1 100 Continue\r\n\r\n") + ok + "Content-Length: 2\r\n\r\nhi"
+        << QByteArray("hi") << 0 << -1 << true;
+    QTest::newRow("bare-lf-lines")
+        << QByteArray("HTTP/1.0 200 OK\nContent-Length: 2\n\nhi") << QByteArray("hi") << 0 << -1 << true;
+    QTest::newRow("no-content")
+        << QByteArray("HTTP/1.1 204 No Content\r\n\r\n") << QByteArray() << 0 << -1 << true;
+    // Failures end with -9 and the body as received.
+    QTest::newRow("status-404")
+        << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found") << QByteArray("not found") << -9 << -1 << true;
+    QTest::newRow("status-500-to-close")
+        << QByteArray("HTTP/1.1 500 Oops\r\n\r\nbroken") << QByteArray("broken") << -9 << -1 << false;
+    QTest::newRow("cut-short-content-length")
+        << ok + "Content-Length: 10\r\n\r\nabc" << QByteArray("abc") << -9 << -1 << false;
+    QTest::newRow("chunked-without-last-chunk")
+        << ok + te + "3\r\nabc\r\n" << QByteArray("abc") << -9 << 1 << false;
+    QTest::newRow("chunked-cut-in-chunk")
+        << ok + te + "a\r\nabc" << QByteArray("abc") << -9 << 1 << false;
+    QTest::newRow("chunked-cut-in-trailers")
+        << ok + te + "1\r\na\r\n0\r\nX: y\r\n" << QByteArray("a") << -9 << 1 << false;
+    QTest::newRow("no-status-line")
+        << QByteArray("<html>hi</html>") << QByteArray("<html>hi</html>") << -9 << -1 << false;
+    QTest::newRow("malformed-status-line")
+        << QByteArray("HTTP/1.1 2OO OK\r\n\r\nbody") << QByteArray("body") << -9 << -1 << false;
+    QTest::newRow("header-never-ends")
+        << ok + "Server: t\r\n" << QByteArray() << -9 << 0 << false;
+    QTest::newRow("conflicting-content-lengths")
+        << ok + "Content-Length: 2\r\nContent-Length: 3\r\n\r\nabc" << QByteArray("abc") << -9 << -1 << false;
+}
+
+// Every position splits the response into two arrivals; the result must not
+// depend on where the split falls.
+void tst_Http::decodeSplitEverywhere()
+{
+    QFETCH(QByteArray, response);
+    QFETCH(QByteArray, body);
+    QFETCH(int, code);
+    QFETCH(int, chunkState);
+    QFETCH(bool, completesEarly);
+
+    // The big-header row is long: splitting it at every byte costs seconds.
+    const qsizetype step = response.size() > 1000 ? 997 : 1;
+    for (qsizetype split = 0; split <= response.size(); split += step) {
+        Http::ResponseDecoder decoder;
+        Progress progress = Progress::NeedMore;
+        for (const QByteArray &arrival : {response.left(split), response.mid(split)}) {
+            if (!arrival.isEmpty())
+                progress = decoder.feed(arrival);
+        }
+        const QByteArray where = "split at " + QByteArray::number(split);
+        QVERIFY2(decoder.body() == body, where + ": " + decoder.body().left(80));
+        QVERIFY2(decoder.finish() == code, where);
+        QVERIFY2(decoder.chunkState() == chunkState, where);
+        QVERIFY2((progress == Progress::Complete) == completesEarly, where);
+    }
+}
+
+void tst_Http::decodeByteByByte()
+{
+    QByteArray response("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+    QByteArray expected;
+    for (int i = 1; i < 40; ++i) {
+        const QByteArray data(i, char('a' + i % 26));
+        response += QByteArray::number(i, 16) + ";i=" + QByteArray::number(i) + "\r\n" + data + "\r\n";
+        expected += data;
+    }
+    response += "0\r\nEnd: yes\r\n\r\n";
+
+    Http::ResponseDecoder decoder;
+    Progress progress = Progress::NeedMore;
+    for (qsizetype i = 0; i < response.size(); ++i) {
+        QCOMPARE(progress, Progress::NeedMore);
+        progress = decoder.feed(response.mid(i, 1));
+    }
+    QCOMPARE(progress, Progress::Complete);
+    QCOMPARE(decoder.body(), expected);
+    QCOMPARE(decoder.finish(), qint16(0));
+}
+
+void tst_Http::closedBeforeAnyByte()
+{
+    Http::ResponseDecoder decoder;
+    QCOMPARE(decoder.finish(), qint16(-9));
+    QCOMPARE(decoder.chunkState(), qint16(0));
+}
+
+void tst_Http::hostileResponses_data()
+{
+    QTest::addColumn<QList<QByteArray>>("arrivals");
+    QTest::addColumn<qint64>("limit");
+    QTest::addColumn<Progress>("progress");
+
+    const qint64 big = Http::kResponseLimit;
+    const QByteArray chunked("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+    const QByteArray plain("HTTP/1.1 200 OK\r\n\r\n");
+    QTest::newRow("size-not-hex") << QList<QByteArray>{chunked + "zz\r\n"} << big << Progress::Failed;
+    QTest::newRow("size-negative") << QList<QByteArray>{chunked + "-5\r\nabc"} << big << Progress::Failed;
+    QTest::newRow("size-overflowing-64-bit")
+        << QList<QByteArray>{chunked + "ffffffffffffffffff\r\n"} << big << Progress::TooLarge;
+    QTest::newRow("size-beyond-limit") << QList<QByteArray>{chunked + "10000001\r\n"} << big << Progress::TooLarge;
+    QTest::newRow("size-followed-by-garbage") << QList<QByteArray>{chunked + "5x\r\n"} << big << Progress::Failed;
+    QTest::newRow("chunk-not-followed-by-crlf") << QList<QByteArray>{chunked + "2\r\nabX\r\n"} << big << Progress::Failed;
+    QTest::newRow("endless-size-line")
+        << QList<QByteArray>{chunked + "1", QByteArray(70000, '0')} << big << Progress::Failed;
+    QTest::newRow("content-length-beyond-limit")
+        << QList<QByteArray>{"HTTP/1.1 200 OK\r\nContent-Length: 268435457\r\n\r\n"} << big << Progress::TooLarge;
+    QTest::newRow("endless-plain-body")
+        << QList<QByteArray>{plain, QByteArray(600, 'a'), QByteArray(600, 'a')} << qint64(1000) << Progress::TooLarge;
+    QTest::newRow("endless-chunked-body")
+        << QList<QByteArray>{chunked, "200\r\n" + QByteArray(512, 'a') + "\r\n", "200\r\n"} << qint64(1000)
+        << Progress::TooLarge;
+    QTest::newRow("endless-header")
+        << QList<QByteArray>{"HTTP/1.1 200 OK\r\nX: ", QByteArray(600, 'a'), QByteArray(600, 'a')} << qint64(1000)
+        << Progress::TooLarge;
+    QTest::newRow("endless-interim-responses")
+        << QList<QByteArray>(50, "HTTP/1.1 100 Continue\r\n\r\n") << qint64(1000) << Progress::TooLarge;
+}
+
+void tst_Http::hostileResponses()
+{
+    QFETCH(QList<QByteArray>, arrivals);
+    QFETCH(qint64, limit);
+    Http::ResponseDecoder decoder(limit);
+    Progress progress = Progress::NeedMore;
+    for (const QByteArray &arrival : std::as_const(arrivals))
+        progress = decoder.feed(arrival);
+    QTEST(progress, "progress");
+    QVERIFY(decoder.header().size() + decoder.body().size() <= limit);
+    QCOMPARE(decoder.feed("more"), progress); // the end is final
+}
+
+void tst_Http::extractBody_data()
+{
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("dataType");
+    QTest::addColumn<int>("errorIn");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("errorOut");
+
+    const QByteArray head("HTTP/1.1 200 OK\r\n\r\n");
+    const QByteArray image("\xFF\xD8" "data\xFF\xD9", 8);
+    QTest::newRow("body") << head << QByteArray("a\r\n\r\nb") << 0 << 0 << QByteArray("a\r\n\r\nb") << 0;
+    QTest::newRow("body-keeps-failure-code") << head << QByteArray("x") << 0 << -9 << QByteArray("x") << -9;
+    QTest::newRow("jpeg-markers-included") << head << "junk" + image + "tail" << 1 << 0 << image << 0;
+    QTest::newRow("jpeg-last-end-marker")
+        << head << image + "\xFF\xD9" << 1 << 0 << image + "\xFF\xD9" << 0;
+    QTest::newRow("jpeg-no-start") << head << QByteArray("ab\xFF\xD9") << 1 << 0 << head + "ab\xFF\xD9" << -6;
+    QTest::newRow("jpeg-no-end") << head << QByteArray("\xFF\xD8zz") << 1 << 0 << head + "\xFF\xD8zz" << -6;
+    QTest::newRow("jpeg-end-before-start")
+        << head << QByteArray("\xFF\xD9xx\xFF\xD8") << 1 << 0 << head + "\xFF\xD9xx\xFF\xD8" << -6;
+    QTest::newRow("jpeg-missing-keeps-earlier-code")
+        << head << QByteArray("none") << 1 << -9 << head + "none" << -9;
+    QTest::newRow("jpeg-start-beyond-32k")
+        << head << QByteArray(40000, 'p') + image << 1 << 0 << image << 0;
+    QTest::newRow("unknown-type") << head << QByteArray("b") << 2 << 0 << QByteArray() << 0;
+}
+
+void tst_Http::extractBody()
+{
+    QFETCH(QByteArray, header);
+    QFETCH(QByteArray, body);
+    QFETCH(int, dataType);
+    QFETCH(int, errorIn);
+    qint16 error = qint16(errorIn);
+    QTEST(Http::extractBody(header, body, quint8(dataType), error), "content");
+    QTEST(int(error), "errorOut");
+}
+
+void tst_Http::statusText_data()
+{
+    QTest::addColumn<int>("state");
+    QTest::addColumn<QString>("progress");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("0-closed") << 0 << "" << "Nicht aktiv";
+    QTest::newRow("1-open") << 1 << "" << "Offen";
+    QTest::newRow("2-listening") << 2 << "" << "Warte auf Verbindung...";
+    QTest::newRow("3-pending") << 3 << "" << "Verbindung anstehend";
+    QTest::newRow("4-resolving") << 4 << "" << QString::fromUtf8("Hostname wird aufgelöst...");
+    QTest::newRow("5-resolved") << 5 << "" << "Host name wurde aufgelöst";
+    QTest::newRow("6-connecting") << 6 << "" << "Verbinden...";
+    QTest::newRow("7-connected") << 7 << "" << "Verbunden";
+    QTest::newRow("7-connected-progress") << 7 << "Verbunden - Auf Antwort warten..." << "Verbunden - Auf Antwort warten...";
+    QTest::newRow("8-closing") << 8 << "x" << "Verbindung wird geschlossen...";
+    QTest::newRow("9-error") << 9 << "" << "Fehler!";
+    QTest::newRow("10-unknown") << 10 << "" << "Unbekannter Zustand";
+    QTest::newRow("negative-unknown") << -1 << "" << "Unbekannter Zustand";
+}
+
+void tst_Http::statusText()
+{
+    QFETCH(int, state);
+    QFETCH(QString, progress);
+    QTEST(CopyHelper::statusText(state, progress), "expected");
+}
+
+QTEST_APPLESS_MAIN(tst_Http)
+#include "tst_http.moc"
