@@ -5,6 +5,8 @@
 #include <QByteArrayView>
 #include <QList>
 
+#include <sys/mman.h>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -16,6 +18,14 @@ namespace {
 // A size line, a trailer line or the CR LF behind a chunk longer than this
 // is taken as garbage rather than waited for.
 constexpr qsizetype kMaxLine = 64 * 1024;
+
+// Bodies up to kSmallBody grow as usual; beyond it the body reserves at
+// least kLargeBody at once, more than glibc ever serves from its heap, so the
+// block is a mapping of its own. Only the pages written to cost memory.
+constexpr qsizetype kSmallBody = 1024 * 1024;
+constexpr qsizetype kLargeBody = 64 * 1024 * 1024;
+constexpr qsizetype kHugePagesFrom = 4 * 1024 * 1024;
+constexpr quintptr kHugePage = 2 * 1024 * 1024;
 
 bool isDigit(char c)
 {
@@ -232,7 +242,7 @@ ResponseDecoder::Progress ResponseDecoder::feed(const QByteArray &data)
         if (mContentLength >= 0 && !withinLimit(mContentLength))
             return fail(Progress::TooLarge);
         if (mContentLength > 0)
-            mBody.reserve(mContentLength);
+            reserveBody(mContentLength);
         return feedBody(rest.constData(), rest.size());
     }
 }
@@ -342,6 +352,36 @@ bool ResponseDecoder::parseHeaderBlock()
     return false;
 }
 
+// A large body lives in one mapping, which later growth extends in place
+// (mremap) instead of copying. Huge pages, where the system grants them on
+// request, spare most of the page faults of filling it.
+void ResponseDecoder::reserveBody(qint64 size)
+{
+    mBody.reserve(qsizetype(size));
+    if (size < kHugePagesFrom)
+        return;
+    const auto begin = reinterpret_cast<quintptr>(mBody.data());
+    const quintptr first = (begin + kHugePage - 1) & ~(kHugePage - 1);
+    const quintptr last = (begin + quintptr(mBody.capacity())) & ~(kHugePage - 1);
+    if (last > first)
+        ::madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
+}
+
+void ResponseDecoder::appendBody(const char *data, qsizetype size)
+{
+    const qint64 needed = qint64(mBody.size()) + size;
+    if (needed > mBody.capacity() && needed > kSmallBody)
+        reserveBody(qMax(needed, qMin(mLimit, qMax<qint64>(kLargeBody, 2 * needed))));
+    mBody.append(data, size);
+}
+
+QByteArray ResponseDecoder::takeBody()
+{
+    if (mBody.capacity() - mBody.size() > kSmallBody)
+        mBody.squeeze();
+    return std::exchange(mBody, QByteArray());
+}
+
 ResponseDecoder::Progress ResponseDecoder::feedBody(const char *data, qsizetype size)
 {
     if (mPhase == Phase::Done)
@@ -351,11 +391,11 @@ ResponseDecoder::Progress ResponseDecoder::feedBody(const char *data, qsizetype 
     if (mContentLength < 0) {
         if (!withinLimit(size))
             return fail(Progress::TooLarge);
-        mBody.append(data, size);
+        appendBody(data, size);
         return Progress::NeedMore;
     }
     const qsizetype take = qsizetype(qMin<qint64>(size, mRemaining));
-    mBody.append(data, take);
+    appendBody(data, take);
     mRemaining -= take;
     if (mRemaining > 0)
         return Progress::NeedMore;
@@ -415,7 +455,7 @@ ResponseDecoder::Progress ResponseDecoder::feedChunked(const char *data, qsizety
         }
         case Phase::ChunkData: {
             const qsizetype take = qsizetype(qMin<qint64>(size - pos, mRemaining));
-            mBody.append(data + pos, take);
+            appendBody(data + pos, take);
             pos += take;
             mRemaining -= take;
             if (mRemaining == 0)

@@ -74,7 +74,8 @@ public:
     // had no status line), and the body as decoded so far.
     const QByteArray &header() const { return mHeader; }
     const QByteArray &body() const { return mBody; }
-    QByteArray takeBody() { return std::exchange(mBody, QByteArray()); }
+    // The body, handed over without a copy; the decoder keeps none.
+    QByteArray takeBody();
 
     // Back to the state of a new decoder, memory released.
     void clear();
@@ -88,6 +89,8 @@ private:
     Progress feedChunked(const char *data, qsizetype size);
     bool takeLine(const char *data, qsizetype size, qsizetype &pos, QByteArray &line);
     bool withinLimit(qint64 more) const;
+    void reserveBody(qint64 size);
+    void appendBody(const char *data, qsizetype size);
     Progress fail(Progress why);
 
     qint64 mLimit;
