@@ -17,8 +17,6 @@ private Q_SLOTS:
     void request();
     void decodeSplitEverywhere_data();
     void decodeSplitEverywhere();
-    void decodeByteByByte();
-    void closedBeforeAnyByte();
     void hostileResponses_data();
     void hostileResponses();
     void extractBody_data();
@@ -47,21 +45,13 @@ void tst_Http::splitUrl_data()
     QTest::newRow("empty-host") << "x:///a" << true << "" << 80 << "/a" << "";
     QTest::newRow("leading-slash") << "/x://host/a" << false << "" << 80 << "/" << "";
     QTest::newRow("no-scheme-separator") << "host/a" << false << "" << 80 << "/" << "";
-    QTest::newRow("empty") << "" << false << "" << 80 << "/" << "";
     QTest::newRow("credentials") << "http://user:pa:ss@host:81/f" << true << "host" << 81 << "/f" << "user:pa:ss";
-    QTest::newRow("credentials-host-only") << "http://u:p@host" << true << "host" << 80 << "/" << "u:p";
     QTest::newRow("negative-port") << "x://host:-5/a" << true << "host" << 80 << "/a" << "";
-    QTest::newRow("port-no-digits") << "x://host:abc/a" << true << "host" << 80 << "/a" << "";
     QTest::newRow("port-blanks-ignored") << "x://host:8 0\t8\n0/a" << true << "host" << 8080 << "/a" << "";
-    QTest::newRow("port-half-rounds-even-down") << "x://host:80.5/a" << true << "host" << 80 << "/a" << "";
     QTest::newRow("port-half-rounds-even-up") << "x://host:81.5/a" << true << "host" << 82 << "/a" << "";
-    QTest::newRow("port-exponent") << "x://host:8e3/a" << true << "host" << 8000 << "/a" << "";
     QTest::newRow("port-above-65535-passed-on") << "x://host:70000/a" << true << "host" << 70000 << "/a" << "";
     QTest::newRow("port-beyond-32-bit") << "x://host:2147483648/a" << false << "host" << 80 << "/" << "";
-    QTest::newRow("port-at-32-bit-max") << "x://host:2147483647" << true << "host" << 2147483647 << "/" << "";
     QTest::newRow("secure-scheme-ignored") << "https://host/a" << true << "host" << 80 << "/a" << "";
-    QTest::newRow("fragment-and-escapes-kept") << "x://h/a%20b#frag" << true << "h" << 80 << "/a%20b#frag" << "";
-    QTest::newRow("case-kept") << "X://HoSt/PaTh" << true << "HoSt" << 80 << "/PaTh" << "";
 }
 
 void tst_Http::splitUrl()
@@ -93,10 +83,6 @@ void tst_Http::request_data()
         << "/a" << "h" << "dTpw"
         << QByteArray("GET /a HTTP/1.1\r\nAccept: */*\r\nHost: h\r\nConnection: close\r\n"
                       "Authorization: Basic dTpw\r\n\r\n");
-    QTest::newRow("parentheses-kept")
-        << "/Updates/Verbodrom(EN)/New.exe" << "h" << ""
-        << QByteArray("GET /Updates/Verbodrom(EN)/New.exe HTTP/1.1\r\nAccept: */*\r\nHost: h\r\n"
-                      "Connection: close\r\n\r\n");
     QTest::newRow("line-break-in-path-escaped")
         << "/a b\r\nX-Injected: 1" << "h" << ""
         << QByteArray("GET /a%20b%0D%0AX-Injected:%201 HTTP/1.1\r\nAccept: */*\r\nHost: h\r\n"
@@ -124,67 +110,42 @@ void tst_Http::decodeSplitEverywhere_data()
 
     const QByteArray ok("HTTP/1.1 200 OK\r\n");
     const QByteArray te("Transfer-Encoding: chunked\r\n\r\n");
-
     QTest::newRow("plain-content-length")
         << ok + "Content-Length: 11\r\n\r\nhello\r\n\r\nyo" << QByteArray("hello\r\n\r\nyo") << 0 << -1 << true;
-    QTest::newRow("plain-to-close")
-        << ok + "Server: t\r\n\r\nline1\r\n\r\nline2" << QByteArray("line1\r\n\r\nline2") << 0 << -1 << false;
+    QTest::newRow("plain-to-close") << ok + "\r\nline1\r\n\r\nline2" << QByteArray("line1\r\n\r\nline2") << 0 << -1 << false;
     QTest::newRow("content-length-excess-dropped")
         << ok + "Content-Length: 3\r\n\r\nabcdef" << QByteArray("abc") << 0 << -1 << true;
-    QTest::newRow("chunked-two-chunks")
-        << ok + te + "5\r\nhello\r\n6\r\n world\r\n0\r\n\r\n" << QByteArray("hello world") << 0 << 1 << true;
     QTest::newRow("chunked-extensions-and-trailers")
-        << ok + te + "3;name=\"v;x\"\r\nabc\r\n1 ; e\r\nd\r\n0;last\r\nX-Sum: 1\r\nY: 2\r\n\r\n"
-        << QByteArray("abcd") << 0 << 1 << true;
-    QTest::newRow("chunked-hex-sizes-both-cases")
-        << ok + te + "A\r\n0123456789\r\nb\r\nabcdefghijk\r\n00\r\n\r\n"
-        << QByteArray("0123456789abcdefghijk") << 0 << 1 << true;
-    QTest::newRow("chunked-data-holding-crlf-and-size-text")
+        << ok + te + "3;name=\"v;x\"\r\nabc\r\nA ; e\r\n0123456789\r\nb\r\nabcdefghijk\r\n0;last\r\nX-Sum: 1\r\n\r\n"
+        << QByteArray("abc0123456789abcdefghijk") << 0 << 1 << true;
+    QTest::newRow("chunk-data-looking-like-framing")
         << ok + te + "7\r\n\r\n0\r\n\r\n\r\n0\r\n\r\n" << QByteArray("\r\n0\r\n\r\n") << 0 << 1 << true;
-    QTest::newRow("chunked-only-last-chunk")
-        << ok + te + "0\r\n\r\n" << QByteArray() << 0 << 1 << true;
     QTest::newRow("header-names-any-case")
-        << QByteArray("HTTP/1.1 200 OK\r\ntransfer-encoding: gzip, Chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n")
+        << QByteArray("HTTP/1.1 200 OK\r\ntransfer-encoding: gzip, Chunked\r\nContent-Length: 9\r\n\r\n2\r\nok\r\n0\r\n\r\n")
         << QByteArray("ok") << 0 << 1 << true;
-    QTest::newRow("chunked-wins-over-content-length")
-        << ok + "Content-Length: 99\r\n" + te + "2\r\nok\r\n0\r\n\r\n" << QByteArray("ok") << 0 << 1 << true;
     QTest::newRow("transfer-encoding-in-body-only")
         << ok + "\r\nTransfer-Encoding: chunked\r\n" << QByteArray("Transfer-Encoding: chunked\r\n") << 0 << -1 << false;
     QTest::newRow("header-beyond-32k")
-        << ok + "X-Big: " + QByteArray(40000, 'x') + "\r\nContent-Length: 4\r\n\r\nbody"
-        << QByteArray("body") << 0 << -1 << true;
+        << ok + "X-Big: " + QByteArray(40000, 'x') + "\r\nContent-Length: 4\r\n\r\nbody" << QByteArray("body") << 0 << -1 << true;
     QTest::newRow("interim-response-skipped")
-        << QByteArray("HTTP/1.1 100 Continue\r\n\r\n") + ok + "Content-Length: 2\r\n\r\nhi"
-        << QByteArray("hi") << 0 << -1 << true;
-    QTest::newRow("bare-lf-lines")
-        << QByteArray("HTTP/1.0 200 OK\nContent-Length: 2\n\nhi") << QByteArray("hi") << 0 << -1 << true;
-    QTest::newRow("no-content")
-        << QByteArray("HTTP/1.1 204 No Content\r\n\r\n") << QByteArray() << 0 << -1 << true;
+        << "HTTP/1.1 100 Continue\r\n\r\n" + ok + "Content-Length: 2\r\n\r\nhi" << QByteArray("hi") << 0 << -1 << true;
+    QTest::newRow("bare-lf-lines") << QByteArray("HTTP/1.0 200 OK\nContent-Length: 2\n\nhi") << QByteArray("hi") << 0 << -1 << true;
     // Failures end with -9 and the body as received.
+    QTest::newRow("closed-before-any-byte") << QByteArray() << QByteArray() << -9 << 0 << false;
     QTest::newRow("status-404")
         << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found") << QByteArray("not found") << -9 << -1 << true;
-    QTest::newRow("status-500-to-close")
-        << QByteArray("HTTP/1.1 500 Oops\r\n\r\nbroken") << QByteArray("broken") << -9 << -1 << false;
-    QTest::newRow("cut-short-content-length")
-        << ok + "Content-Length: 10\r\n\r\nabc" << QByteArray("abc") << -9 << -1 << false;
-    QTest::newRow("chunked-without-last-chunk")
-        << ok + te + "3\r\nabc\r\n" << QByteArray("abc") << -9 << 1 << false;
-    QTest::newRow("chunked-cut-in-chunk")
-        << ok + te + "a\r\nabc" << QByteArray("abc") << -9 << 1 << false;
-    QTest::newRow("chunked-cut-in-trailers")
-        << ok + te + "1\r\na\r\n0\r\nX: y\r\n" << QByteArray("a") << -9 << 1 << false;
-    QTest::newRow("no-status-line")
-        << QByteArray("<html>hi</html>") << QByteArray("<html>hi</html>") << -9 << -1 << false;
-    QTest::newRow("malformed-status-line")
-        << QByteArray("HTTP/1.1 2OO OK\r\n\r\nbody") << QByteArray("body") << -9 << -1 << false;
-    QTest::newRow("header-never-ends")
-        << ok + "Server: t\r\n" << QByteArray() << -9 << 0 << false;
+    QTest::newRow("cut-short-content-length") << ok + "Content-Length: 10\r\n\r\nabc" << QByteArray("abc") << -9 << -1 << false;
+    QTest::newRow("chunked-without-last-chunk") << ok + te + "3\r\nabc\r\n" << QByteArray("abc") << -9 << 1 << false;
+    QTest::newRow("chunked-cut-in-trailers") << ok + te + "1\r\na\r\n0\r\nX: y\r\n" << QByteArray("a") << -9 << 1 << false;
+    QTest::newRow("no-status-line") << QByteArray("<html>hi</html>") << QByteArray("<html>hi</html>") << -9 << -1 << false;
+    QTest::newRow("malformed-status-line") << QByteArray("HTTP/1.1 2OO OK\r\n\r\nbody") << QByteArray("body") << -9 << -1 << false;
+    QTest::newRow("header-never-ends") << ok + "Server: t\r\n" << QByteArray() << -9 << 0 << false;
     QTest::newRow("conflicting-content-lengths")
         << ok + "Content-Length: 2\r\nContent-Length: 3\r\n\r\nabc" << QByteArray("abc") << -9 << -1 << false;
 }
 
-// Every position splits the response into two arrivals; the result must not
-// depend on where the split falls.
+// The result must not depend on how the response is cut into arrivals:
+// in two at every position, and byte by byte.
 void tst_Http::decodeSplitEverywhere()
 {
     QFETCH(QByteArray, response);
@@ -193,50 +154,28 @@ void tst_Http::decodeSplitEverywhere()
     QFETCH(int, chunkState);
     QFETCH(bool, completesEarly);
 
-    // The big-header row is long: splitting it at every byte costs seconds.
-    const qsizetype step = response.size() > 1000 ? 997 : 1;
-    for (qsizetype split = 0; split <= response.size(); split += step) {
+    const qsizetype step = response.size() > 1000 ? 997 : 1; // the 40 KB header: a sample
+    QList<QList<QByteArray>> splits;
+    for (qsizetype split = 0; split <= response.size(); split += step)
+        splits.append({response.left(split), response.mid(split)});
+    if (response.size() < 1000) {
+        splits.append(QList<QByteArray>());
+        for (const char c : std::as_const(response))
+            splits.last().append(QByteArray(1, c));
+    }
+    for (const QList<QByteArray> &arrivals : std::as_const(splits)) {
         Http::ResponseDecoder decoder;
         Progress progress = Progress::NeedMore;
-        for (const QByteArray &arrival : {response.left(split), response.mid(split)}) {
+        for (const QByteArray &arrival : arrivals) {
             if (!arrival.isEmpty())
                 progress = decoder.feed(arrival);
         }
-        const QByteArray where = "split at " + QByteArray::number(split);
+        const QByteArray where = "first arrival " + QByteArray::number(arrivals.value(0).size());
         QVERIFY2(decoder.body() == body, where + ": " + decoder.body().left(80));
         QVERIFY2(decoder.finish() == code, where);
         QVERIFY2(decoder.chunkState() == chunkState, where);
         QVERIFY2((progress == Progress::Complete) == completesEarly, where);
     }
-}
-
-void tst_Http::decodeByteByByte()
-{
-    QByteArray response("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
-    QByteArray expected;
-    for (int i = 1; i < 40; ++i) {
-        const QByteArray data(i, char('a' + i % 26));
-        response += QByteArray::number(i, 16) + ";i=" + QByteArray::number(i) + "\r\n" + data + "\r\n";
-        expected += data;
-    }
-    response += "0\r\nEnd: yes\r\n\r\n";
-
-    Http::ResponseDecoder decoder;
-    Progress progress = Progress::NeedMore;
-    for (qsizetype i = 0; i < response.size(); ++i) {
-        QCOMPARE(progress, Progress::NeedMore);
-        progress = decoder.feed(response.mid(i, 1));
-    }
-    QCOMPARE(progress, Progress::Complete);
-    QCOMPARE(decoder.body(), expected);
-    QCOMPARE(decoder.finish(), qint16(0));
-}
-
-void tst_Http::closedBeforeAnyByte()
-{
-    Http::ResponseDecoder decoder;
-    QCOMPARE(decoder.finish(), qint16(-9));
-    QCOMPARE(decoder.chunkState(), qint16(0));
 }
 
 void tst_Http::hostileResponses_data()
@@ -247,28 +186,20 @@ void tst_Http::hostileResponses_data()
 
     const qint64 big = Http::kResponseLimit;
     const QByteArray chunked("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
-    const QByteArray plain("HTTP/1.1 200 OK\r\n\r\n");
     QTest::newRow("size-not-hex") << QList<QByteArray>{chunked + "zz\r\n"} << big << Progress::Failed;
     QTest::newRow("size-negative") << QList<QByteArray>{chunked + "-5\r\nabc"} << big << Progress::Failed;
-    QTest::newRow("size-overflowing-64-bit")
-        << QList<QByteArray>{chunked + "ffffffffffffffffff\r\n"} << big << Progress::TooLarge;
-    QTest::newRow("size-beyond-limit") << QList<QByteArray>{chunked + "10000001\r\n"} << big << Progress::TooLarge;
-    QTest::newRow("size-followed-by-garbage") << QList<QByteArray>{chunked + "5x\r\n"} << big << Progress::Failed;
+    QTest::newRow("size-overflowing-64-bit") << QList<QByteArray>{chunked + "ffffffffffffffffff\r\n"} << big << Progress::TooLarge;
     QTest::newRow("chunk-not-followed-by-crlf") << QList<QByteArray>{chunked + "2\r\nabX\r\n"} << big << Progress::Failed;
-    QTest::newRow("endless-size-line")
-        << QList<QByteArray>{chunked + "1", QByteArray(70000, '0')} << big << Progress::Failed;
+    QTest::newRow("endless-size-line") << QList<QByteArray>{chunked + "1", QByteArray(70000, '0')} << big << Progress::Failed;
     QTest::newRow("content-length-beyond-limit")
         << QList<QByteArray>{"HTTP/1.1 200 OK\r\nContent-Length: 268435457\r\n\r\n"} << big << Progress::TooLarge;
     QTest::newRow("endless-plain-body")
-        << QList<QByteArray>{plain, QByteArray(600, 'a'), QByteArray(600, 'a')} << qint64(1000) << Progress::TooLarge;
+        << QList<QByteArray>{"HTTP/1.1 200 OK\r\n\r\n", QByteArray(600, 'a'), QByteArray(600, 'a')} << qint64(1000) << Progress::TooLarge;
     QTest::newRow("endless-chunked-body")
-        << QList<QByteArray>{chunked, "200\r\n" + QByteArray(512, 'a') + "\r\n", "200\r\n"} << qint64(1000)
-        << Progress::TooLarge;
+        << QList<QByteArray>{chunked, "200\r\n" + QByteArray(512, 'a') + "\r\n", "200\r\n"} << qint64(1000) << Progress::TooLarge;
     QTest::newRow("endless-header")
-        << QList<QByteArray>{"HTTP/1.1 200 OK\r\nX: ", QByteArray(600, 'a'), QByteArray(600, 'a')} << qint64(1000)
-        << Progress::TooLarge;
-    QTest::newRow("endless-interim-responses")
-        << QList<QByteArray>(50, "HTTP/1.1 100 Continue\r\n\r\n") << qint64(1000) << Progress::TooLarge;
+        << QList<QByteArray>{"HTTP/1.1 200 OK\r\nX: ", QByteArray(600, 'a'), QByteArray(600, 'a')} << qint64(1000) << Progress::TooLarge;
+    QTest::newRow("endless-interim-responses") << QList<QByteArray>(50, "HTTP/1.1 100 Continue\r\n\r\n") << qint64(1000) << Progress::TooLarge;
 }
 
 void tst_Http::hostileResponses()
@@ -296,19 +227,16 @@ void tst_Http::extractBody_data()
     const QByteArray head("HTTP/1.1 200 OK\r\n\r\n");
     const QByteArray image("\xFF\xD8" "data\xFF\xD9", 8);
     QTest::newRow("body") << head << QByteArray("a\r\n\r\nb") << 0 << 0 << QByteArray("a\r\n\r\nb") << 0;
-    QTest::newRow("body-keeps-failure-code") << head << QByteArray("x") << 0 << -9 << QByteArray("x") << -9;
     QTest::newRow("jpeg-markers-included") << head << "junk" + image + "tail" << 1 << 0 << image << 0;
     QTest::newRow("jpeg-last-end-marker")
         << head << image + "\xFF\xD9" << 1 << 0 << image + "\xFF\xD9" << 0;
     QTest::newRow("jpeg-no-start") << head << QByteArray("ab\xFF\xD9") << 1 << 0 << head + "ab\xFF\xD9" << -6;
-    QTest::newRow("jpeg-no-end") << head << QByteArray("\xFF\xD8zz") << 1 << 0 << head + "\xFF\xD8zz" << -6;
     QTest::newRow("jpeg-end-before-start")
         << head << QByteArray("\xFF\xD9xx\xFF\xD8") << 1 << 0 << head + "\xFF\xD9xx\xFF\xD8" << -6;
     QTest::newRow("jpeg-missing-keeps-earlier-code")
         << head << QByteArray("none") << 1 << -9 << head + "none" << -9;
     QTest::newRow("jpeg-start-beyond-32k")
         << head << QByteArray(40000, 'p') + image << 1 << 0 << image << 0;
-    QTest::newRow("unknown-type") << head << QByteArray("b") << 2 << 0 << QByteArray() << 0;
 }
 
 void tst_Http::extractBody()
