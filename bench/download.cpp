@@ -6,6 +6,8 @@
 // Prints per kind: the best and the median of seven times for each client,
 // their ratios, the slowest CopyHelper time, and the peak memory that a CopyHelper transfer adds to the process (VmHWM
 // reset before each transfer, minus VmRSS before it) against the body size.
+// The slowest time shows one-off costs of the first large transfer in the
+// process, such as the kernel compacting memory to grant huge pages.
 
 #include "downloader/CopyHelper.h"
 #include "trainer/frmDummy.h"
