@@ -1,12 +1,126 @@
 #pragma once
 
-#include <QObject>
+// The program's HTTP/1.1 GET downloader, one transfer at a time.
+//
+// Dispatch(url) splits the URL, arms the one-second watchdog and starts an
+// asynchronous connect; then the socket's events carry the transfer:
+// connected -> the request is sent; each arrival -> fed to the response
+// decoder (Http.h); the server's close or a complete body -> the content is
+// cut out and the parent's CHCallBack(QByteArray &, qint16 &) is called by
+// name. A socket error is retried once; 10 watchdog ticks without data end
+// the transfer with -8. Every transfer that Dispatch started ends with
+// exactly one callback, and the callback may start the next transfer.
+//
+// Result codes: 0 success; -1 the retry could not be started; -2 host not
+// found; -3 other socket error, failure taking data, or a response beyond
+// 256 MiB; -4 connection reset or no buffer space; -5 an empty arrival;
+// -6 JPEG markers missing; -7 connection aborted or timed out; -8 watchdog
+// timeout; -9 no valid 2xx response (missing or malformed status line,
+// status not 2xx, or a body cut short), with the body as received.
 
-// The program's HTTP/1.1 GET downloader (one transfer at a time).
+#include "downloader/Http.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+
+class QTimer;
+class WinsockControl;
+
 class CopyHelper : public QObject
 {
     Q_OBJECT
 public:
+    // Takes the first free name "CopyHelper1" to "CopyHelper100" for its
+    // watchdog on the first loaded form. When that fails, shows why and ends
+    // the program at once (see setEndProgramHandler).
     explicit CopyHelper(QObject *parent = nullptr);
+    // The teardown: watchdog disabled, socket closed. The watchdog timer
+    // stays on its form, so its name stays taken.
     ~CopyHelper() override;
+
+    // The parent whose CHCallBack is called when a transfer ends.
+    void Parent(QObject *objParent);
+    // How the content is cut out: 0 HTTP body, 1 JPEG image, else nothing.
+    // A value outside 0..255 raises run-time error 6 and stores nothing.
+    void DataType(qint32 vType);
+    // Tags for the parent, never looked at here.
+    quint8 Task() const { return mTask; }
+    void Task(quint8 byData) { mTask = byData; }
+    quint8 Step() const { return mStep; }
+    void Step(quint8 byData) { mStep = byData; }
+
+    // True while the socket is in any state but closed.
+    bool isBusy() const;
+    // True when no transfer is running.
+    bool isReady() const { return !mBusy; }
+    QString getName() const { return mName; }
+    // The socket state as a German text (progress text while connected).
+    QString getStatus() const;
+    // "host:port: status".
+    QString getReport() const;
+
+    // Starts fetching the URL; returns at once. False when a transfer is
+    // running (its fields untouched), the URL is refused (no "://", begins
+    // with "/", port out of range, credentials not 8-bit) or starting
+    // failed. Never throws.
+    bool Dispatch(const QString &strSource);
+
+    // The watchdog tick; also called directly by tests.
+    void mWatchdog_Timer();
+
+    // Disables the watchdog and closes the socket; idempotent.
+    void teardown();
+    // True while the parent's CHCallBack runs.
+    bool isInCallback() const { return mCallbackDepth > 0; }
+
+    // The text of getStatus for a socket state and a progress text.
+    static QString statusText(int state, const QString &progress);
+
+    // What ends the program after a failed creation. The default ends the
+    // process at once. Should a handler return, the constructor throws
+    // RuntimeError, so that no partly created object exists.
+    using EndProgramHandler = std::function<void()>;
+    static void setEndProgramHandler(EndProgramHandler handler);
+
+private:
+    void mWinsockControl_Connect();
+    void mWinsockControl_SendComplete();
+    void mWinsockControl_DataArrival(qint32 bytesTotal);
+    void mWinsockControl_Error(int Number, const QString &Description);
+    void mWinsockControl_Close();
+
+    QByteArray ExtractBody();
+    void abandon(qint16 code);
+    void stopWatchdog();
+    void callBack(qint16 code);
+    [[noreturn]] void creationFailed(int stage);
+
+    qint16 mIdleTicks = 0;
+    QPointer<QObject> mParent;
+    quint8 mDataType = 0;
+    Http::ResponseDecoder mResponse;
+    QByteArray mContents;
+    QString mSource;
+    QString mHost;
+    QString mUserInfo;
+    QString mAuthorization;
+    qint32 mPort = 0;
+    QString mPath;
+    qint16 mChunkState = 0;
+    QString mName;
+    bool mBusy = false;
+    qint16 mAttempts = 0;
+    QString mStatus;
+    qint16 mError = 0;
+    quint8 mTask = 0;
+    quint8 mStep = 0;
+    QPointer<QTimer> mWatchdog;
+    WinsockControl *mWinsockControl = nullptr;
+
+    quint64 mTransfer = 0;  // counts Dispatch calls that started something
+    int mCallbackDepth = 0;
 };

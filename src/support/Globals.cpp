@@ -6,6 +6,7 @@
 #include "trainer/frmMain.h"
 
 #include <memory>
+#include <utility>
 
 bool g_bManualUpdate = false;
 QString g_strContents;
@@ -64,8 +65,18 @@ bool hasCopyHelper()
 
 void releaseCopyHelper()
 {
-    delete copyHelper();
-    copyHelper() = nullptr;
+    CopyHelper *helper = std::exchange(copyHelper(), nullptr);
+    if (!helper)
+        return;
+    // Released from inside its own callback, the object is still running
+    // the handler that called back: tear it down now, delete it once that
+    // handler has returned to the event loop.
+    if (helper->isInCallback()) {
+        helper->teardown();
+        helper->deleteLater();
+    } else {
+        delete helper;
+    }
 }
 
 } // namespace Globals

@@ -1,0 +1,120 @@
+#pragma once
+
+// The HTTP side of the downloader as plain functions and one decoder class,
+// free of sockets so that every rule can be tested on its own:
+//
+//   URL text --splitUrl--> UrlParts --buildRequest--> request bytes
+//   arrivals --ResponseDecoder::feed--> header block + decoded body
+//   close    --ResponseDecoder::finish--> result code (0 or -9)
+//   header + body --extractBody--> the content handed to the parent
+
+#include <QByteArray>
+#include <QString>
+
+#include <utility>
+
+namespace Http {
+
+// A URL taken apart by its "/" characters: scheme://[user:pw@]host[:port][/path].
+struct UrlParts {
+    bool ok = false;       // false: no "://", starts with "/", or port out of range
+    QString userInfo;      // text in front of the first "@" of the authority, or ""
+    QString host;          // up to the first ":" of the host part
+    qint32 port = 80;      // 80 when missing, not a number, 0 or negative
+    QString path = QStringLiteral("/"); // from the third "/" on, "/" at least
+};
+
+// Never fails; a refused URL gives ok == false. The scheme is ignored.
+UrlParts splitUrl(const QString &url);
+
+// The number a port text begins with: blanks, tabs and line feeds are
+// skipped wherever they stand, a sign, decimals and an exponent are read,
+// the value is rounded half to even. 0 when the text begins with no number.
+// ok is false when the value lies outside the signed 32-bit range.
+qint32 portNumber(const QString &text, bool *ok);
+
+// The GET request, byte for byte. authorization is the Base64 credentials,
+// or "" for none. Space and control characters in the path are sent
+// percent-escaped so that a path can never add lines to the request.
+QByteArray buildRequest(const QString &path, const QString &host, const QString &authorization);
+
+// Largest response (header block and body) the downloader keeps.
+inline constexpr qint64 kResponseLimit = qint64(256) * 1024 * 1024;
+
+// Decodes one response incrementally, however the bytes are split into
+// arrivals: header block, status line, Content-Length, chunked coding with
+// extensions and trailers. Memory is bounded by the limit.
+class ResponseDecoder
+{
+public:
+    enum class Progress {
+        NeedMore, // waiting for more bytes (or for the close)
+        Complete, // the body is complete: nothing more is needed
+        Failed,   // the response is malformed beyond repair: end it (-9)
+        TooLarge, // the response exceeds the limit: end it (-3)
+    };
+
+    explicit ResponseDecoder(qint64 limit = kResponseLimit);
+
+    // Takes the next arrival. After Complete, Failed or TooLarge further
+    // bytes are ignored.
+    Progress feed(const QByteArray &data);
+
+    // Result code once the connection has ended: 0 for a complete 2xx
+    // response, -9 for a missing or malformed status line, a status other
+    // than 2xx, an unfinished header block or a body cut short.
+    qint16 finish() const;
+
+    // 0 until the header block is decided, then 1 chunked, -1 plain.
+    qint16 chunkState() const;
+    int statusCode() const { return mStatus; } // -1 when not (yet) known
+    qint64 contentLength() const { return mContentLength; } // -1 when none
+
+    // The header block with its closing empty line ("" when the response
+    // had no status line), and the body as decoded so far.
+    const QByteArray &header() const { return mHeader; }
+    const QByteArray &body() const { return mBody; }
+    // The body, handed over without a copy; the decoder keeps none.
+    QByteArray takeBody();
+
+    // Back to the state of a new decoder, memory released.
+    void clear();
+
+private:
+    enum class Phase { StatusPrefix, Header, Plain, ChunkSize, ChunkData, ChunkEnd, Trailer, Done };
+
+    qsizetype findHeaderEnd();
+    bool parseHeaderBlock();
+    Progress feedBody(const char *data, qsizetype size);
+    Progress feedChunked(const char *data, qsizetype size);
+    bool takeLine(const char *data, qsizetype size, qsizetype &pos, QByteArray &line);
+    bool withinLimit(qint64 more) const;
+    void reserveBody(qint64 size);
+    void appendBody(const char *data, qsizetype size);
+    Progress fail(Progress why);
+
+    qint64 mLimit;
+    Phase mPhase = Phase::StatusPrefix;
+    Progress mEnd = Progress::NeedMore;
+    QByteArray mHeader;
+    qsizetype mScanFrom = 0;
+    QByteArray mBody;
+    QByteArray mLine;
+    qint64 mRemaining = 0;
+    qint64 mContentLength = -1;
+    qint64 mTrailerBytes = 0;
+    qint64 mInterimBytes = 0;
+    int mStatus = -1;
+    bool mStatusOk = false;
+    bool mFramingOk = true;
+    bool mChunked = false;
+};
+
+// The content cut out of a finished response by data type: 0 the body,
+// 1 a JPEG image from its first start marker (FF D8) to the end of its last
+// end marker (FF D9) searched in header and body; without both markers in
+// that order the whole response, and error becomes -6 when it was 0. Any
+// other type gives "".
+QByteArray extractBody(const QByteArray &header, QByteArray body, quint8 dataType, qint16 &error);
+
+} // namespace Http

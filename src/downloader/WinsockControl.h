@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+class QHostInfo;
+class QSocketNotifier;
+
+// A TCP client socket control: one non-blocking socket of its own, watched
+// by QSocketNotifier on the event loop, names resolved with QHostInfo.
+// Nothing here ever blocks. Every outcome arrives as a signal from the event
+// loop, never from inside the call that caused it; after Close() no signal
+// of the old connection arrives any more, even if Close() is called from a
+// slot of one of them.
+//
+// Unlike QTcpSocket it tells an orderly close by the peer (closed) from a
+// reset (error 10054), which the downloader treats differently.
+class WinsockControl : public QObject
+{
+    Q_OBJECT
+public:
+    enum State {
+        sckClosed = 0,
+        sckOpen = 1,
+        sckListening = 2,
+        sckConnectionPending = 3,
+        sckResolvingHost = 4,
+        sckHostResolved = 5,
+        sckConnecting = 6,
+        sckConnected = 7,
+        sckClosing = 8,
+        sckError = 9,
+    };
+    enum Protocol { sckTCPProtocol = 0, sckUDPProtocol = 1 };
+
+    // The error numbers of the socket, Winsock style.
+    enum ErrorNumber {
+        sckAddressNotAvailable = 10049,
+        sckConnectAborted = 10053,
+        sckConnectionReset = 10054,
+        sckNoBufferSpace = 10055,
+        sckTimedout = 10060,
+        sckConnectionRefused = 10061,
+        sckHostNotFound = 11001,
+        sckHostNotFoundTryAgain = 11002,
+        sckBadState = 40006,
+        sckInvalidOp = 40020,
+    };
+
+    explicit WinsockControl(QObject *parent = nullptr);
+    ~WinsockControl() override;
+
+    int State() const { return mState; }
+
+    // Only TCP is offered; anything else raises run-time error 380.
+    void setProtocol(int protocol);
+
+    qint32 RemotePort() const { return mRemotePort; }
+    void setRemotePort(qint32 port) { mRemotePort = port; }
+
+    // Starts resolving host and connecting to RemotePort; returns at once.
+    // The outcome is connected() or error(). Raises run-time error 40020 when
+    // the socket is not closed.
+    void Connect(const QString &host);
+
+    // Queues bytes for sending; sendComplete() follows once all queued bytes
+    // are written. Raises run-time error 40006 unless connected.
+    void SendData(const QByteArray &data);
+
+    // Takes up to maxLen received bytes (all of them for a negative maxLen).
+    QByteArray GetData(qint64 maxLen = -1);
+
+    // Closes the connection and stops a pending resolution; state 0.
+    void Close();
+
+    // The socket's error number and text for an errno value.
+    struct ErrorInfo {
+        int number;
+        QString description;
+    };
+    static ErrorInfo errorFor(int errnoValue);
+
+Q_SIGNALS:
+    void connected();
+    void sendComplete();
+    void dataArrival(qint32 bytesTotal);
+    void error(int number, const QString &description);
+    void closed(); // orderly close by the peer
+
+private:
+    void resolved(const QList<QHostAddress> &addresses);
+    void connectNext();
+    void onWritable();
+    void onReadable();
+    void onConnected();
+    void fail(int number, const QString &description);
+    void failErrno(int errnoValue);
+    void releaseSocket();
+
+    int mState = sckClosed;
+    qint32 mRemotePort = 0;
+    int mFd = -1;
+    int mLookupId = -1;
+    quint64 mGeneration = 0; // bumped by Connect and Close: stale events are dropped
+    QList<QHostAddress> mAddresses;
+    int mLastErrno = 0;
+    QSocketNotifier *mReadNotifier = nullptr;
+    QSocketNotifier *mWriteNotifier = nullptr;
+    QByteArray mInbox;
+    QByteArray mOutbox;
+    qsizetype mOutOffset = 0;
+};
