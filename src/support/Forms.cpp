@@ -1,5 +1,8 @@
 #include "support/Forms.h"
 
+#include <QScreen>
+#include <QtMath>
+
 namespace {
 QList<QWidget *> &loaded()
 {
@@ -36,4 +39,23 @@ Form::Form(QWidget *parent)
 Form::~Form()
 {
     loaded().removeOne(this);
+}
+
+void Form::showEvent(QShowEvent *event)
+{
+    if (!mShown && isWindow()) {
+        mShown = true;
+        if (QScreen *screen = this->screen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            move(frame.topLeft());
+        }
+    }
+    QWidget::showEvent(event);
+}
+
+QRect twips(int left, int top, int width, int height)
+{
+    return QRect(qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0),
+                 qRound(height / 15.0));
 }

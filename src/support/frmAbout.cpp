@@ -16,13 +16,6 @@
 
 namespace {
 
-// The window was laid out in twips; 15 twips make one pixel at 96 dpi.
-QRect twips(int left, int top, int width, int height)
-{
-    return QRect(qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0),
-                 qRound(height / 15.0));
-}
-
 QLabel *plainLabel(QWidget *parent, const QString &name, const QString &text, const QRect &place)
 {
     auto *label = new QLabel(text, parent);

@@ -21,7 +21,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -29,13 +28,6 @@
 namespace {
 
 const QString verbFileName = QStringLiteral("IrregularVerbs.txt");
-
-// Control positions are kept in twips, the unit the layout was drawn in;
-// 15 twips make one pixel.
-QRect twips(int left, int top, int width, int height)
-{
-    return QRect(left / 15, top / 15, width / 15, height / 15);
-}
 
 // The window's controls use the classic 8 pt sans-serif face, the answer
 // boxes and verdicts the same face at 13.5 pt. That face is rarely
@@ -274,19 +266,6 @@ void frmMain::keyPressEvent(QKeyEvent *event)
         return;
     }
     Form::keyPressEvent(event);
-}
-
-void frmMain::showEvent(QShowEvent *event)
-{
-    if (!mCentred && !parentWidget()) {
-        mCentred = true;
-        if (QScreen *screen = this->screen()) {
-            QRect frame = frameGeometry();
-            frame.moveCenter(screen->availableGeometry().center());
-            move(frame.topLeft());
-        }
-    }
-    Form::showEvent(event);
 }
 
 void frmMain::LoadVerbs()

@@ -68,7 +68,6 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    void showEvent(QShowEvent *event) override;
 
 private:
     void buildControls();
@@ -93,7 +92,6 @@ private:
 
     Quiz::Random mRandom;
     std::function<float()> mRandomSource;
-    bool mCentred = false;
     QPointer<frmAbout> mAbout;
 
     QMenuBar *mMenuBar = nullptr;
