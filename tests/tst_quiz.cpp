@@ -1,3 +1,4 @@
+#include "support/Utils.h"
 #include "trainer/Quiz.h"
 
 #include <QTest>
@@ -61,7 +62,7 @@ void tst_Quiz::check()
     QFETCH(QString, shown);
     QFETCH(QString, caption);
 
-    const QString box = infinitive ? Quiz::normaliseInfinitive(typed) : Quiz::trimSpaces(typed);
+    const QString box = infinitive ? Quiz::normaliseInfinitive(typed) : Utils::Trim(typed);
     QCOMPARE(box, shown);
     const bool correct = infinitive ? Quiz::isInfinitiveCorrect(box, stored)
                                     : Quiz::isFormCorrect(box, stored);

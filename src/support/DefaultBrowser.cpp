@@ -17,12 +17,7 @@ QString browserProgramPart(const QString &strCommand)
 
 QString unquotedProgram(const QString &programPart)
 {
-    QString program = programPart;
-    if (program.startsWith(QLatin1Char('"')))
-        program.remove(0, 1);
-    if (program.endsWith(QLatin1Char('"')))
-        program.chop(1);
-    return program;
+    return stripOne(programPart, QLatin1Char('"'));
 }
 
 QString getDefaultBrowser()

@@ -9,14 +9,30 @@ QString addBackslash(const QString &folder)
     return folder + QLatin1Char('/');
 }
 
+QString Trim(const QString &text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first) == QLatin1Char(' '))
+        ++first;
+    while (last > first && text.at(last - 1) == QLatin1Char(' '))
+        --last;
+    return text.mid(first, last - first);
+}
+
+QString stripOne(const QString &text, QChar c)
+{
+    QString result = text;
+    if (result.startsWith(c))
+        result.remove(0, 1);
+    if (result.endsWith(c))
+        result.chop(1);
+    return result;
+}
+
 QString trimOneSpace(const QString &value)
 {
-    QString text = value;
-    if (text.startsWith(QLatin1Char(' ')))
-        text.remove(0, 1);
-    if (text.endsWith(QLatin1Char(' ')))
-        text.chop(1);
-    return text;
+    return stripOne(value, QLatin1Char(' '));
 }
 
 QString trimOneSpace(qint64 value)
@@ -58,21 +74,9 @@ QByteArray TextUpTo(const QByteArray &text, const QByteArray &delimiter, qsizety
                     [&](qsizetype from) { return text.indexOf(delimiter, from); });
 }
 
-// Blanks only, as the classic Trim: tabs and other white space stay.
-static QString trimBlanks(const QString &text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first) == QLatin1Char(' '))
-        ++first;
-    while (last > first && text.at(last - 1) == QLatin1Char(' '))
-        --last;
-    return text.mid(first, last - first);
-}
-
 QString padNumber(const QString &strNumber, qint16 iWidth)
 {
-    const QString trimmed = trimBlanks(strNumber);
+    const QString trimmed = Trim(strNumber);
     qsizetype separator = trimmed.indexOf(QLatin1Char(','));
     if (separator < 0)
         separator = trimmed.indexOf(QLatin1Char('.'));

@@ -17,6 +17,14 @@ qint32 countElements(const Container &array)
 // an empty text gives the separator alone.
 QString addBackslash(const QString &folder);
 
+// The text without leading and trailing blanks; tabs and other white space
+// stay, as in the classic Trim.
+QString Trim(const QString &text);
+
+// The text without its first character if that is c, then without its last
+// character if that is now c.
+QString stripOne(const QString &text, QChar c);
+
 // The plain text form of a value, then without its first character if that is
 // a blank and then without its last character if that is now a blank.
 QString trimOneSpace(const QString &value);

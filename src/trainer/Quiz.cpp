@@ -1,5 +1,7 @@
 #include "trainer/Quiz.h"
 
+#include "support/Utils.h"
+
 #include <QLocale>
 #include <QStringList>
 #include <QTime>
@@ -9,24 +11,13 @@
 
 namespace Quiz {
 
-QString trimSpaces(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text.at(begin) == QLatin1Char(' '))
-        ++begin;
-    while (end > begin && text.at(end - 1) == QLatin1Char(' '))
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 QString normaliseInfinitive(const QString &answer)
 {
     const QString prefix = QStringLiteral("to ");
-    QString text = trimSpaces(answer);
+    QString text = Utils::Trim(answer);
     if (lowerCase(text.left(3)) != prefix)
         text.prepend(prefix);
-    return prefix + trimSpaces(text.mid(3));
+    return prefix + Utils::Trim(text.mid(3));
 }
 
 QString lowerCase(const QString &text)

@@ -9,9 +9,6 @@
 // writes the results back.
 namespace Quiz {
 
-// The text without leading and trailing blanks (only the space character).
-QString trimSpaces(const QString &text);
-
 // The learner's English infinitive as it is checked: trimmed, with "to " in
 // front unless its first three characters already read "to " in any case,
 // and exactly one blank after the prefix.

@@ -372,8 +372,8 @@ void frmMain::btEnter_Click()
     }
     const VerbEntry verb = VerbList.at(ixCurrentVerb - 1);
 
-    txtEngPast->setText(Quiz::trimSpaces(txtEngPast->text()));
-    txtEngPastParticiple->setText(Quiz::trimSpaces(txtEngPastParticiple->text()));
+    txtEngPast->setText(Utils::Trim(txtEngPast->text()));
+    txtEngPastParticiple->setText(Utils::Trim(txtEngPastParticiple->text()));
 
     if (optDE->isChecked()) {
         txtEngInf->setReadOnly(true);
