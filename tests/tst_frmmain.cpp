@@ -24,24 +24,38 @@ class tst_frmMain : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void cleanup();
-    void startUp_data();
-    void startUp();
+    void initTestCase()
+    {
+        for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
+            qputenv(name, mDir.path().toLocal8Bit());
+        App::setPath(mDir.path());
+    }
+    void cleanup()
+    {
+        delete mWindow;
+        qDeleteAll(QList<QWidget *>(Forms::all())); // a copy: each deletion edits the list
+        mBoxes.boxes.clear();
+    }
     void flow_data();
     void flow();
     void aboutAndUnload();
 
 private:
-    void open(bool withFile)
+    // Starts the window over a leftover read-only Updater.exe; false unless
+    // start-up removed it.
+    bool open(bool withFile)
     {
-        QFile file(mVerbFile);
+        QFile file(mVerbFile), updater(mDir.filePath(QStringLiteral("Updater.exe")));
         file.remove();
         if (withFile && (!file.open(QIODevice::WriteOnly) || file.write(threeVerbs) != threeVerbs.size()))
-            qFatal("cannot write the verb file");
+            return false;
         file.close();
+        if (!updater.open(QIODevice::WriteOnly) || !updater.setPermissions(QFileDevice::ReadOwner))
+            return false;
+        updater.close();
         mWindow = new frmMain;
         mWindow->setRandomSource([] { return 0.5f; }); // the middle verb, "to burn"
+        return !updater.exists();
     }
 
     QTemporaryDir mDir;
@@ -50,61 +64,13 @@ private:
     MsgBoxRecorder mBoxes;
 };
 
-void tst_frmMain::initTestCase()
-{
-    for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
-        qputenv(name, mDir.path().toLocal8Bit());
-    App::setPath(mDir.path());
-}
-
-void tst_frmMain::cleanup()
-{
-    delete mWindow;
-    const QList<QWidget *> left = Forms::all(); // each deletion edits the list
-    qDeleteAll(left);
-    mBoxes.boxes.clear();
-}
-
-void tst_frmMain::startUp_data()
-{
-    QTest::addColumn<bool>("withFile");
-    QTest::addColumn<bool>("readOnlyUpdater");
-    QTest::newRow("file-and-updater") << true << false;
-    QTest::newRow("no-file-read-only-updater") << false << true;
-}
-
-void tst_frmMain::startUp()
-{
-    QFETCH(bool, withFile);
-    QFETCH(bool, readOnlyUpdater);
-    QFile updater(mDir.filePath(QStringLiteral("Updater.exe")));
-    QVERIFY(updater.open(QIODevice::WriteOnly));
-    updater.close();
-    QVERIFY(updater.setPermissions(readOnlyUpdater ? QFileDevice::ReadOwner : QFileDevice::WriteOwner));
-
-    open(withFile);
-    QVERIFY(!updater.exists());
-    QCOMPARE(mBoxes.boxes.size(), withFile ? 0 : 1); // raised while loading, before show()
-    mWindow->show();
-    QTest::mouseClick(mWindow->findChild<QWidget *>(QStringLiteral("btNewWord")), Qt::LeftButton);
-    QCOMPARE(mWindow->currentVerb(), qint16(withFile ? 2 : -1));
-    if (withFile)
-        return;
-    QCOMPARE(mBoxes.boxes[0].prompt,
-             QStringLiteral("Die Verben-Datei (IrregularVerbs.txt) wurde nicht im Programmordner gefunden!"));
-    QCOMPARE(mBoxes.boxes[0].style, 48);
-    QCOMPARE(mBoxes.boxes[0].title, QStringLiteral("VerbodromEN - keine Verben-Datei"));
-    QCOMPARE(mBoxes.boxes[1].prompt, QStringLiteral("Die Verben-Datei ist leer oder konnte nicht geladen werden"));
-    QCOMPARE(mBoxes.boxes[1].style, 48);
-    QCOMPARE(mBoxes.boxes[1].title, QStringLiteral("VerbodromEN - Keine Verben geladen"));
-}
-
 // Each row is a script of steps separated by " | ": "op control argument",
-// controls named by their objectName. Every script starts on a shown window
-// with three verbs that always draws "to burn".
+// controls named by their objectName. "open" starts the window on the three
+// verbs (on no file with "open missing"); it always draws "to burn".
 void tst_frmMain::flow_data()
 {
     QTest::addColumn<QString>("script");
+    const auto row = [](const char *name, const QString &steps) { QTest::newRow(name) << "open | show | " + steps; };
     const QString germanAnswers = QStringLiteral(
         "click btNewWord | text txtGerInf brennen | text txtEngInf | locked txtEngInf no | focus txtEngInf"
         " | type txtEngInf  Burn | type txtEngPast   BURNT  | type txtEngPastParticiple burnt/burned");
@@ -113,55 +79,42 @@ void tst_frmMain::flow_data()
         " | text lblEngPast CORRECT! | text lblEngPastParticiple WRONG! --> burnt/burned"
         " | colour lblEngPastParticiple #ff0000 | locked txtEngInf yes | locked txtEngPastParticiple yes | boxes 0");
 
-    QTest::newRow("german-round") << germanAnswers + " | click btEnter" + germanVerdicts;
-    QTest::newRow("german-round-checked-twice") << germanAnswers + " | click btEnter | click btEnter" + germanVerdicts;
-    QTest::newRow("english-round")
-        << "click optEN | colour txtEngInf grey | click btNewWord | text txtEngInf to burn | locked txtEngInf yes"
-           " | focus txtEngPast | type txtEngPast burned | click btEnter | text lblEngInf"
-           " | text lblEngPast CORRECT! | text lblEngPastParticiple WRONG! --> burnt/burned";
-    QTest::newRow("new-word-reopens-and-clears")
-        << "click btNewWord | click btEnter | click btNewWord | locked txtEngPast no | text txtEngPast"
-           " | text lblEngPast";
-    QTest::newRow("switch-after-german-check")
-        << "click btNewWord | type txtEngInf goes | click btEnter | click optEN | text txtEngInf to burn"
-           " | locked txtEngInf yes | colour txtEngInf grey | text lblEngInf WRONG! --> to burn"
-           " | click optDE | text txtEngInf | locked txtEngInf yes | colour txtEngInf window";
-    QTest::newRow("switch-before-check") << "click btNewWord | click optEN | click optDE | locked txtEngInf no";
-    QTest::newRow("reload-by-menu")
-        << "click btNewWord | menu mnuReload | current -1 | verbs 3 | boxes 0 | text txtGerInf brennen"
-           " | click btEnter | lastbox VerbodromEN - Keine Verben geladen | text lblEngInf";
-    QTest::newRow("reload-by-tab") << "click btNewWord | tab | current -1 | verbs 3 | click btEnter | boxes 1";
-    QTest::newRow("reload-after-file-deleted")
-        << "click btNewWord | delete | tab | verbs 0 | lastbox VerbodromEN - keine Verben-Datei"
-           " | click btNewWord | lastbox VerbodromEN - Keine Verben geladen | boxes 2";
-    for (const char *name : {"txtGerInf", "txtEngPastParticiple", "optDE", "btEnter"})
-        QTest::newRow(qPrintable(QStringLiteral("enter-on-%1").arg(name)))
-            << QStringLiteral("click btNewWord | enter %1 | text lblEngPast WRONG! --> burnt/burned").arg(name);
-    QTest::newRow("enter-on-btNewWord-draws") << "click btNewWord | click btEnter | enter btNewWord | text lblEngPast";
+    QTest::newRow("missing-file-told-before-show")
+        << "open missing | boxes 1 | box Die Verben-Datei (IrregularVerbs.txt) wurde nicht im Programmordner"
+           " gefunden! | show | click btNewWord | current -1 | title VerbodromEN - Keine Verben geladen";
+    row("german-round", germanAnswers + " | click btEnter" + germanVerdicts);
+    row("german-round-checked-twice", germanAnswers + " | click btEnter | click btEnter" + germanVerdicts);
+    row("english-round", "click optEN | colour txtEngInf grey | click btNewWord | text txtEngInf to burn"
+                         " | locked txtEngInf yes | focus txtEngPast | type txtEngPast burned | click btEnter"
+                         " | text lblEngInf | text lblEngPast CORRECT! | text lblEngPastParticiple WRONG! --> burnt/burned");
+    row("switch-after-german-check",
+        "click btNewWord | type txtEngInf goes | click btEnter | click optEN | text txtEngInf to burn"
+        " | locked txtEngInf yes | colour txtEngInf grey | text lblEngInf WRONG! --> to burn | click btEnter"
+        " | text lblEngInf | click optDE | text txtEngInf | locked txtEngInf yes | colour txtEngInf window");
+    row("switch-before-check-and-new-word-reopens", "click btNewWord | click optEN | click optDE | locked txtEngInf no"
+        " | click btEnter | click btNewWord | locked txtEngPast no | text txtEngPast | text lblEngPast");
+    row("reload-by-menu-forgets-verb", "click btNewWord | menu mnuReload | current -1 | verbs 3 | boxes 0"
+                                       " | click btEnter | title VerbodromEN - Keine Verben geladen | text lblEngInf");
+    row("reload-by-tab-after-file-deleted", "click btNewWord | delete | tab | verbs 0 | title VerbodromEN - keine"
+                                            " Verben-Datei | click btNewWord | boxes 2");
+    row("enter-in-text-box-checks",
+        "click btNewWord | enter txtEngPastParticiple | text lblEngPast WRONG! --> burnt/burned");
 }
 
 void tst_frmMain::flow()
 {
     QFETCH(QString, script);
-    open(true);
-    mWindow->show();
-    const QColor grey = QApplication::palette().color(QPalette::Disabled, QPalette::Text);
-    const QColor window = QApplication::palette().color(QPalette::Active, QPalette::Base);
+    const auto colour = [](const QString &arg) {
+        return arg == u"grey" ? QApplication::palette().color(QPalette::Disabled, QPalette::Text)
+             : arg == u"window" ? QApplication::palette().color(QPalette::Active, QPalette::Base) : QColor(arg);
+    };
     for (const QString &step : script.split(QStringLiteral(" | "))) {
-        const QString op = step.section(u' ', 0, 0);
-        const QString name = step.section(u' ', 1, 1);
-        const QString arg = step.section(u' ', 2);
-        QWidget *w = mWindow->findChild<QWidget *>(name);
-        if (op == u"click" || op == u"type" || op == u"enter" || op == u"text" || op == u"locked"
-            || op == u"colour" || op == u"focus")
-            QVERIFY2(w, qPrintable(step));
-        if (op == u"click") {
-            QTest::mouseClick(w, Qt::LeftButton);
-        } else if (op == u"type") {
-            QTest::keyClicks(w, arg);
-        } else if (op == u"enter") {
-            w->setFocus();
-            QTest::keyClick(w, Qt::Key_Return);
+        const QString op = step.section(u' ', 0, 0), name = step.section(u' ', 1, 1), arg = step.section(u' ', 2);
+        QWidget *w = mWindow ? mWindow->findChild<QWidget *>(name) : nullptr;
+        if (op == u"open") {
+            QVERIFY(open(name != u"missing"));
+        } else if (op == u"show") {
+            mWindow->show();
         } else if (op == u"menu") {
             mWindow->findChild<QAction *>(name)->trigger();
         } else if (op == u"tab") {
@@ -169,27 +122,35 @@ void tst_frmMain::flow()
             QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
         } else if (op == u"delete") {
             QVERIFY(QFile::remove(mVerbFile));
-        } else if (op == u"text") {
-            QCOMPARE(w->property("text").toString(), arg);
-        } else if (op == u"locked") {
-            QCOMPARE(w->property("readOnly").toBool(), arg == u"yes");
-        } else if (op == u"focus") {
-            QCOMPARE(mWindow->focusWidget(), w);
-        } else if (op == u"colour") {
-            const QColor expected = arg == u"grey" ? grey : arg == u"window" ? window : QColor(arg);
-            QCOMPARE(w->palette().color(w->inherits("QLabel") ? QPalette::WindowText : QPalette::Base), expected);
         } else if (op == u"boxes") {
             QCOMPARE(mBoxes.boxes.size(), name.toInt());
-        } else if (op == u"lastbox") {
+        } else if (op == u"box" || op == u"title") {
             QVERIFY(!mBoxes.boxes.isEmpty());
-            QCOMPARE(mBoxes.boxes.last().title, step.section(u' ', 1));
+            QCOMPARE(op == u"box" ? mBoxes.boxes.last().prompt : mBoxes.boxes.last().title, step.section(u' ', 1));
+            QCOMPARE(mBoxes.boxes.last().style, int(vbExclamation));
         } else if (op == u"current") {
             QCOMPARE(mWindow->currentVerb(), qint16(name.toInt()));
         } else if (op == u"verbs") {
             QCOMPARE(mWindow->verbList().size(), name.toInt());
             QCOMPARE(mWindow->lastVerb(), qint16(name.toInt() ? name.toInt() : -1));
         } else {
-            QFAIL(qPrintable(QStringLiteral("unknown step: ") + step));
+            QVERIFY2(w, qPrintable(step));
+            if (op == u"click")
+                QTest::mouseClick(w, Qt::LeftButton);
+            else if (op == u"type")
+                QTest::keyClicks(w, arg);
+            else if (op == u"enter")
+                QTest::keyClick(w, Qt::Key_Return);
+            else if (op == u"text")
+                QCOMPARE(w->property("text").toString(), arg);
+            else if (op == u"locked")
+                QCOMPARE(w->property("readOnly").toBool(), arg == u"yes");
+            else if (op == u"focus")
+                QCOMPARE(mWindow->focusWidget(), w);
+            else if (op == u"colour")
+                QCOMPARE(w->palette().color(w->inherits("QLabel") ? QPalette::WindowText : QPalette::Base), colour(arg));
+            else
+                QFAIL(qPrintable(QStringLiteral("unknown step: ") + step));
         }
     }
 }
@@ -197,7 +158,7 @@ void tst_frmMain::flow()
 void tst_frmMain::aboutAndUnload()
 {
     QPointer<frmDummy> dummy = new frmDummy;
-    open(true);
+    QVERIFY(open(true));
     mWindow->show();
     QAction *about = mWindow->findChild<QAction *>(QStringLiteral("mnuAbout"));
     about->trigger();
@@ -209,7 +170,6 @@ void tst_frmMain::aboutAndUnload()
     QTRY_VERIFY(!first);
     about->trigger(); // a closed one is made anew
     QCOMPARE(Forms::count(), 3);
-
     mWindow->close();
     QTRY_VERIFY(!mWindow);
     QVERIFY(!dummy);
