@@ -1,4 +1,3 @@
-#include "support/DefaultBrowser.h"
 #include "support/Utils.h"
 #include "support/modRegistry.h"
 
@@ -9,17 +8,10 @@
 
 #include <memory>
 
-using modRegistry::HKEY_CLASSES_ROOT;
-
 namespace {
-QString entry(const QString &exec, const QString &more = QString())
-{
-    return "[Desktop Entry]\nType=Application\nName[de]=Netz\n" + more
-           + (exec.isNull() ? QString() : "Exec=" + exec + "\n");
-}
+QString entry(const QString &exec) { return "[Desktop Entry]\nExec=" + exec + "\n"; }
 const QString Http = QStringLiteral("x-scheme-handler/http=");
 const QString User = QStringLiteral("config/mimeapps.list");
-const QString System = QStringLiteral("sysconfig/mimeapps.list");
 const QString AppA = QStringLiteral("sysdata/applications/a.desktop");
 } // namespace
 
@@ -29,8 +21,6 @@ class tst_Browser : public QObject
 
 private Q_SLOTS:
     void init();
-    void programPart_data();
-    void programPart();
     void lookup_data();
     void lookup();
     void otherKeysReadEmpty();
@@ -40,12 +30,12 @@ private:
     void write(const QString &path, const QString &content);
 };
 
-// Fresh XDG folders for every test, so nothing is read from the real home.
-// Every test finds a.desktop and b.desktop installed in the system folder.
+// Fresh XDG folders for every test, so nothing is read from the real home;
+// a.desktop and b.desktop are installed in the system folder, and the user's
+// list names a.desktop.
 void tst_Browser::init()
 {
     mRoot = std::make_unique<QTemporaryDir>();
-    QVERIFY(mRoot->isValid());
     const QByteArray r = QFile::encodeName(mRoot->path());
     qputenv("HOME", r + "/home");
     qputenv("XDG_CONFIG_HOME", r + "/config");
@@ -55,14 +45,15 @@ void tst_Browser::init()
     qunsetenv("XDG_CURRENT_DESKTOP");
     write(AppA, entry("/usr/bin/a %u"));
     write("sysdata/applications/b.desktop", entry("b-browser --new %U"));
+    write(User, Http + "a.desktop");
 }
 
-// A mimeapps.list gets its lines under [Default Applications].
+// A mimeapps.list gets its lines under [Default Applications], after a
+// group whose http line must not be read.
 void tst_Browser::write(const QString &path, const QString &content)
 {
-    const QString full = mRoot->filePath(path);
-    QVERIFY(QDir().mkpath(full.section('/', 0, -2)));
-    QFile file(full);
+    QVERIFY(QDir(mRoot->path()).mkpath(path.section('/', 0, -2)));
+    QFile file(mRoot->filePath(path));
     QVERIFY(file.open(QIODevice::WriteOnly));
     if (path.endsWith("mimeapps.list"))
         file.write("[Added Associations]\n" + Http.toUtf8() + "a.desktop\n"
@@ -70,112 +61,65 @@ void tst_Browser::write(const QString &path, const QString &content)
     file.write(content.toUtf8());
 }
 
-void tst_Browser::programPart_data()
-{
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("quoted-with-switches") << R"("C:\Program Files\Web\b.exe" -nohome "%1")"
-                                          << R"("C:\Program Files\Web\b.exe")";
-    QTest::newRow("quoted-field-code") << R"("/opt/web b/run" %U)" << R"("/opt/web b/run")";
-    QTest::newRow("quote-never-closed") << R"("/opt/web -x)" << R"("/opt/web -x")";
-    QTest::newRow("unquoted-with-blank") << R"(C:\PROGRA~1\WEB\BROWSER.EXE -url "%1")"
-                                         << R"(C:\PROGRA~1\WEB\BROWSER.EXE)";
-    QTest::newRow("no-blank") << "/usr/bin/browser" << "/usr/bin/browser";
-    QTest::newRow("leading-blank") << " browser -x" << "";
-    QTest::newRow("two-chars") << "ab" << "";
-    QTest::newRow("three-chars") << "abc" << "abc";
-}
-
-void tst_Browser::programPart()
-{
-    QFETCH(QString, command);
-    QFETCH(QString, expected);
-    QCOMPARE(Utils::browserProgramPart(command), expected);
-}
-
-// files: alternating path below the temporary root and content.
+// files: pairs of a path below the temporary root and its content, or of
+// XDG_CURRENT_DESKTOP and its value. Rows on a.desktop's Exec check how the
+// command is cut down to its program part.
 void tst_Browser::lookup_data()
 {
     QTest::addColumn<QStringList>("files");
-    QTest::addColumn<QString>("desktop");
-    QTest::addColumn<QString>("id");
     QTest::addColumn<QString>("browser");
     const QString longExec = "/" + QString(253, 'x');
-    const QString gnome = QStringLiteral("config/gnome-mimeapps.list");
+    const QStringList lists{"config/gnome-mimeapps.list", Http + "a.desktop", User,
+                            Http + "b.desktop", "sysconfig/mimeapps.list", Http + "a.desktop"};
 
-    const QString hiddenA = entry("/usr/bin/a", "Hidden=true\n");
-
-    QTest::newRow("user-list-over-system")
-        << QStringList{User, Http + "b.desktop", System, Http + "a.desktop"}
-        << "" << "b.desktop" << "b-browser";
+    QTest::newRow("quoted-with-switches") << QStringList{AppA,
+        entry(R"("/opt/web\sbrowser/run" -nohome "%1")")} << R"("/opt/web browser/run")";
+    QTest::newRow("quote-never-closed") << QStringList{AppA, entry(R"("/opt/web -x)")}
+                                        << R"("/opt/web -x")";
+    QTest::newRow("unquoted-with-blank") << QStringList{AppA, entry("/w/b -url %u")} << "/w/b";
+    QTest::newRow("no-blank-254-chars") << QStringList{AppA, entry(longExec)} << longExec;
+    QTest::newRow("255-chars-too-long") << QStringList{AppA, entry(longExec + "x")} << "";
+    QTest::newRow("two-chars") << QStringList{AppA, entry("ab")} << "";
+    QTest::newRow("three-chars") << QStringList{AppA, entry("abc")} << "abc";
     QTest::newRow("desktop-list-first")
-        << QStringList{gnome, Http + "a.desktop", User, Http + "b.desktop"}
-        << "ubuntu:GNOME" << "a.desktop" << "/usr/bin/a";
-    QTest::newRow("other-desktop-list-unread")
-        << QStringList{gnome, Http + "a.desktop", User, Http + "b.desktop"}
-        << "KDE" << "b.desktop" << "b-browser";
-    QTest::newRow("missing-next-in-list")
-        << QStringList{User, Http + "gone.desktop; ;b.desktop;"}
-        << "" << "b.desktop" << "b-browser";
-    QTest::newRow("missing-next-list")
-        << QStringList{User, Http + "gone.desktop", System, Http + "a.desktop"}
-        << "" << "a.desktop" << "/usr/bin/a";
-    QTest::newRow("hidden-skipped")
-        << QStringList{User, Http + "a.desktop;b.desktop", AppA, hiddenA}
-        << "" << "b.desktop" << "b-browser";
-    QTest::newRow("user-hidden-masks-system")
-        << QStringList{User, Http + "a.desktop;b.desktop", "data/applications/a.desktop", hiddenA}
-        << "" << "b.desktop" << "b-browser";
-    QTest::newRow("exec-only-in-action")
-        << QStringList{User, Http + "a.desktop;b.desktop", AppA,
-                       entry({}) + "[Desktop Action new]\nExec=/a\n"}
-        << "" << "b.desktop" << "b-browser";
-    QTest::newRow("html-when-no-http")
-        << QStringList{User, "text/html=a.desktop"}
-        << "" << "a.desktop" << "/usr/bin/a";
+        << QStringList{"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"} + lists << "/usr/bin/a";
+    QTest::newRow("user-list-over-system-other-desktop-unread")
+        << QStringList{"XDG_CURRENT_DESKTOP", "KDE"} + lists << "b-browser";
+    // Not installed: no file, hidden in the user's folder (masking the
+    // system's), Exec only in another group; the next list is read then.
+    QTest::newRow("uninstalled-passed-over")
+        << QStringList{User, Http + "gone.desktop; ;a.desktop;c.desktop",
+                       "sysconfig/mimeapps.list", Http + "b.desktop", "data/applications/a.desktop",
+                       "[Desktop Entry]\nHidden=true\nExec=/a\n", "sysdata/applications/c.desktop",
+                       "[Desktop Entry]\n[Desktop Action n]\nExec=/c\n"} << "b-browser";
     QTest::newRow("html-when-http-not-installed")
-        << QStringList{User, Http + "gone.desktop\ntext/html=b.desktop"}
-        << "" << "b.desktop" << "b-browser";
-    QTest::newRow("subfolder-id")
-        << QStringList{"data/applications/mimeapps.list", Http + "kde4-web-x.desktop",
-                       "sysdata/applications/kde4/web-x.desktop", entry("/k %u")}
-        << "" << "kde4-web-x.desktop" << "/k";
-    QTest::newRow("quoted-escaped-exec")
-        << QStringList{User, Http + "a.desktop", AppA, entry(R"("/opt/web\sbrowser/run" %U)")}
-        << "" << "a.desktop" << R"("/opt/web browser/run")";
-    QTest::newRow("exec-254-chars")
-        << QStringList{User, Http + "a.desktop", AppA, entry(longExec)}
-        << "" << "a.desktop" << longExec;
-    QTest::newRow("exec-255-chars")
-        << QStringList{User, Http + "a.desktop", AppA, entry(longExec + "x")}
-        << "" << "a.desktop" << "";
-    QTest::newRow("nothing-registered") << QStringList{} << "" << "" << "";
+        << QStringList{User, Http + "gone.desktop\ntext/html=b.desktop"} << "b-browser";
+    QTest::newRow("subfolder-id") << QStringList{User, "", "data/applications/mimeapps.list",
+        Http + "kde4-web-x.desktop", "sysdata/applications/kde4/web-x.desktop", entry("/k %u")}
+                                  << "/k";
+    QTest::newRow("nothing-registered") << QStringList{User, ""} << "";
 }
 
 void tst_Browser::lookup()
 {
     QFETCH(QStringList, files);
-    QFETCH(QString, desktop);
-    QFETCH(QString, id);
     QFETCH(QString, browser);
-    for (qsizetype i = 0; i + 1 < files.size(); i += 2)
-        write(files.at(i), files.at(i + 1));
-    if (!desktop.isEmpty())
-        qputenv("XDG_CURRENT_DESKTOP", desktop.toUtf8());
-
-    QCOMPARE(modRegistry::regQueryString(HKEY_CLASSES_ROOT, ".html", ""), id);
+    for (qsizetype i = 0; i + 1 < files.size(); i += 2) {
+        if (files.at(i).startsWith("XDG_"))
+            qputenv(files.at(i).toLatin1(), files.at(i + 1).toUtf8());
+        else
+            write(files.at(i), files.at(i + 1));
+    }
     QCOMPARE(Utils::getDefaultBrowser(), browser);
 }
 
 void tst_Browser::otherKeysReadEmpty()
 {
-    using modRegistry::regQueryString;
-    const QString command = QStringLiteral("\\shell\\open\\command");
-    QCOMPARE(regQueryString(HKEY_CLASSES_ROOT, "a.desktop" + command, ""), "/usr/bin/a %u");
-    QCOMPARE(regQueryString(HKEY_CLASSES_ROOT, "a.desktop" + command, "x"), "");
-    QCOMPARE(regQueryString(0x80000001u, "a.desktop" + command, ""), "");
-    QCOMPARE(regQueryString(HKEY_CLASSES_ROOT, command, ""), "");
-    QCOMPARE(regQueryString(HKEY_CLASSES_ROOT, "../applications/a.desktop" + command, ""), "");
+    using namespace modRegistry;
+    const QString a = QStringLiteral("a.desktop\\shell\\open\\command");
+    QCOMPARE(regQueryString(HKEY_CLASSES_ROOT, a, "x"), "");
+    QCOMPARE(regQueryString(0x80000001u, a, ""), "");
+    QCOMPARE(regQueryString(HKEY_CLASSES_ROOT, "../applications/" + a, ""), "");
 }
 
 QTEST_GUILESS_MAIN(tst_Browser)
