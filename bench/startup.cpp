@@ -5,9 +5,9 @@
 // neither window profits from what the other has loaded; the median of
 // several runs is printed with the ratio.
 
-#include "support/App.h"
-#include "support/Forms.h"
-#include "support/Globals.h"
+#include "platform/App.h"
+#include "platform/Forms.h"
+#include "program/Globals.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

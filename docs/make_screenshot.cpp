@@ -2,8 +2,8 @@
 // (default: docs/screenshot.png in the source tree). Runs under Qt's
 // offscreen platform unless another one is asked for; needs no display.
 
-#include "support/App.h"
-#include "support/MsgBox.h"
+#include "platform/App.h"
+#include "platform/MsgBox.h"
 #include "trainer/frmMain.h"
 
 #include <QApplication>

@@ -3,8 +3,8 @@
 // Seams shared by the tests: message boxes and program starts are recorded
 // instead of shown or run.
 
-#include "support/MsgBox.h"
-#include "support/Shell.h"
+#include "platform/MsgBox.h"
+#include "platform/Shell.h"
 
 #include <QList>
 #include <QString>

@@ -1,7 +1,8 @@
-#include "support/App.h"
-#include "support/RuntimeError.h"
-#include "support/Utils.h"
-#include "support/frmAbout.h"
+#include "platform/App.h"
+#include "platform/DefaultBrowser.h"
+#include "base/RuntimeError.h"
+#include "base/Utils.h"
+#include "trainer/frmAbout.h"
 #include "testsupport.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "support/RuntimeError.h"
-#include "support/modBase64.h"
+#include "base/RuntimeError.h"
+#include "base/modBase64.h"
 
 #include <QTest>
 

@@ -1,5 +1,6 @@
-#include "support/Utils.h"
-#include "support/modRegistry.h"
+#include "base/Utils.h"
+#include "platform/DefaultBrowser.h"
+#include "platform/modRegistry.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "downloader/CopyHelper.h"
-#include "support/Globals.h"
-#include "support/RuntimeError.h"
+#include "program/Globals.h"
+#include "base/RuntimeError.h"
 #include "testsupport.h"
 #include "trainer/frmDummy.h"
 

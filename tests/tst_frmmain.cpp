@@ -1,8 +1,8 @@
 #include "testsupport.h"
 
-#include "support/App.h"
-#include "support/Forms.h"
-#include "support/frmAbout.h"
+#include "platform/App.h"
+#include "platform/Forms.h"
+#include "trainer/frmAbout.h"
 #include "trainer/frmDummy.h"
 #include "trainer/frmMain.h"
 

@@ -1,4 +1,4 @@
-#include "support/Utils.h"
+#include "base/Utils.h"
 #include "trainer/Quiz.h"
 
 #include <QTest>

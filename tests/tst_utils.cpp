@@ -1,7 +1,7 @@
-#include "support/Ansi.h"
-#include "support/FileSystem.h"
-#include "support/RuntimeError.h"
-#include "support/Utils.h"
+#include "base/Ansi.h"
+#include "platform/FileSystem.h"
+#include "base/RuntimeError.h"
+#include "base/Utils.h"
 
 #include <QFile>
 #include <QTemporaryDir>

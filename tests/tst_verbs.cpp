@@ -1,4 +1,5 @@
 #include "trainer/VerbList.h"
+#include "platform/FileSystem.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -67,7 +68,8 @@ void tst_Verbs::load()
     QVERIFY(bytes.isNull() || (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()));
     file.close();
 
-    const VerbTable table = maxVerbs == MaxVerbs ? loadVerbFile(path) : loadVerbFile(path, maxVerbs);
+    FileSystemObject fso;
+    const VerbTable table = maxVerbs == MaxVerbs ? loadVerbFile(fso, path) : loadVerbFile(fso, path, maxVerbs);
     QCOMPARE(table.outcome, bytes.isNull() ? VerbFileOutcome::Missing : VerbFileOutcome::Loaded);
     QStringList entries;
     for (const VerbEntry &e : table.entries)

@@ -1,13 +1,13 @@
 #include "downloader/CopyHelper.h"
 
-#include "downloader/TimerControl.h"
-#include "downloader/WinsockControl.h"
-#include "support/App.h"
-#include "support/Forms.h"
-#include "support/MsgBox.h"
-#include "support/RuntimeError.h"
-#include "support/Utils.h"
-#include "support/modBase64.h"
+#include "platform/TimerControl.h"
+#include "platform/WinsockControl.h"
+#include "platform/App.h"
+#include "platform/Forms.h"
+#include "platform/MsgBox.h"
+#include "base/RuntimeError.h"
+#include "base/Utils.h"
+#include "base/modBase64.h"
 
 #include <QMetaObject>
 #include <QTimer>

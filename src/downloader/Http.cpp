@@ -1,6 +1,6 @@
 #include "downloader/Http.h"
 
-#include "support/Ansi.h"
+#include "base/Ansi.h"
 
 #include <QByteArrayView>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "trainer/Quiz.h"
 
-#include "support/Utils.h"
+#include "base/Utils.h"
 
 #include <QLocale>
 #include <QStringList>

@@ -1,8 +1,7 @@
 #include "trainer/VerbList.h"
 
-#include "support/FileSystem.h"
-#include "support/Globals.h"
-#include "support/RuntimeError.h"
+#include "platform/FileSystem.h"
+#include "base/RuntimeError.h"
 
 #include <QFileInfo>
 
@@ -38,10 +37,9 @@ std::optional<VerbEntry> parseVerbLine(QString line)
     return entry;
 }
 
-VerbTable loadVerbFile(const QString &path, qsizetype maxVerbs)
+VerbTable loadVerbFile(FileSystemObject &fso, const QString &path, qsizetype maxVerbs)
 {
     VerbTable table;
-    FileSystemObject &fso = Globals::g_objFSO();
     if (!fso.FileExists(path)) {
         table.outcome = VerbFileOutcome::Missing;
         return table;

@@ -5,6 +5,8 @@
 
 #include <optional>
 
+class FileSystemObject;
+
 // The verb list file and its loader. Each verb line of IrregularVerbs.txt
 // holds four fields separated by single tabs; "#" in column 1 marks a
 // comment, and every other line is ignored.
@@ -56,7 +58,7 @@ inline constexpr qsizetype MaxVerbs = 32760;
 // The entry of a verb line, or nothing for a comment or an ignored line.
 std::optional<VerbEntry> parseVerbLine(QString line);
 
-// Reads the verb file at path through the shared file-system object. Never
+// Reads the verb file at path through the given file-system object. Never
 // throws; a read error after a part of the file leaves no verbs at all, so
 // the caller never sees half a list.
-VerbTable loadVerbFile(const QString &path, qsizetype maxVerbs = MaxVerbs);
+VerbTable loadVerbFile(FileSystemObject &fso, const QString &path, qsizetype maxVerbs = MaxVerbs);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/Forms.h"
+#include "platform/Forms.h"
 
 // Hidden host form, loaded first and never shown: it carries the
 // downloader's watchdog timer.

@@ -1,11 +1,12 @@
 #include "trainer/frmMain.h"
 
-#include "support/App.h"
-#include "support/FileSystem.h"
-#include "support/Globals.h"
-#include "support/MsgBox.h"
-#include "support/Utils.h"
-#include "support/frmAbout.h"
+#include "platform/App.h"
+#include "platform/FileSystem.h"
+#include "program/Globals.h"
+#include "platform/MsgBox.h"
+#include "base/Utils.h"
+#include "platform/DefaultBrowser.h"
+#include "trainer/frmAbout.h"
 #include "trainer/frmDummy.h"
 
 #include <QAction>
@@ -277,7 +278,7 @@ void frmMain::LoadVerbs()
     ixCurrentVerb = -1;
 
     const QString title = App::Title() + QStringLiteral(" - keine Verben-Datei");
-    VerbTable table = loadVerbFile(Utils::addBackslash(App::Path()) + verbFileName);
+    VerbTable table = loadVerbFile(Globals::g_objFSO(), Utils::addBackslash(App::Path()) + verbFileName);
     switch (table.outcome) {
     case VerbFileOutcome::Missing:
         MsgBox(QStringLiteral("Die Verben-Datei (") + verbFileName

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "support/Forms.h"
+#include "platform/Forms.h"
 #include "trainer/Quiz.h"
 #include "trainer/VerbList.h"
 

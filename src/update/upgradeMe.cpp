@@ -1,5 +1,5 @@
-#include "support/Ansi.h"
-#include "support/Globals.h"
+#include "base/Ansi.h"
+#include "program/Globals.h"
 #include "trainer/frmMain.h"
 
 // The upgrade chain's steps are members of frmMain, kept here with the rest

@@ -1,4 +1,4 @@
-#include "support/App.h"
+#include "platform/App.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "support/Ansi.h"
+#include "base/Ansi.h"
 
 #include <QStringDecoder>
 #include <QStringEncoder>

@@ -1,4 +1,4 @@
-#include "support/modRegistry.h"
+#include "platform/modRegistry.h"
 
 #include <QDir>
 #include <QFile>

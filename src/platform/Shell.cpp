@@ -1,6 +1,6 @@
-#include "support/Shell.h"
+#include "platform/Shell.h"
 
-#include "support/RuntimeError.h"
+#include "base/RuntimeError.h"
 
 #include <QProcess>
 

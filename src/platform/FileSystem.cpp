@@ -1,7 +1,7 @@
-#include "support/FileSystem.h"
+#include "platform/FileSystem.h"
 
-#include "support/Ansi.h"
-#include "support/RuntimeError.h"
+#include "base/Ansi.h"
+#include "base/RuntimeError.h"
 
 #include <QFileInfo>
 

@@ -1,6 +1,6 @@
-#include "downloader/WinsockControl.h"
+#include "platform/WinsockControl.h"
 
-#include "support/RuntimeError.h"
+#include "base/RuntimeError.h"
 
 #include <QHostInfo>
 #include <QMetaObject>

@@ -1,6 +1,6 @@
-#include "support/MsgBox.h"
+#include "platform/MsgBox.h"
 
-#include "support/App.h"
+#include "platform/App.h"
 
 #include <QMessageBox>
 

@@ -4,6 +4,10 @@
 
 namespace Utils {
 
+// The default web browser's program part, possibly in double quotes; empty
+// when none is registered. Never fails.
+QString getDefaultBrowser();
+
 // The program part of a registered open command: "" for a command of 2
 // characters or fewer; for one that starts with a double quote, the text up to
 // the next double quote, wrapped in double quotes again (everything after the

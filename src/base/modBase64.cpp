@@ -1,6 +1,6 @@
-#include "support/modBase64.h"
+#include "base/modBase64.h"
 
-#include "support/RuntimeError.h"
+#include "base/RuntimeError.h"
 
 namespace modBase64 {
 

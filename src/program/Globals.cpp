@@ -1,7 +1,7 @@
-#include "support/Globals.h"
+#include "program/Globals.h"
 
 #include "downloader/CopyHelper.h"
-#include "support/FileSystem.h"
+#include "platform/FileSystem.h"
 #include "trainer/frmDummy.h"
 #include "trainer/frmMain.h"
 

@@ -1,11 +1,11 @@
-#include "support/frmAbout.h"
+#include "trainer/frmAbout.h"
 
-#include "support/App.h"
-#include "support/DefaultBrowser.h"
-#include "support/MsgBox.h"
-#include "support/RuntimeError.h"
-#include "support/Shell.h"
-#include "support/Utils.h"
+#include "platform/App.h"
+#include "platform/DefaultBrowser.h"
+#include "platform/MsgBox.h"
+#include "base/RuntimeError.h"
+#include "platform/Shell.h"
+#include "base/Utils.h"
 
 #include <QFontDatabase>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "support/Globals.h"
+#include "program/Globals.h"
 
 #include <QApplication>
 

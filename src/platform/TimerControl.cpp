@@ -1,6 +1,6 @@
-#include "downloader/TimerControl.h"
+#include "platform/TimerControl.h"
 
-#include "support/RuntimeError.h"
+#include "base/RuntimeError.h"
 
 #include <QTimer>
 #include <QWidget>

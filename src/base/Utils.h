@@ -44,8 +44,4 @@ QByteArray TextUpTo(const QByteArray &text, const QByteArray &delimiter, qsizety
 // ".") padded with zeros on the left to at least iWidth characters.
 QString padNumber(const QString &strNumber, qint16 iWidth);
 
-// The default web browser's program part, possibly in double quotes; empty
-// when none is registered. Never fails.
-QString getDefaultBrowser();
-
 } // namespace Utils

@@ -1,7 +1,7 @@
-#include "support/DefaultBrowser.h"
+#include "platform/DefaultBrowser.h"
 
-#include "support/Utils.h"
-#include "support/modRegistry.h"
+#include "base/Utils.h"
+#include "platform/modRegistry.h"
 
 namespace Utils {
 

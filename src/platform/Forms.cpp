@@ -1,4 +1,4 @@
-#include "support/Forms.h"
+#include "platform/Forms.h"
 
 #include <QScreen>
 #include <QtMath>
