@@ -18,17 +18,17 @@
 #include <QFile>
 
 #include <algorithm>
-#include <vector>
-
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <netinet/in.h>
 #include <spawn.h>
+#include <unistd.h>
+#include <vector>
+
 #include <sys/socket.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 extern char **environ;
 
@@ -69,7 +69,7 @@ QByteArray chunkedResponse(const QByteArray &body)
     std::signal(SIGPIPE, SIG_IGN);
     const QByteArray body = makeBody();
     const QByteArray plain = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size())
-        + "\r\nConnection: close\r\n\r\n" + body;
+                             + "\r\nConnection: close\r\n\r\n" + body;
     const QByteArray chunked = chunkedResponse(body);
     for (;;) {
         const int client = ::accept(listener, nullptr, nullptr);
@@ -85,14 +85,14 @@ QByteArray chunkedResponse(const QByteArray &body)
         }
         const QByteArray &response = request.startsWith("GET /chunked ") ? chunked : plain;
         for (qsizetype sent = 0; sent < response.size();) {
-            const ssize_t n = ::write(client, response.constData() + sent, size_t(response.size() - sent));
+            const ssize_t n
+                    = ::write(client, response.constData() + sent, size_t(response.size() - sent));
             if (n <= 0)
                 break;
             sent += n;
         }
         ::shutdown(client, SHUT_WR);
-        while (::read(client, buffer, sizeof buffer) > 0) {
-        }
+        while (::read(client, buffer, sizeof buffer) > 0) {}
         ::close(client);
     }
 }
@@ -104,7 +104,11 @@ qint64 procStatusKiB(const char *field)
         return -1;
     for (const QByteArray &line : status.readAll().split('\n')) {
         if (line.startsWith(field))
-            return line.mid(qsizetype(std::strlen(field))).trimmed().split(' ').value(0).toLongLong();
+            return line.mid(qsizetype(std::strlen(field)))
+                    .trimmed()
+                    .split(' ')
+                    .value(0)
+                    .toLongLong();
     }
     return -1;
 }
@@ -130,7 +134,8 @@ public:
     bool done = false;
 };
 
-struct Run {
+struct Run
+{
     double ms;
     qint64 peakKiB; // CopyHelper only
     bool ok;
@@ -150,8 +155,9 @@ Run fetchWithCopyHelper(QApplication &app, const QString &url, const QByteArray 
         app.processEvents(QEventLoop::WaitForMoreEvents);
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     const qint64 peak = procStatusKiB("VmHWM:") - (peakReset ? before : 0);
-    const bool ok = sink.code == 0
-        && QCryptographicHash::hash(sink.contents, QCryptographicHash::Sha256) == digest;
+    const bool ok
+            = sink.code == 0
+              && QCryptographicHash::hash(sink.contents, QCryptographicHash::Sha256) == digest;
     delete helper;
     return {ms, peak, ok};
 }
@@ -162,7 +168,8 @@ Run fetchWithCurl(const QByteArray &url)
     QElapsedTimer timer;
     timer.start();
     pid_t pid = 0;
-    if (posix_spawn(&pid, "/usr/bin/curl", nullptr, nullptr, const_cast<char **>(argv), environ) != 0)
+    if (posix_spawn(&pid, "/usr/bin/curl", nullptr, nullptr, const_cast<char **>(argv), environ)
+        != 0)
         return {0, 0, false};
     int status = 0;
     ::waitpid(pid, &status, 0);

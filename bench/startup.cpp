@@ -29,7 +29,7 @@ int showOne(const QString &which, const QElapsedTimer &sinceStart, int argc, cha
     QWidget *window = nullptr;
     if (which == QLatin1String("empty") || which == QLatin1String("label")) {
         window = which == QLatin1String("empty") ? new QWidget
-                                                  : new QLabel(QStringLiteral("Verbodrom(EN)"));
+                                                 : new QLabel(QStringLiteral("Verbodrom(EN)"));
         window->resize(640, 480);
         window->show();
     } else {
@@ -74,7 +74,8 @@ int main(int argc, char *argv[])
     if (empty <= 0 || label <= 0 || main <= 0)
         return 1;
     const QByteArray platform = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
-        ? QByteArray("default") : qgetenv("QT_QPA_PLATFORM");
+                                        ? QByteArray("default")
+                                        : qgetenv("QT_QPA_PLATFORM");
     std::printf("platform: %s\n", platform.constData());
     std::printf("empty_window_ms: %.1f\n", empty);
     std::printf("text_window_ms: %.1f\n", label);

@@ -52,9 +52,12 @@ int main(int argc, char *argv[])
         return 1;
     const float r = float(target) / float(verbs.size() - 1);
     window->setRandomSource([r] { return r; });
-    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btNewWord")), Qt::LeftButton);
-    QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("txtEngInf")), QStringLiteral("burn"));
-    QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("txtEngPast")), QStringLiteral("burned"));
+    QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btNewWord")),
+                      Qt::LeftButton);
+    QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("txtEngInf")),
+                     QStringLiteral("burn"));
+    QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("txtEngPast")),
+                     QStringLiteral("burned"));
     QTest::keyClicks(window->findChild<QLineEdit *>(QStringLiteral("txtEngPastParticiple")),
                      QStringLiteral("burnded"));
     QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("btEnter")), Qt::LeftButton);

@@ -10,7 +10,8 @@
 #include <QString>
 #include <QStringList>
 
-struct RecordedBox {
+struct RecordedBox
+{
     QString prompt;
     int style;
     QString title;
@@ -40,7 +41,8 @@ private:
     int mAnswer;
 };
 
-struct RecordedStart {
+struct RecordedStart
+{
     QString program;
     QStringList arguments;
     int windowStyle;

@@ -1,8 +1,9 @@
-#include "platform/App.h"
-#include "platform/DefaultBrowser.h"
 #include "base/RuntimeError.h"
 #include "base/Utils.h"
+#include "platform/App.h"
+#include "platform/DefaultBrowser.h"
 #include "trainer/frmAbout.h"
+
 #include "testsupport.h"
 
 #include <QDir>
@@ -63,7 +64,7 @@ void tst_About::birthday()
 {
     QFETCH(QDate, today);
     QFETCH(bool, shown);
-    frmAbout w{QString()};
+    frmAbout w {QString()};
     auto *line = w.findChild<QLabel *>("lblOwnBirthday");
     w.Form_Load(QDate(2025, 2, 17));
     w.Form_Load(today);
@@ -136,7 +137,8 @@ void tst_About::realBrowserGetsHomepage()
         file.write(content);
     };
     write("web browser/run", "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\"; done > \"$0.t\"\n"
-                             "mv \"$0.t\" '" + QFile::encodeName(record) + "'\n");
+                             "mv \"$0.t\" '"
+                                     + QFile::encodeName(record) + "'\n");
     QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     write("data/applications/mimeapps.list",
           "[Default Applications]\nx-scheme-handler/http=w.desktop\n");

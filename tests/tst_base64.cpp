@@ -14,13 +14,20 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
 
         // RFC 4648, section 10.
-        QTest::newRow("rfc-empty") << "" << "";
-        QTest::newRow("rfc-f") << "f" << "Zg==";
-        QTest::newRow("rfc-fo") << "fo" << "Zm8=";
-        QTest::newRow("rfc-foo") << "foo" << "Zm9v";
-        QTest::newRow("rfc-foob") << "foob" << "Zm9vYg==";
-        QTest::newRow("rfc-fooba") << "fooba" << "Zm9vYmE=";
-        QTest::newRow("rfc-foobar") << "foobar" << "Zm9vYmFy";
+        QTest::newRow("rfc-empty") << ""
+                                   << "";
+        QTest::newRow("rfc-f") << "f"
+                               << "Zg==";
+        QTest::newRow("rfc-fo") << "fo"
+                                << "Zm8=";
+        QTest::newRow("rfc-foo") << "foo"
+                                 << "Zm9v";
+        QTest::newRow("rfc-foob") << "foob"
+                                  << "Zm9vYg==";
+        QTest::newRow("rfc-fooba") << "fooba"
+                                   << "Zm9vYmE=";
+        QTest::newRow("rfc-foobar") << "foobar"
+                                    << "Zm9vYmFy";
         // Latin-1 characters are single bytes; also the last two letters.
         QTest::newRow("bytes-255-0-62") << QString(QChar(0xFF)) + QChar(0) + QChar(0x3E) << "/wA+";
     }
@@ -34,7 +41,8 @@ private Q_SLOTS:
     // Checked for every character, not only the first of a group of three.
     void aboveByteRangeRefused()
     {
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, modBase64::encodeBase64(QStringLiteral("ab") + QChar(0x20AC)));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError,
+                                 modBase64::encodeBase64(QStringLiteral("ab") + QChar(0x20AC)));
     }
 };
 

@@ -10,7 +10,10 @@
 #include <memory>
 
 namespace {
-QString entry(const QString &exec) { return "[Desktop Entry]\nExec=" + exec + "\n"; }
+QString entry(const QString &exec)
+{
+    return "[Desktop Entry]\nExec=" + exec + "\n";
+}
 const QString Http = QStringLiteral("x-scheme-handler/http=");
 const QString User = QStringLiteral("config/mimeapps.list");
 const QString AppA = QStringLiteral("sysdata/applications/a.desktop");
@@ -57,8 +60,9 @@ void tst_Browser::write(const QString &path, const QString &content)
     QFile file(mRoot->filePath(path));
     QVERIFY(file.open(QIODevice::WriteOnly));
     if (path.endsWith("mimeapps.list"))
-        file.write("[Added Associations]\n" + Http.toUtf8() + "a.desktop\n"
-                   "[Default Applications]\n");
+        file.write("[Added Associations]\n" + Http.toUtf8()
+                   + "a.desktop\n"
+                     "[Default Applications]\n");
     file.write(content.toUtf8());
 }
 
@@ -70,35 +74,46 @@ void tst_Browser::lookup_data()
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QString>("browser");
     const QString longExec = "/" + QString(253, 'x');
-    const QStringList lists{"config/gnome-mimeapps.list", Http + "a.desktop", User,
-                            Http + "b.desktop", "sysconfig/mimeapps.list", Http + "a.desktop"};
+    const QStringList lists {
+            "config/gnome-mimeapps.list", Http + "a.desktop",        User,
+            Http + "b.desktop",           "sysconfig/mimeapps.list", Http + "a.desktop"};
 
-    QTest::newRow("quoted-with-switches") << QStringList{AppA,
-        entry(R"("/opt/web\sbrowser/run" -nohome "%1")")} << R"("/opt/web browser/run")";
-    QTest::newRow("quote-never-closed") << QStringList{AppA, entry(R"("/opt/web -x)")}
-                                        << R"("/opt/web -x")";
-    QTest::newRow("unquoted-with-blank") << QStringList{AppA, entry("/w/b -url %u")} << "/w/b";
-    QTest::newRow("no-blank-254-chars") << QStringList{AppA, entry(longExec)} << longExec;
-    QTest::newRow("255-chars-too-long") << QStringList{AppA, entry(longExec + "x")} << "";
-    QTest::newRow("two-chars") << QStringList{AppA, entry("ab")} << "";
-    QTest::newRow("three-chars") << QStringList{AppA, entry("abc")} << "abc";
+    QTest::newRow("quoted-with-switches")
+            << QStringList {AppA, entry(R"("/opt/web\sbrowser/run" -nohome "%1")")}
+            << R"("/opt/web browser/run")";
+    QTest::newRow("quote-never-closed")
+            << QStringList {AppA, entry(R"("/opt/web -x)")} << R"("/opt/web -x")";
+    QTest::newRow("unquoted-with-blank") << QStringList {AppA, entry("/w/b -url %u")} << "/w/b";
+    QTest::newRow("no-blank-254-chars") << QStringList {AppA, entry(longExec)} << longExec;
+    QTest::newRow("255-chars-too-long") << QStringList {AppA, entry(longExec + "x")} << "";
+    QTest::newRow("two-chars") << QStringList {AppA, entry("ab")} << "";
+    QTest::newRow("three-chars") << QStringList {AppA, entry("abc")} << "abc";
     QTest::newRow("desktop-list-first")
-        << QStringList{"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"} + lists << "/usr/bin/a";
+            << QStringList {"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"} + lists << "/usr/bin/a";
     QTest::newRow("user-list-over-system-other-desktop-unread")
-        << QStringList{"XDG_CURRENT_DESKTOP", "KDE"} + lists << "b-browser";
+            << QStringList {"XDG_CURRENT_DESKTOP", "KDE"} + lists << "b-browser";
     // Not installed: no file, hidden in the user's folder (masking the
     // system's), Exec only in another group; the next list is read then.
     QTest::newRow("uninstalled-passed-over")
-        << QStringList{User, Http + "gone.desktop; ;a.desktop;c.desktop",
-                       "sysconfig/mimeapps.list", Http + "b.desktop", "data/applications/a.desktop",
-                       "[Desktop Entry]\nHidden=true\nExec=/a\n", "sysdata/applications/c.desktop",
-                       "[Desktop Entry]\n[Desktop Action n]\nExec=/c\n"} << "b-browser";
+            << QStringList {User,
+                            Http + "gone.desktop; ;a.desktop;c.desktop",
+                            "sysconfig/mimeapps.list",
+                            Http + "b.desktop",
+                            "data/applications/a.desktop",
+                            "[Desktop Entry]\nHidden=true\nExec=/a\n",
+                            "sysdata/applications/c.desktop",
+                            "[Desktop Entry]\n[Desktop Action n]\nExec=/c\n"}
+            << "b-browser";
     QTest::newRow("html-when-http-not-installed")
-        << QStringList{User, Http + "gone.desktop\ntext/html=b.desktop"} << "b-browser";
-    QTest::newRow("subfolder-id") << QStringList{User, "", "data/applications/mimeapps.list",
-        Http + "kde4-web-x.desktop", "sysdata/applications/kde4/web-x.desktop", entry("/k %u")}
+            << QStringList {User, Http + "gone.desktop\ntext/html=b.desktop"} << "b-browser";
+    QTest::newRow("subfolder-id") << QStringList {User,
+                                                  "",
+                                                  "data/applications/mimeapps.list",
+                                                  Http + "kde4-web-x.desktop",
+                                                  "sysdata/applications/kde4/web-x.desktop",
+                                                  entry("/k %u")}
                                   << "/k";
-    QTest::newRow("nothing-registered") << QStringList{User, ""} << "";
+    QTest::newRow("nothing-registered") << QStringList {User, ""} << "";
 }
 
 void tst_Browser::lookup()

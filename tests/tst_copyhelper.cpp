@@ -1,8 +1,9 @@
+#include "base/RuntimeError.h"
 #include "downloader/CopyHelper.h"
 #include "program/Globals.h"
-#include "base/RuntimeError.h"
-#include "testsupport.h"
 #include "trainer/frmDummy.h"
+
+#include "testsupport.h"
 
 #include <QPointer>
 #include <QTcpServer>
@@ -10,11 +11,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include <sys/socket.h>
-
 #include <functional>
 #include <memory>
 #include <utility>
+
+#include <sys/socket.h>
 
 namespace {
 
@@ -34,13 +35,15 @@ void respond(QTcpSocket *socket, const QByteArray &response)
 
 QByteArray ok(const QByteArray &body)
 {
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n"
+           + body;
 }
 
 // A scripted HTTP server on 127.0.0.1. Each complete request goes to the
 // handler with its connection number, from 1; requests for "/prev" are
 // answered here with the body "previous" and not counted.
-struct TestServer {
+struct TestServer
+{
     using Handler = std::function<void(QTcpSocket *socket, int connection)>;
 
     explicit TestServer(Handler handler)
@@ -51,7 +54,8 @@ struct TestServer {
             while (QTcpSocket *socket = server.nextPendingConnection()) {
                 auto request = std::make_shared<QByteArray>();
                 QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
-                    if (request->endsWith("\r\n\r\n") || !(*request += socket->readAll()).endsWith("\r\n\r\n"))
+                    if (request->endsWith("\r\n\r\n")
+                        || !(*request += socket->readAll()).endsWith("\r\n\r\n"))
                         return; // complete already, or not yet
                     if (request->startsWith("GET /prev "))
                         return respond(socket, ok("previous"));
@@ -62,7 +66,10 @@ struct TestServer {
         });
     }
 
-    QString url(const char *path = "/f") const { return QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()) + path; }
+    QString url(const char *path = "/f") const
+    {
+        return QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()) + path;
+    }
 
     Handler handler;
     QList<QByteArray> requests;
@@ -78,9 +85,18 @@ class Client : public QObject
 {
     Q_OBJECT
 public:
-    struct Call { QByteArray contents; qint16 code; bool readyDuring; };
+    struct Call
+    {
+        QByteArray contents;
+        qint16 code;
+        bool readyDuring;
+    };
 
-    explicit Client(CopyHelper *other = nullptr) : helper(other ? other : new CopyHelper(this)) { helper->Parent(this); }
+    explicit Client(CopyHelper *other = nullptr)
+        : helper(other ? other : new CopyHelper(this))
+    {
+        helper->Parent(this);
+    }
 
     Q_INVOKABLE void CHCallBack(QByteArray &arrContents, qint16 &chError)
     {
@@ -128,20 +144,28 @@ private Q_SLOTS:
             large[i] = char((i * 131 + i / 7) & 0xFF);
         QByteArray chunked("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
         for (qsizetype i = 0; i < large.size(); i += 100003)
-            chunked += QByteArray::number(large.mid(i, 100003).size(), 16) + ";n=1\r\n" + large.mid(i, 100003) + "\r\n";
+            chunked += QByteArray::number(large.mid(i, 100003).size(), 16) + ";n=1\r\n"
+                       + large.mid(i, 100003) + "\r\n";
         chunked += "0\r\nX-Trailer: t\r\n\r\n";
 
-        QTest::newRow("plain-to-close") << QList<QByteArray>{"HTTP/1.1 200 OK\r\n\r\n" + large} << 0 << large << 1;
-        QTest::newRow("chunked") << QList<QByteArray>{chunked} << 0 << large << 1;
+        QTest::newRow("plain-to-close")
+                << QList<QByteArray> {"HTTP/1.1 200 OK\r\n\r\n" + large} << 0 << large << 1;
+        QTest::newRow("chunked") << QList<QByteArray> {chunked} << 0 << large << 1;
         QTest::newRow("status-404-is-failure")
-            << QList<QByteArray>{"HTTP/1.1 404 Not Found\r\n\r\nnot here"} << -9 << QByteArray("not here") << 1;
-        QTest::newRow("closed-without-data") << QList<QByteArray>{""} << -9 << QByteArray() << 1;
-        QTest::newRow("reset-then-success") << QList<QByteArray>{"RESET", ok("second")} << 0 << QByteArray("second") << 2;
-        QTest::newRow("reset-twice") << QList<QByteArray>{"RESET"} << -4 << QByteArray("previous") << 2;
-        QTest::newRow("retry-cannot-start-ends-once") << QList<QByteArray>{"TIMER-GONE-RESET"} << -1 << QByteArray("previous") << 1;
-        QTest::newRow("refused-retried-once") << QList<QByteArray>{"REFUSE"} << -3 << QByteArray("previous") << 0;
+                << QList<QByteArray> {"HTTP/1.1 404 Not Found\r\n\r\nnot here"} << -9
+                << QByteArray("not here") << 1;
+        QTest::newRow("closed-without-data") << QList<QByteArray> {""} << -9 << QByteArray() << 1;
+        QTest::newRow("reset-then-success")
+                << QList<QByteArray> {"RESET", ok("second")} << 0 << QByteArray("second") << 2;
+        QTest::newRow("reset-twice")
+                << QList<QByteArray> {"RESET"} << -4 << QByteArray("previous") << 2;
+        QTest::newRow("retry-cannot-start-ends-once")
+                << QList<QByteArray> {"TIMER-GONE-RESET"} << -1 << QByteArray("previous") << 1;
+        QTest::newRow("refused-retried-once")
+                << QList<QByteArray> {"REFUSE"} << -3 << QByteArray("previous") << 0;
         QTest::newRow("announced-beyond-256-mib")
-            << QList<QByteArray>{"HTTP/1.1 200 OK\r\nContent-Length: 268435457\r\n\r\nxyz"} << -3 << QByteArray("previous") << 1;
+                << QList<QByteArray> {"HTTP/1.1 200 OK\r\nContent-Length: 268435457\r\n\r\nxyz"}
+                << -3 << QByteArray("previous") << 1;
     }
 
     void endings()
@@ -162,7 +186,8 @@ private Q_SLOTS:
         if (answers[0] == "REFUSE")
             server.server.close(); // nobody listens there any more
         QVERIFY(client.helper->Dispatch(url));
-        QCOMPARE(client.helper->getReport(), where + QString::fromUtf8("Hostname wird aufgelöst..."));
+        QCOMPARE(client.helper->getReport(),
+                 where + QString::fromUtf8("Hostname wird aufgelöst..."));
         QTRY_COMPARE(client.calls.size(), 2);
         QTEST(int(client.calls[1].code), "code");
         QTEST(client.calls[1].contents, "contents");
@@ -201,7 +226,8 @@ private Q_SLOTS:
         QVERIFY(server.requests.value(1).startsWith("GET /original "));
 
         // Credentials beyond 8 bits are refused before anything starts.
-        QVERIFY(!client.helper->Dispatch(server.url().replace(QStringLiteral("//"), QStringLiteral("//u:\u20AC@"))));
+        QVERIFY(!client.helper->Dispatch(
+                server.url().replace(QStringLiteral("//"), QStringLiteral("//u:\u20AC@"))));
     }
 
     // The callback starts the next transfer, after a success and after the
@@ -229,7 +255,8 @@ private Q_SLOTS:
             started = helper.Dispatch(server.url("/next"));
             // Runs once the ending handler has returned, before the new
             // transfer can have ended.
-            QMetaObject::invokeMethod(&client, [&] { readyAfterCallback = helper.isReady(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                    &client, [&] { readyAfterCallback = helper.isReady(); }, Qt::QueuedConnection);
         };
 
         QVERIFY(helper.Dispatch(server.url()));
@@ -275,7 +302,9 @@ private Q_SLOTS:
         MsgBoxRecorder boxes;
         QVERIFY_THROWS_EXCEPTION(RuntimeError, CopyHelper());
         QCOMPARE(mEndCalls, 1);
-        QCOMPARE(boxes.boxes.value(0).prompt, QString::fromUtf8("Fehler beim Anlegen der Timer des CopyHelpers!\r\nDas Programm muß beendet werden!"));
+        QCOMPARE(boxes.boxes.value(0).prompt,
+                 QString::fromUtf8("Fehler beim Anlegen der Timer des CopyHelpers!\r\nDas Programm "
+                                   "muß beendet werden!"));
         cleanup();
         QVERIFY_THROWS_EXCEPTION(RuntimeError, CopyHelper());
         QCOMPARE(mEndCalls, 2);

@@ -1,10 +1,10 @@
-#include "testsupport.h"
-
 #include "platform/App.h"
 #include "platform/Forms.h"
 #include "trainer/frmAbout.h"
 #include "trainer/frmDummy.h"
 #include "trainer/frmMain.h"
+
+#include "testsupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -47,7 +47,8 @@ private:
     {
         QFile file(mVerbFile), updater(mDir.filePath(QStringLiteral("Updater.exe")));
         file.remove();
-        if (withFile && (!file.open(QIODevice::WriteOnly) || file.write(threeVerbs) != threeVerbs.size()))
+        if (withFile
+            && (!file.open(QIODevice::WriteOnly) || file.write(threeVerbs) != threeVerbs.size()))
             return false;
         file.close();
         if (!updater.open(QIODevice::WriteOnly) || !updater.setPermissions(QFileDevice::ReadOwner))
@@ -70,33 +71,49 @@ private:
 void tst_frmMain::flow_data()
 {
     QTest::addColumn<QString>("script");
-    const auto row = [](const char *name, const QString &steps) { QTest::newRow(name) << "open | show | " + steps; };
-    const QString germanAnswers = QStringLiteral(
-        "click btNewWord | text txtGerInf brennen | text txtEngInf | locked txtEngInf no | focus txtEngInf"
-        " | type txtEngInf  Burn | type txtEngPast   BURNT  | type txtEngPastParticiple burnt/burned");
+    const auto row = [](const char *name, const QString &steps) {
+        QTest::newRow(name) << "open | show | " + steps;
+    };
+    const QString germanAnswers = QStringLiteral("click btNewWord | text txtGerInf brennen | text "
+                                                 "txtEngInf | locked txtEngInf no | focus txtEngInf"
+                                                 " | type txtEngInf  Burn | type txtEngPast   "
+                                                 "BURNT  | type txtEngPastParticiple burnt/burned");
     const QString germanVerdicts = QStringLiteral(
-        " | text txtEngInf to Burn | text txtEngPast BURNT | text lblEngInf CORRECT! | colour lblEngInf #00ff00"
-        " | text lblEngPast CORRECT! | text lblEngPastParticiple WRONG! --> burnt/burned"
-        " | colour lblEngPastParticiple #ff0000 | locked txtEngInf yes | locked txtEngPastParticiple yes | boxes 0");
+            " | text txtEngInf to Burn | text txtEngPast BURNT | text lblEngInf CORRECT! | colour "
+            "lblEngInf #00ff00"
+            " | text lblEngPast CORRECT! | text lblEngPastParticiple WRONG! --> burnt/burned"
+            " | colour lblEngPastParticiple #ff0000 | locked txtEngInf yes | locked "
+            "txtEngPastParticiple yes | boxes 0");
 
     QTest::newRow("missing-file-told-before-show")
-        << "open missing | boxes 1 | box Die Verben-Datei (IrregularVerbs.txt) wurde nicht im Programmordner"
-           " gefunden! | show | click btNewWord | current -1 | title VerbodromEN - Keine Verben geladen";
+            << "open missing | boxes 1 | box Die Verben-Datei (IrregularVerbs.txt) wurde nicht im "
+               "Programmordner"
+               " gefunden! | show | click btNewWord | current -1 | title VerbodromEN - Keine "
+               "Verben geladen";
     row("german-round", germanAnswers + " | click btEnter" + germanVerdicts);
-    row("german-round-checked-twice", germanAnswers + " | click btEnter | click btEnter" + germanVerdicts);
-    row("english-round", "click optEN | colour txtEngInf grey | click btNewWord | text txtEngInf to burn"
-                         " | locked txtEngInf yes | focus txtEngPast | type txtEngPast burned | click btEnter"
-                         " | text lblEngInf | text lblEngPast CORRECT! | text lblEngPastParticiple WRONG! --> burnt/burned");
-    row("switch-after-german-check",
-        "click btNewWord | type txtEngInf goes | click btEnter | click optEN | text txtEngInf to burn"
-        " | locked txtEngInf yes | colour txtEngInf grey | text lblEngInf WRONG! --> to burn | click btEnter"
-        " | text lblEngInf | click optDE | text txtEngInf | locked txtEngInf yes | colour txtEngInf window");
-    row("switch-before-check-and-new-word-reopens", "click btNewWord | click optEN | click optDE | locked txtEngInf no"
-        " | click btEnter | click btNewWord | locked txtEngPast no | text txtEngPast | text lblEngPast");
-    row("reload-by-menu-forgets-verb", "click btNewWord | menu mnuReload | current -1 | verbs 3 | boxes 0"
-                                       " | click btEnter | title VerbodromEN - Keine Verben geladen | text lblEngInf");
-    row("reload-by-tab-after-file-deleted", "click btNewWord | delete | tab | verbs 0 | title VerbodromEN - keine"
-                                            " Verben-Datei | click btNewWord | boxes 2");
+    row("german-round-checked-twice",
+        germanAnswers + " | click btEnter | click btEnter" + germanVerdicts);
+    row("english-round",
+        "click optEN | colour txtEngInf grey | click btNewWord | text txtEngInf to burn"
+        " | locked txtEngInf yes | focus txtEngPast | type txtEngPast burned | click btEnter"
+        " | text lblEngInf | text lblEngPast CORRECT! | text lblEngPastParticiple WRONG! --> "
+        "burnt/burned");
+    row("switch-after-german-check", "click btNewWord | type txtEngInf goes | click btEnter | "
+                                     "click optEN | text txtEngInf to burn"
+                                     " | locked txtEngInf yes | colour txtEngInf grey | text "
+                                     "lblEngInf WRONG! --> to burn | click btEnter"
+                                     " | text lblEngInf | click optDE | text txtEngInf | locked "
+                                     "txtEngInf yes | colour txtEngInf window");
+    row("switch-before-check-and-new-word-reopens",
+        "click btNewWord | click optEN | click optDE | locked txtEngInf no"
+        " | click btEnter | click btNewWord | locked txtEngPast no | text txtEngPast | text "
+        "lblEngPast");
+    row("reload-by-menu-forgets-verb",
+        "click btNewWord | menu mnuReload | current -1 | verbs 3 | boxes 0"
+        " | click btEnter | title VerbodromEN - Keine Verben geladen | text lblEngInf");
+    row("reload-by-tab-after-file-deleted",
+        "click btNewWord | delete | tab | verbs 0 | title VerbodromEN - keine"
+        " Verben-Datei | click btNewWord | boxes 2");
     row("enter-in-text-box-checks",
         "click btNewWord | enter txtEngPastParticiple | text lblEngPast WRONG! --> burnt/burned");
 }
@@ -106,10 +123,12 @@ void tst_frmMain::flow()
     QFETCH(QString, script);
     const auto colour = [](const QString &arg) {
         return arg == u"grey" ? QApplication::palette().color(QPalette::Disabled, QPalette::Text)
-             : arg == u"window" ? QApplication::palette().color(QPalette::Active, QPalette::Base) : QColor(arg);
+               : arg == u"window" ? QApplication::palette().color(QPalette::Active, QPalette::Base)
+                                  : QColor(arg);
     };
     for (const QString &step : script.split(QStringLiteral(" | "))) {
-        const QString op = step.section(u' ', 0, 0), name = step.section(u' ', 1, 1), arg = step.section(u' ', 2);
+        const QString op = step.section(u' ', 0, 0), name = step.section(u' ', 1, 1),
+                      arg = step.section(u' ', 2);
         QWidget *w = mWindow ? mWindow->findChild<QWidget *>(name) : nullptr;
         if (op == u"open") {
             QVERIFY(open(name != u"missing"));
@@ -126,7 +145,8 @@ void tst_frmMain::flow()
             QCOMPARE(mBoxes.boxes.size(), name.toInt());
         } else if (op == u"box" || op == u"title") {
             QVERIFY(!mBoxes.boxes.isEmpty());
-            QCOMPARE(op == u"box" ? mBoxes.boxes.last().prompt : mBoxes.boxes.last().title, step.section(u' ', 1));
+            QCOMPARE(op == u"box" ? mBoxes.boxes.last().prompt : mBoxes.boxes.last().title,
+                     step.section(u' ', 1));
             QCOMPARE(mBoxes.boxes.last().style, int(vbExclamation));
         } else if (op == u"current") {
             QCOMPARE(mWindow->currentVerb(), qint16(name.toInt()));
@@ -148,7 +168,9 @@ void tst_frmMain::flow()
             else if (op == u"focus")
                 QCOMPARE(mWindow->focusWidget(), w);
             else if (op == u"colour")
-                QCOMPARE(w->palette().color(w->inherits("QLabel") ? QPalette::WindowText : QPalette::Base), colour(arg));
+                QCOMPARE(w->palette().color(w->inherits("QLabel") ? QPalette::WindowText
+                                                                  : QPalette::Base),
+                         colour(arg));
             else
                 QFAIL(qPrintable(QStringLiteral("unknown step: ") + step));
         }

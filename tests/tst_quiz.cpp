@@ -25,24 +25,58 @@ void tst_Quiz::check_data()
     QTest::addColumn<QString>("caption");
 
     const QString ok = QStringLiteral("CORRECT!"), no = QStringLiteral("WRONG! --> ");
-    QTest::newRow("inf-without-prefix") << true << "go" << "to go" << "to go" << ok;
-    QTest::newRow("inf-capital-prefix") << true << "TO Go" << "to go" << "to Go" << ok;
-    QTest::newRow("inf-blanks-collapse") << true << "  to    go " << "to go" << "to go" << ok;
-    QTest::newRow("inf-prefix-without-blank") << true << "togo" << "to go" << "to togo" << no + "to go";
-    QTest::newRow("inf-just-to") << true << "to" << "to go" << "to to" << no + "to go";
-    QTest::newRow("inf-empty") << true << "" << "to go" << "to " << no + "to go";
-    QTest::newRow("inf-inner-double-blank") << true << "to go  on" << "to go on" << "to go  on" << no + "to go on";
-    QTest::newRow("inf-stored-trailing-blank") << true << "go" << "to go " << "to go" << no + "to go ";
+    QTest::newRow("inf-without-prefix") << true << "go"
+                                        << "to go"
+                                        << "to go" << ok;
+    QTest::newRow("inf-capital-prefix") << true << "TO Go"
+                                        << "to go"
+                                        << "to Go" << ok;
+    QTest::newRow("inf-blanks-collapse") << true << "  to    go "
+                                         << "to go"
+                                         << "to go" << ok;
+    QTest::newRow("inf-prefix-without-blank") << true << "togo"
+                                              << "to go"
+                                              << "to togo" << no + "to go";
+    QTest::newRow("inf-just-to") << true << "to"
+                                 << "to go"
+                                 << "to to" << no + "to go";
+    QTest::newRow("inf-empty") << true << ""
+                               << "to go"
+                               << "to " << no + "to go";
+    QTest::newRow("inf-inner-double-blank") << true << "to go  on"
+                                            << "to go on"
+                                            << "to go  on" << no + "to go on";
+    QTest::newRow("inf-stored-trailing-blank") << true << "go"
+                                               << "to go "
+                                               << "to go" << no + "to go ";
 
-    QTest::newRow("form-first-of-two") << false << "burnt" << "burnt/burned" << "burnt" << ok;
-    QTest::newRow("form-last-of-two-any-case") << false << "BURNED" << "burnt/burned" << "BURNED" << ok;
-    QTest::newRow("form-both-with-slash") << false << "a/b" << "a/b" << "a/b" << no + "a/b";
-    QTest::newRow("form-three-middle") << false << "b" << "a/b/c" << "b" << no + "a/b/c";
-    QTest::newRow("form-three-last") << false << "c" << "a/b/c" << "c" << ok;
-    QTest::newRow("form-outer-blanks") << false << "  was " << "was/were" << "was" << ok;
-    QTest::newRow("form-stored-blank-never-matches") << false << "went" << "went " << "went" << no + "went ";
-    QTest::newRow("form-empty-stored-empty-answer") << false << "" << "" << "" << ok;
-    QTest::newRow("form-empty-stored-answer") << false << "x" << "" << "x" << no;
+    QTest::newRow("form-first-of-two") << false << "burnt"
+                                       << "burnt/burned"
+                                       << "burnt" << ok;
+    QTest::newRow("form-last-of-two-any-case") << false << "BURNED"
+                                               << "burnt/burned"
+                                               << "BURNED" << ok;
+    QTest::newRow("form-both-with-slash") << false << "a/b"
+                                          << "a/b"
+                                          << "a/b" << no + "a/b";
+    QTest::newRow("form-three-middle") << false << "b"
+                                       << "a/b/c"
+                                       << "b" << no + "a/b/c";
+    QTest::newRow("form-three-last") << false << "c"
+                                     << "a/b/c"
+                                     << "c" << ok;
+    QTest::newRow("form-outer-blanks") << false << "  was "
+                                       << "was/were"
+                                       << "was" << ok;
+    QTest::newRow("form-stored-blank-never-matches") << false << "went"
+                                                     << "went "
+                                                     << "went" << no + "went ";
+    QTest::newRow("form-empty-stored-empty-answer") << false << ""
+                                                    << ""
+                                                    << "" << ok;
+    QTest::newRow("form-empty-stored-answer") << false << "x"
+                                              << ""
+                                              << "x" << no;
 }
 
 void tst_Quiz::check()
@@ -53,7 +87,8 @@ void tst_Quiz::check()
     // The window trims the form boxes itself before it asks.
     const QString box = infinitive ? Quiz::normaliseInfinitive(typed) : Utils::Trim(typed);
     QTEST(box, "shown");
-    const bool correct = infinitive ? Quiz::isInfinitiveCorrect(box, stored) : Quiz::isFormCorrect(box, stored);
+    const bool correct = infinitive ? Quiz::isInfinitiveCorrect(box, stored)
+                                    : Quiz::isFormCorrect(box, stored);
     QTEST(Quiz::verdictCaption(correct, stored), "caption");
 }
 

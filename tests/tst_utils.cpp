@@ -1,7 +1,7 @@
 #include "base/Ansi.h"
-#include "platform/FileSystem.h"
 #include "base/RuntimeError.h"
 #include "base/Utils.h"
+#include "platform/FileSystem.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -30,16 +30,26 @@ private Q_SLOTS:
         QTest::addColumn<int>("count");
         QTest::addColumn<bool>("caseSensitive");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("up-to-first") << "user:pw@host" << "@" << 1 << 1 << true << "user:pw";
-        QTest::newRow("no-delimiter-rest") << "host" << ":" << 1 << 1 << true << "host";
-        QTest::newRow("delimiter-at-start") << ":80" << ":" << 1 << 1 << true << "";
-        QTest::newRow("start-zero") << "abc" << "b" << 0 << 1 << true << "";
-        QTest::newRow("start-beyond-end") << "abc" << "b" << 4 << 1 << true << "";
-        QTest::newRow("count-zero") << "abc" << "b" << 1 << 0 << true << "";
-        QTest::newRow("second-hit") << "a,b,c" << "," << 1 << 2 << true << "a,b";
-        QTest::newRow("from-middle") << "\"C:\\b.exe\" -x" << "\"" << 2 << 1 << true << "C:\\b.exe";
-        QTest::newRow("case-sensitive-miss") << "aXb" << "x" << 1 << 1 << true << "aXb";
-        QTest::newRow("case-insensitive-hit") << "aXb" << "x" << 1 << 1 << false << "a";
+        QTest::newRow("up-to-first") << "user:pw@host"
+                                     << "@" << 1 << 1 << true << "user:pw";
+        QTest::newRow("no-delimiter-rest") << "host"
+                                           << ":" << 1 << 1 << true << "host";
+        QTest::newRow("delimiter-at-start") << ":80"
+                                            << ":" << 1 << 1 << true << "";
+        QTest::newRow("start-zero") << "abc"
+                                    << "b" << 0 << 1 << true << "";
+        QTest::newRow("start-beyond-end") << "abc"
+                                          << "b" << 4 << 1 << true << "";
+        QTest::newRow("count-zero") << "abc"
+                                    << "b" << 1 << 0 << true << "";
+        QTest::newRow("second-hit") << "a,b,c"
+                                    << "," << 1 << 2 << true << "a,b";
+        QTest::newRow("from-middle") << "\"C:\\b.exe\" -x"
+                                     << "\"" << 2 << 1 << true << "C:\\b.exe";
+        QTest::newRow("case-sensitive-miss") << "aXb"
+                                             << "x" << 1 << 1 << true << "aXb";
+        QTest::newRow("case-insensitive-hit") << "aXb"
+                                              << "x" << 1 << 1 << false << "a";
     }
     void textUpTo()
     {
@@ -59,11 +69,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("single-blank") << " " << "";
-        QTest::newRow("three-blanks-keep-one") << "   " << " ";
-        QTest::newRow("one-each-side-only") << "  a b  " << " a b ";
-        QTest::newRow("tab-stays") << "\tx" << "\tx";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("single-blank") << " "
+                                      << "";
+        QTest::newRow("three-blanks-keep-one") << "   "
+                                               << " ";
+        QTest::newRow("one-each-side-only") << "  a b  "
+                                            << " a b ";
+        QTest::newRow("tab-stays") << "\tx"
+                                   << "\tx";
     }
     void trimOneSpace()
     {
@@ -97,13 +112,15 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<int>("tooLong");
-        QTest::newRow("crlf") << QByteArray("a\r\nb\r\n") << QStringList{"a", "b"} << -1;
-        QTest::newRow("lf-no-last-end") << QByteArray("a\nb") << QStringList{"a", "b"} << -1;
-        QTest::newRow("blank-lines") << QByteArray("\r\n\r\nx") << QStringList{"", "", "x"} << -1;
-        QTest::newRow("ansi") << QByteArray("gr\xfc\xdf" "en\r\n") << QStringList{"grüßen"} << -1;
-        QTest::newRow("empty-file") << QByteArray() << QStringList{} << -1;
-        QTest::newRow("overlong-skipped") << "first\r\n" + overlong + "\r\nlast"
-                                          << QStringList{"first", "", "last"} << 1;
+        QTest::newRow("crlf") << QByteArray("a\r\nb\r\n") << QStringList {"a", "b"} << -1;
+        QTest::newRow("lf-no-last-end") << QByteArray("a\nb") << QStringList {"a", "b"} << -1;
+        QTest::newRow("blank-lines") << QByteArray("\r\n\r\nx") << QStringList {"", "", "x"} << -1;
+        QTest::newRow("ansi") << QByteArray("gr\xfc\xdf"
+                                            "en\r\n")
+                              << QStringList {"grüßen"} << -1;
+        QTest::newRow("empty-file") << QByteArray() << QStringList {} << -1;
+        QTest::newRow("overlong-skipped")
+                << "first\r\n" + overlong + "\r\nlast" << QStringList {"first", "", "last"} << 1;
     }
     void readLines()
     {

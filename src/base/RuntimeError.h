@@ -17,7 +17,9 @@ public:
     };
 
     explicit RuntimeError(int number, const char *what = "run-time error")
-        : std::runtime_error(what), mNumber(number) {}
+        : std::runtime_error(what),
+          mNumber(number)
+    {}
 
     int number() const noexcept { return mNumber; }
 

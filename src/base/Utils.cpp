@@ -67,8 +67,7 @@ QString TextUpTo(const QString &text, const QString &delimiter, qsizetype start,
                     [&](qsizetype from) { return text.indexOf(delimiter, from, cs); });
 }
 
-QByteArray TextUpTo(const QByteArray &text, const QByteArray &delimiter, qsizetype start,
-                    int count)
+QByteArray TextUpTo(const QByteArray &text, const QByteArray &delimiter, qsizetype start, int count)
 {
     return textUpTo(text, start, count,
                     [&](qsizetype from) { return text.indexOf(delimiter, from); });

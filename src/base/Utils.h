@@ -34,8 +34,8 @@ QString trimOneSpace(qint64 value);
 // occurrence of delimiter (each search starting one behind the previous hit),
 // or the rest of the text when that occurrence is missing. "" when start lies
 // outside the text or count is below 1.
-QString TextUpTo(const QString &text, const QString &delimiter, qsizetype start,
-                 int count = 1, bool caseSensitive = true);
+QString TextUpTo(const QString &text, const QString &delimiter, qsizetype start, int count = 1,
+                 bool caseSensitive = true);
 // The same on byte text, which is compared byte for byte.
 QByteArray TextUpTo(const QByteArray &text, const QByteArray &delimiter, qsizetype start,
                     int count = 1);

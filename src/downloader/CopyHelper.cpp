@@ -1,13 +1,13 @@
 #include "downloader/CopyHelper.h"
 
-#include "platform/TimerControl.h"
-#include "platform/WinsockControl.h"
-#include "platform/App.h"
-#include "platform/Forms.h"
-#include "platform/MsgBox.h"
 #include "base/RuntimeError.h"
 #include "base/Utils.h"
 #include "base/modBase64.h"
+#include "platform/App.h"
+#include "platform/Forms.h"
+#include "platform/MsgBox.h"
+#include "platform/TimerControl.h"
+#include "platform/WinsockControl.h"
 
 #include <QMetaObject>
 #include <QTimer>
@@ -76,11 +76,12 @@ CopyHelper::CopyHelper(QObject *parent)
 void CopyHelper::creationFailed(int stage)
 {
     static const char *const lines[] = {
-        "Fehler beim Anlegen der Timer des CopyHelpers!",
-        "WinSock- Objekte konnten nicht angelegt werden!",
-        "Fehler beim Anlegen der Winsock oder Timer Objekte!",
+            "Fehler beim Anlegen der Timer des CopyHelpers!",
+            "WinSock- Objekte konnten nicht angelegt werden!",
+            "Fehler beim Anlegen der Winsock oder Timer Objekte!",
     };
-    MsgBox(QString::fromUtf8(lines[stage - 1]) + QStringLiteral("\r\nDas Programm muß beendet werden!"),
+    MsgBox(QString::fromUtf8(lines[stage - 1])
+                   + QStringLiteral("\r\nDas Programm muß beendet werden!"),
            vbOKOnly, App::Title());
     if (!endProgramHandler())
         std::_Exit(1);
@@ -157,7 +158,7 @@ QString CopyHelper::getStatus() const
 QString CopyHelper::getReport() const
 {
     return mHost + QLatin1Char(':') + Utils::trimOneSpace(mPort) + QStringLiteral(": ")
-        + getStatus();
+           + getStatus();
 }
 
 bool CopyHelper::Dispatch(const QString &strSource)
@@ -270,8 +271,8 @@ void CopyHelper::mWinsockControl_DataArrival(qint32 bytesTotal)
     bool empty = false;
     bool failed = false;
     try {
-        mStatus = QStringLiteral("Verbunden - Daten empfangen...(") + Utils::trimOneSpace(bytesTotal)
-            + QStringLiteral(" bytes)");
+        mStatus = QStringLiteral("Verbunden - Daten empfangen...(")
+                  + Utils::trimOneSpace(bytesTotal) + QStringLiteral(" bytes)");
         const QByteArray arrival = mWinsockControl->GetData(bytesTotal);
         mIdleTicks = 0;
         empty = arrival.isEmpty();
@@ -335,7 +336,8 @@ void CopyHelper::mWinsockControl_Error(int Number, const QString &Description)
     mBusy = false;
     mResponse.clear();
 
-    if (Number == WinsockControl::sckHostNotFound || Number == WinsockControl::sckHostNotFoundTryAgain)
+    if (Number == WinsockControl::sckHostNotFound
+        || Number == WinsockControl::sckHostNotFoundTryAgain)
         mError = -2;
     if (Number == WinsockControl::sckConnectAborted || Number == WinsockControl::sckTimedout)
         mError = -7;

@@ -121,6 +121,6 @@ private:
     QPointer<QTimer> mWatchdog;
     WinsockControl *mWinsockControl = nullptr;
 
-    quint64 mTransfer = 0;  // counts Dispatch calls that started something
+    quint64 mTransfer = 0; // counts Dispatch calls that started something
     int mCallbackDepth = 0;
 };

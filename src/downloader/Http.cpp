@@ -5,11 +5,11 @@
 #include <QByteArrayView>
 #include <QList>
 
-#include <sys/mman.h>
-
 #include <cmath>
 #include <cstring>
 #include <limits>
+
+#include <sys/mman.h>
 
 namespace Http {
 
@@ -102,7 +102,8 @@ qint32 portNumber(const QString &text, bool *ok)
         }
     }
     const double value = std::nearbyint(digits.left(i).toDouble()); // ties to even
-    if (!(value >= std::numeric_limits<qint32>::min() && value <= std::numeric_limits<qint32>::max())) {
+    if (!(value >= std::numeric_limits<qint32>::min()
+          && value <= std::numeric_limits<qint32>::max())) {
         *ok = false;
         return 0;
     }
@@ -166,8 +167,7 @@ QByteArray buildRequest(const QString &path, const QString &host, const QString 
 
 ResponseDecoder::ResponseDecoder(qint64 limit)
     : mLimit(limit)
-{
-}
+{}
 
 void ResponseDecoder::clear()
 {
@@ -184,7 +184,7 @@ qint16 ResponseDecoder::chunkState() const
 bool ResponseDecoder::withinLimit(qint64 more) const
 {
     return qint64(mHeader.size()) + qint64(mBody.size()) + mTrailerBytes + mInterimBytes + more
-        <= mLimit;
+           <= mLimit;
 }
 
 ResponseDecoder::Progress ResponseDecoder::fail(Progress why)
@@ -272,8 +272,9 @@ bool ResponseDecoder::parseHeaderBlock()
 
     const QByteArray &status = lines.constFirst();
     mStatusOk = status.size() >= 12 && status.startsWith("HTTP/") && isDigit(status[5])
-        && status[6] == '.' && isDigit(status[7]) && status[8] == ' ' && isDigit(status[9])
-        && isDigit(status[10]) && isDigit(status[11]) && (status.size() == 12 || status[12] == ' ');
+                && status[6] == '.' && isDigit(status[7]) && status[8] == ' ' && isDigit(status[9])
+                && isDigit(status[10]) && isDigit(status[11])
+                && (status.size() == 12 || status[12] == ' ');
     mStatus = mStatusOk ? status.mid(9, 3).toInt() : -1;
     if (mStatus >= 100 && mStatus < 200 && mStatus != 101)
         return true;

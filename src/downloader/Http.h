@@ -16,11 +16,12 @@
 namespace Http {
 
 // A URL taken apart by its "/" characters: scheme://[user:pw@]host[:port][/path].
-struct UrlParts {
-    bool ok = false;       // false: no "://", starts with "/", or port out of range
-    QString userInfo;      // text in front of the first "@" of the authority, or ""
-    QString host;          // up to the first ":" of the host part
-    qint32 port = 80;      // 80 when missing, not a number, 0 or negative
+struct UrlParts
+{
+    bool ok = false;                    // false: no "://", starts with "/", or port out of range
+    QString userInfo;                   // text in front of the first "@" of the authority, or ""
+    QString host;                       // up to the first ":" of the host part
+    qint32 port = 80;                   // 80 when missing, not a number, 0 or negative
     QString path = QStringLiteral("/"); // from the third "/" on, "/" at least
 };
 
@@ -67,7 +68,7 @@ public:
 
     // 0 until the header block is decided, then 1 chunked, -1 plain.
     qint16 chunkState() const;
-    int statusCode() const { return mStatus; } // -1 when not (yet) known
+    int statusCode() const { return mStatus; }              // -1 when not (yet) known
     qint64 contentLength() const { return mContentLength; } // -1 when none
 
     // The header block with its closing empty line ("" when the response

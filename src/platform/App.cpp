@@ -35,11 +35,26 @@ QString Title()
     return QStringLiteral("VerbodromEN");
 }
 
-int Major() { return VERBODROM_VERSION_MAJOR; }
-int Minor() { return VERBODROM_VERSION_MINOR; }
-int Revision() { return VERBODROM_VERSION_PATCH; }
+int Major()
+{
+    return VERBODROM_VERSION_MAJOR;
+}
+int Minor()
+{
+    return VERBODROM_VERSION_MINOR;
+}
+int Revision()
+{
+    return VERBODROM_VERSION_PATCH;
+}
 
-QString UpdateServer() { return QStringLiteral(VERBODROM_UPDATE_SERVER); }
-QString Homepage() { return QStringLiteral(VERBODROM_HOMEPAGE); }
+QString UpdateServer()
+{
+    return QStringLiteral(VERBODROM_UPDATE_SERVER);
+}
+QString Homepage()
+{
+    return QStringLiteral(VERBODROM_HOMEPAGE);
+}
 
 } // namespace App

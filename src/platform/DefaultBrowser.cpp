@@ -27,7 +27,7 @@ QString getDefaultBrowser()
     // "\shell\open\command", which finds nothing.
     const QString fileClass = regQueryString(HKEY_CLASSES_ROOT, QStringLiteral(".html"), QString());
     const QString command = regQueryString(
-        HKEY_CLASSES_ROOT, fileClass + QStringLiteral("\\shell\\open\\command"), QString());
+            HKEY_CLASSES_ROOT, fileClass + QStringLiteral("\\shell\\open\\command"), QString());
     return browserProgramPart(command);
 }
 

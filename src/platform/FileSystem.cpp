@@ -34,8 +34,7 @@ void FileSystemObject::DeleteFile(const QString &path, bool force) const
 
 TextStream::TextStream(std::unique_ptr<QFile> file)
     : mFile(std::move(file))
-{
-}
+{}
 
 bool TextStream::AtEndOfStream() const
 {

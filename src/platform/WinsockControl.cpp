@@ -11,8 +11,9 @@
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
+
+#include <sys/socket.h>
 
 namespace {
 
@@ -22,32 +23,33 @@ constexpr qsizetype kReadPerEvent = 1024 * 1024;
 
 // errno values and the numbers the socket reports for them. Numbers not in
 // this table are 20000 + errno, clear of every Winsock number.
-struct ErrnoEntry {
+struct ErrnoEntry
+{
     int errnoValue;
     int number;
     const char *description;
 };
 constexpr ErrnoEntry kErrnoTable[] = {
-    {ECONNRESET, WinsockControl::sckConnectionReset, "Connection is reset by remote side"},
-    {ECONNREFUSED, WinsockControl::sckConnectionRefused, "Connection is forcefully rejected"},
-    {ETIMEDOUT, WinsockControl::sckTimedout, "Attempt to connect timed out"},
-    {ECONNABORTED, WinsockControl::sckConnectAborted,
-     "Connection is aborted due to timeout or other failure"},
-    {ENOBUFS, WinsockControl::sckNoBufferSpace, "No buffer space is available"},
-    {EADDRNOTAVAIL, WinsockControl::sckAddressNotAvailable,
-     "Address is not available from the local machine"},
-    {EACCES, 10013, "Permission denied"},
-    {EINVAL, 10022, "Invalid argument"},
-    {EMFILE, 10024, "Too many open files"},
-    {EAFNOSUPPORT, 10047, "Address family is not supported"},
-    {EADDRINUSE, 10048, "Address in use"},
-    {ENETDOWN, 10050, "Network is down"},
-    {ENETUNREACH, 10051, "Network is unreachable"},
-    {ENETRESET, 10052, "Connection has timed out when SO_KEEPALIVE is set"},
-    {ENOTCONN, 10057, "Socket is not connected"},
-    {EPIPE, 10058, "Socket has been shut down"},
-    {EHOSTDOWN, 10064, "Host is down"},
-    {EHOSTUNREACH, 10065, "Host is unreachable"},
+        {ECONNRESET, WinsockControl::sckConnectionReset, "Connection is reset by remote side"},
+        {ECONNREFUSED, WinsockControl::sckConnectionRefused, "Connection is forcefully rejected"},
+        {ETIMEDOUT, WinsockControl::sckTimedout, "Attempt to connect timed out"},
+        {ECONNABORTED, WinsockControl::sckConnectAborted,
+         "Connection is aborted due to timeout or other failure"},
+        {ENOBUFS, WinsockControl::sckNoBufferSpace, "No buffer space is available"},
+        {EADDRNOTAVAIL, WinsockControl::sckAddressNotAvailable,
+         "Address is not available from the local machine"},
+        {EACCES, 10013, "Permission denied"},
+        {EINVAL, 10022, "Invalid argument"},
+        {EMFILE, 10024, "Too many open files"},
+        {EAFNOSUPPORT, 10047, "Address family is not supported"},
+        {EADDRINUSE, 10048, "Address in use"},
+        {ENETDOWN, 10050, "Network is down"},
+        {ENETUNREACH, 10051, "Network is unreachable"},
+        {ENETRESET, 10052, "Connection has timed out when SO_KEEPALIVE is set"},
+        {ENOTCONN, 10057, "Socket is not connected"},
+        {EPIPE, 10058, "Socket has been shut down"},
+        {EHOSTDOWN, 10064, "Host is down"},
+        {EHOSTUNREACH, 10065, "Host is unreachable"},
 };
 
 } // namespace
@@ -63,8 +65,7 @@ WinsockControl::ErrorInfo WinsockControl::errorFor(int errnoValue)
 
 WinsockControl::WinsockControl(QObject *parent)
     : QObject(parent)
-{
-}
+{}
 
 WinsockControl::~WinsockControl()
 {
@@ -89,12 +90,12 @@ void WinsockControl::Connect(const QString &host)
         // No lookup (QHostInfo would look the name of an address up), but
         // still delivered from the event loop like every other outcome.
         QMetaObject::invokeMethod(
-            this,
-            [this, generation, literal] {
-                if (generation == mGeneration)
-                    resolved({literal});
-            },
-            Qt::QueuedConnection);
+                this,
+                [this, generation, literal] {
+                    if (generation == mGeneration)
+                        resolved({literal});
+                },
+                Qt::QueuedConnection);
         return;
     }
     mLookupId = QHostInfo::lookupHost(host, this, [this, generation](const QHostInfo &info) {
@@ -104,7 +105,8 @@ void WinsockControl::Connect(const QString &host)
         if (info.error() == QHostInfo::NoError && !info.addresses().isEmpty())
             resolved(info.addresses());
         else if (info.error() == QHostInfo::UnknownError)
-            fail(sckHostNotFoundTryAgain, QStringLiteral("Non-Authoritative answer: Host not found"));
+            fail(sckHostNotFoundTryAgain,
+                 QStringLiteral("Non-Authoritative answer: Host not found"));
         else
             fail(sckHostNotFound, QStringLiteral("Authoritative answer: Host not found"));
     });

@@ -77,7 +77,8 @@ public:
     void Close();
 
     // The socket's error number and text for an errno value.
-    struct ErrorInfo {
+    struct ErrorInfo
+    {
         int number;
         QString description;
     };

@@ -59,12 +59,25 @@ QString unescapeValue(const QString &value)
             continue;
         }
         switch (value.at(++i).unicode()) {
-        case 's': out += QLatin1Char(' '); break;
-        case 'n': out += QLatin1Char('\n'); break;
-        case 't': out += QLatin1Char('\t'); break;
-        case 'r': out += QLatin1Char('\r'); break;
-        case '\\': out += QLatin1Char('\\'); break;
-        default: out += c; out += value.at(i); break;
+        case 's':
+            out += QLatin1Char(' ');
+            break;
+        case 'n':
+            out += QLatin1Char('\n');
+            break;
+        case 't':
+            out += QLatin1Char('\t');
+            break;
+        case 'r':
+            out += QLatin1Char('\r');
+            break;
+        case '\\':
+            out += QLatin1Char('\\');
+            break;
+        default:
+            out += c;
+            out += value.at(i);
+            break;
         }
     }
     return out;
@@ -97,7 +110,7 @@ QStringList folderList(const char *variable, const QStringList &fallback)
 
 QStringList dataFolders()
 {
-    return QStringList{baseFolder("XDG_DATA_HOME", QStringLiteral(".local/share"))}
+    return QStringList {baseFolder("XDG_DATA_HOME", QStringLiteral(".local/share"))}
            + folderList("XDG_DATA_DIRS",
                         {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")});
 }
@@ -119,9 +132,9 @@ QStringList mimeappsLists()
          qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(QLatin1Char(':'), Qt::SkipEmptyParts))
         desktops.append(name.toLower());
 
-    const QStringList folders =
-        QStringList{baseFolder("XDG_CONFIG_HOME", QStringLiteral(".config"))}
-        + folderList("XDG_CONFIG_DIRS", {QStringLiteral("/etc/xdg")}) + applicationFolders();
+    const QStringList folders
+            = QStringList {baseFolder("XDG_CONFIG_HOME", QStringLiteral(".config"))}
+              + folderList("XDG_CONFIG_DIRS", {QStringLiteral("/etc/xdg")}) + applicationFolders();
 
     QStringList lists;
     for (const QString &folder : folders) {

@@ -1,7 +1,7 @@
 #include "trainer/VerbList.h"
 
-#include "platform/FileSystem.h"
 #include "base/RuntimeError.h"
+#include "platform/FileSystem.h"
 
 #include <QFileInfo>
 

@@ -31,7 +31,7 @@ private:
     friend std::optional<VerbEntry> parseVerbLine(QString line);
     QString field(int index) const;
 
-    QString mLine;         // the four fields joined by tabs
+    QString mLine;      // the four fields joined by tabs
     qint32 mTabs[3] {}; // where the three tabs stand (lines are at most 1 MiB)
 };
 
@@ -41,7 +41,8 @@ enum class VerbFileOutcome {
     Unreadable, // the file exists but could not be opened or read
 };
 
-struct VerbTable {
+struct VerbTable
+{
     VerbFileOutcome outcome = VerbFileOutcome::Missing;
     // The verbs in file order; entry k of the 1-based table is entries[k - 1].
     // Always empty unless outcome is Loaded.

@@ -1,11 +1,11 @@
 #include "trainer/frmAbout.h"
 
+#include "base/RuntimeError.h"
+#include "base/Utils.h"
 #include "platform/App.h"
 #include "platform/DefaultBrowser.h"
 #include "platform/MsgBox.h"
-#include "base/RuntimeError.h"
 #include "platform/Shell.h"
-#include "base/Utils.h"
 
 #include <QFontDatabase>
 #include <QKeyEvent>
@@ -51,8 +51,8 @@ void fitLetterSpacing(QLabel *label)
 } // namespace
 
 frmAbout::frmAbout(const QString &browserCommand, QWidget *parent)
-    : Form(parent)
-    , mBrowserCommand(browserCommand)
+    : Form(parent),
+      mBrowserCommand(browserCommand)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -74,9 +74,9 @@ frmAbout::frmAbout(const QString &browserCommand, QWidget *parent)
     Picture1->setPixmap(QPixmap(QStringLiteral(":/about/about-portrait.png")));
     Picture1->setToolTip(QStringLiteral("That's me!"));
 
-    lblOwnBirthday = plainLabel(this, QStringLiteral("lblOwnBirthday"),
-                                QStringLiteral("HAPPY BIRTHDAY TO ME :-D"),
-                                twips(270, 2160, 4065, 255));
+    lblOwnBirthday
+            = plainLabel(this, QStringLiteral("lblOwnBirthday"),
+                         QStringLiteral("HAPPY BIRTHDAY TO ME :-D"), twips(270, 2160, 4065, 255));
     lblOwnBirthday->setFont(birthdayFont());
     QPalette red = lblOwnBirthday->palette();
     red.setColor(QPalette::WindowText, QColor(255, 0, 0));
@@ -95,10 +95,10 @@ frmAbout::frmAbout(const QString &browserCommand, QWidget *parent)
     lblHomepage->setFont(underlined);
     // The host name is a build setting and may need more room than designed:
     // label and button then grow to the right together, short of the picture.
-    const int homepageWidth = qBound(
-        lblHomepage->width(),
-        qMax(lblHomepage->sizeHint().width(), btHomepage->sizeHint().width()),
-        Picture1->x() - lblHomepage->x() - 8);
+    const int homepageWidth
+            = qBound(lblHomepage->width(),
+                     qMax(lblHomepage->sizeHint().width(), btHomepage->sizeHint().width()),
+                     Picture1->x() - lblHomepage->x() - 8);
     lblHomepage->resize(homepageWidth, lblHomepage->height());
     btHomepage->resize(homepageWidth, btHomepage->height());
 
@@ -122,9 +122,9 @@ QString frmAbout::aboutText()
 {
     return QStringLiteral("Verbodrom(EN)  Version %1.%2.%3\nGeschrieben von Talvento\n"
                           "Viel Spaß beim Üben!")
-        .arg(App::Major())
-        .arg(App::Minor())
-        .arg(App::Revision());
+            .arg(App::Major())
+            .arg(App::Minor())
+            .arg(App::Revision());
 }
 
 QFont frmAbout::birthdayFont()
@@ -171,7 +171,7 @@ void frmAbout::btHomepage_Click()
         // A stale registration: say so, and tell the address to open by hand.
         MsgBox(QStringLiteral("Der Browser konnte nicht gestartet werden:\n%1\n\n"
                               "Bitte öffnen Sie %2 von Hand.")
-                   .arg(program, App::Homepage()),
+                       .arg(program, App::Homepage()),
                vbExclamation, App::Title() + QStringLiteral(" - Homepage"));
     }
 }

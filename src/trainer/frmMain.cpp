@@ -1,11 +1,11 @@
 #include "trainer/frmMain.h"
 
-#include "platform/App.h"
-#include "platform/FileSystem.h"
-#include "program/Globals.h"
-#include "platform/MsgBox.h"
 #include "base/Utils.h"
+#include "platform/App.h"
 #include "platform/DefaultBrowser.h"
+#include "platform/FileSystem.h"
+#include "platform/MsgBox.h"
+#include "program/Globals.h"
 #include "trainer/frmAbout.h"
 #include "trainer/frmDummy.h"
 
@@ -66,8 +66,7 @@ void skipOnError(Step step)
 {
     try {
         step();
-    } catch (...) {
-    }
+    } catch (...) {}
 }
 
 } // namespace
@@ -173,16 +172,20 @@ void frmMain::buildControls()
     optDE->setGeometry(twips(1740, 210, 1005, 285));
     optDE->setChecked(true);
 
-    Label1 = makeCaption("Label1", QStringLiteral("Deutscher Infinitiv:"), twips(330, 960, 1320, 195));
+    Label1 = makeCaption("Label1", QStringLiteral("Deutscher Infinitiv:"),
+                         twips(330, 960, 1320, 195));
     txtGerInf = makeBox("txtGerInf", twips(330, 1170, 5025, 435));
     txtGerInf->setReadOnly(true);
-    Label2 = makeCaption("Label2", QStringLiteral("English infinitive:"), twips(330, 1800, 1170, 195));
+    Label2 = makeCaption("Label2", QStringLiteral("English infinitive:"),
+                         twips(330, 1800, 1170, 195));
     txtEngInf = makeBox("txtEngInf", twips(330, 2010, 5025, 435));
     lblEngInf = makeVerdict("lblEngInf", twips(5400, 2010, 3915, 435));
-    Label3 = makeCaption("Label3", QStringLiteral("English past tense:"), twips(330, 2640, 1335, 195));
+    Label3 = makeCaption("Label3", QStringLiteral("English past tense:"),
+                         twips(330, 2640, 1335, 195));
     txtEngPast = makeBox("txtEngPast", twips(330, 2850, 5025, 435));
     lblEngPast = makeVerdict("lblEngPast", twips(5400, 2850, 3915, 435));
-    Label4 = makeCaption("Label4", QStringLiteral("English past participle:"), twips(330, 3510, 1575, 195));
+    Label4 = makeCaption("Label4", QStringLiteral("English past participle:"),
+                         twips(330, 3510, 1575, 195));
     txtEngPastParticiple = makeBox("txtEngPastParticiple", twips(330, 3720, 5025, 435));
     lblEngPastParticiple = makeVerdict("lblEngPastParticiple", twips(5400, 3720, 3915, 435));
     btEnter = makeButton("btEnter", QStringLiteral("Prüfen"), twips(1500, 4290, 2745, 435));
@@ -229,8 +232,8 @@ void frmMain::Form_Load()
     skipOnError([this] { mRandom.seed(Quiz::secondsSinceMidnight()); });
     // A leftover updater from the previous upgrade; usually there is none.
     skipOnError([] {
-        Globals::g_objFSO().DeleteFile(Utils::addBackslash(App::Path()) + QStringLiteral("Updater.exe"),
-                                       true);
+        Globals::g_objFSO().DeleteFile(
+                Utils::addBackslash(App::Path()) + QStringLiteral("Updater.exe"), true);
     });
 }
 
@@ -278,16 +281,17 @@ void frmMain::LoadVerbs()
     ixCurrentVerb = -1;
 
     const QString title = App::Title() + QStringLiteral(" - keine Verben-Datei");
-    VerbTable table = loadVerbFile(Globals::g_objFSO(), Utils::addBackslash(App::Path()) + verbFileName);
+    VerbTable table
+            = loadVerbFile(Globals::g_objFSO(), Utils::addBackslash(App::Path()) + verbFileName);
     switch (table.outcome) {
     case VerbFileOutcome::Missing:
         MsgBox(QStringLiteral("Die Verben-Datei (") + verbFileName
-                   + QStringLiteral(") wurde nicht im Programmordner gefunden!"),
+                       + QStringLiteral(") wurde nicht im Programmordner gefunden!"),
                vbExclamation, title);
         break;
     case VerbFileOutcome::Unreadable:
         MsgBox(QStringLiteral("Die Verben-Datei (") + verbFileName
-                   + QStringLiteral(") konnte nicht gelesen werden!"),
+                       + QStringLiteral(") konnte nicht gelesen werden!"),
                vbExclamation, title);
         break;
     case VerbFileOutcome::Loaded:
@@ -299,9 +303,9 @@ void frmMain::LoadVerbs()
         if (table.truncated) {
             const QString limit = QLocale(QLocale::German).toString(qint64(MaxVerbs));
             MsgBox(QStringLiteral("Die Verben-Datei (") + verbFileName
-                       + QStringLiteral(") enthält mehr als ") + limit
-                       + QStringLiteral(" Verben. Nur die ersten ") + limit
-                       + QStringLiteral(" wurden geladen."),
+                           + QStringLiteral(") enthält mehr als ") + limit
+                           + QStringLiteral(" Verben. Nur die ersten ") + limit
+                           + QStringLiteral(" wurden geladen."),
                    vbExclamation, App::Title() + QStringLiteral(" - zu viele Verben"));
         }
         break;
@@ -386,7 +390,8 @@ void frmMain::btEnter_Click()
     }
 
     txtEngPast->setReadOnly(true);
-    showVerdict(lblEngPast, Quiz::isFormCorrect(txtEngPast->text(), verb.EngPast()), verb.EngPast());
+    showVerdict(lblEngPast, Quiz::isFormCorrect(txtEngPast->text(), verb.EngPast()),
+                verb.EngPast());
     txtEngPastParticiple->setReadOnly(true);
     showVerdict(lblEngPastParticiple,
                 Quiz::isFormCorrect(txtEngPastParticiple->text(), verb.EngPastParticiple()),
