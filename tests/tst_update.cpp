@@ -7,6 +7,7 @@
 #include "trainer/frmMain.h"
 #include "update/Version.h"
 
+#include "localserver.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -26,7 +27,6 @@
 #include <functional>
 #include <memory>
 
-#include <sys/socket.h>
 #include <sys/stat.h>
 
 namespace {
@@ -55,34 +55,20 @@ struct UpdateServerStub
     UpdateServerStub()
     {
         server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
-            while (QTcpSocket *socket = server.nextPendingConnection()) {
-                auto request = std::make_shared<QByteArray>();
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
-                    if (request->endsWith("\r\n\r\n")
-                        || !(*request += socket->readAll()).endsWith("\r\n\r\n"))
-                        return;
-                    const QByteArray path = request->split(' ').value(1);
-                    const QByteArray prefix = "/Updates/Verbodrom(EN)/";
-                    const QByteArray file
-                            = path.startsWith(prefix) ? path.mid(prefix.size()) : path;
-                    if (requested.isEmpty() || requested.constLast() != file)
-                        requested.append(file);
-                    answer(socket, replies.value(file, "404"));
-                });
-            }
+        onRequest(server, [this](QTcpSocket *socket, const QByteArray &request) {
+            const QByteArray path = request.split(' ').value(1);
+            const QByteArray prefix = "/Updates/Verbodrom(EN)/";
+            const QByteArray file = path.startsWith(prefix) ? path.mid(prefix.size()) : path;
+            if (requested.isEmpty() || requested.constLast() != file)
+                requested.append(file);
+            answer(socket, replies.value(file, "404"));
         });
     }
 
     void answer(QTcpSocket *socket, const QByteArray &reply)
     {
-        if (reply == "reset") {
-            const linger hard {1, 0};
-            ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard,
-                         sizeof hard);
-            socket->abort();
-            return;
-        }
+        if (reply == "reset")
+            return resetConnection(socket);
         if (reply == "silent") {
             ++silentPending;
             return;
