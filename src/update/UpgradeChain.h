@@ -15,8 +15,9 @@ class frmMain;
 // asks and starts the updater. A chain ends at rest (caption
 // "Verbodrom(EN)", updateMe(1)) after a failed transfer, a text that is no
 // newer version, a refusal, an empty file or an error; it ends with the busy
-// caption once the updater runs. Only a file write or the updater's start
-// tells the user about a failure: the user accepted the update by then.
+// caption once the updater runs. Network failures and unusable version texts
+// stay quiet; a file that cannot be written or an updater that cannot start
+// is told in a box, since the user has accepted the update by then.
 class UpgradeChain
 {
 public:
