@@ -11,6 +11,7 @@
 #include "testsupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -23,6 +24,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -157,6 +159,8 @@ bool hostFormLoaded()
 
 } // namespace
 
+Q_DECLARE_METATYPE(Version)
+
 class tst_Update : public QObject
 {
     Q_OBJECT
@@ -214,48 +218,72 @@ class tst_Update : public QObject
     }
 
 private Q_SLOTS:
+    // Remote text against a local version: "newer", "same", "older", or
+    // "none" when the remote text is no version.
     void versions_data()
     {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<QString>("parsed");   // "" when it is no version
-        QTest::addColumn<int>("againstLocal"); // sign of remote <=> 1.1.0
+        QTest::addColumn<QByteArray>("remote");
+        QTest::addColumn<Version>("local");
+        QTest::addColumn<QString>("expected");
 
-        QTest::newRow("equal") << QByteArray("1.1.0") << "1.1.0" << 0;
-        QTest::newRow("CR LF after it") << QByteArray("1.1.0\r\n") << "1.1.0" << 0;
-        QTest::newRow("blanks and tabs around") << QByteArray(" \t1.1.0 \n") << "1.1.0" << 0;
+        const Version v110 {1, 1, 0};
+        QTest::newRow("equal") << QByteArray("1.1.0") << v110 << "same";
+        QTest::newRow("CR LF after it") << QByteArray("1.1.0\r\n") << v110 << "same";
+        QTest::newRow("blanks and tabs around") << QByteArray(" \t1.1.0 \n") << v110 << "same";
         QTest::newRow("BOM") << QByteArray("\xEF\xBB\xBF"
                                            "1.2.0\r\n")
-                             << "1.2.0" << 1;
-        QTest::newRow("1.1.00 is 1.1.0") << QByteArray("1.1.00") << "1.1.0" << 0;
-        QTest::newRow("1.10.0 after 1.9.0") << QByteArray("1.10.0") << "1.10.0" << 1;
-        QTest::newRow("older") << QByteArray("1.0.9") << "1.0.9" << -1;
-        QTest::newRow("major wins") << QByteArray("2.0.0") << "2.0.0" << 1;
-        QTest::newRow("nine digits") << QByteArray("999999999.0.0") << "999999999.0.0" << 1;
-        QTest::newRow("ten digits") << QByteArray("1234567890.0.0") << "" << 0;
-        QTest::newRow("HTML") << QByteArray("<html>1.2.0</html>") << "" << 0;
-        QTest::newRow("empty") << QByteArray() << "" << 0;
-        QTest::newRow("blanks only") << QByteArray(" \r\n") << "" << 0;
-        QTest::newRow("two numbers") << QByteArray("1.1") << "" << 0;
-        QTest::newRow("four numbers") << QByteArray("1.1.0.1") << "" << 0;
-        QTest::newRow("empty number") << QByteArray("1..0") << "" << 0;
-        QTest::newRow("trailing dot") << QByteArray("1.1.") << "" << 0;
-        QTest::newRow("sign") << QByteArray("1.+1.0") << "" << 0;
-        QTest::newRow("inner blank") << QByteArray("1. 1.0") << "" << 0;
-        QTest::newRow("BOM inside") << QByteArray("1.1\xEF\xBB\xBF.0") << "" << 0;
-        QTest::newRow("NUL after") << QByteArray("1.1.0\0", 6) << "" << 0;
+                             << v110 << "newer";
+        QTest::newRow("1.1.00") << QByteArray("1.1.00") << v110 << "same";
+        QTest::newRow("1.10.0 against 1.9.0")
+                << QByteArray("1.10.0") << Version {1, 9, 0} << "newer";
+        QTest::newRow("1.9.0 against 1.10.0")
+                << QByteArray("1.9.0") << Version {1, 10, 0} << "older";
+        QTest::newRow("revision") << QByteArray("1.1.1") << v110 << "newer";
+        QTest::newRow("major before minor") << QByteArray("1.9.9") << Version {2, 0, 0} << "older";
+        QTest::newRow("nine digits") << QByteArray("999999999.0.0") << v110 << "newer";
+        QTest::newRow("ten digits") << QByteArray("1234567890.0.0") << v110 << "none";
+        QTest::newRow("HTML") << QByteArray("<html>1.2.0</html>") << v110 << "none";
+        QTest::newRow("empty") << QByteArray() << v110 << "none";
+        QTest::newRow("blanks only") << QByteArray(" \r\n") << v110 << "none";
+        QTest::newRow("1.1") << QByteArray("1.1") << v110 << "none";
+        QTest::newRow("four numbers") << QByteArray("1.1.0.1") << v110 << "none";
+        QTest::newRow("empty number") << QByteArray("1..0") << v110 << "none";
+        QTest::newRow("sign") << QByteArray("1.+1.0") << v110 << "none";
+        QTest::newRow("inner blank") << QByteArray("1. 1.0") << v110 << "none";
+        QTest::newRow("BOM inside") << QByteArray("1.1\xEF\xBB\xBF.0") << v110 << "none";
+        QTest::newRow("NUL after") << QByteArray("1.1.0\0", 6) << v110 << "none";
     }
     void versions()
     {
-        QFETCH(QByteArray, text);
-        QFETCH(QString, parsed);
-        QFETCH(int, againstLocal);
-        const std::optional<Version> v = parseVersion(text);
-        QCOMPARE(v.has_value(), !parsed.isEmpty());
-        if (!v)
-            return;
-        QCOMPARE(QStringLiteral("%1.%2.%3").arg(v->major).arg(v->minor).arg(v->revision), parsed);
-        const Version local {1, 1, 0};
-        QCOMPARE(int((*v <=> local) > 0) - int((*v <=> local) < 0), againstLocal);
+        QFETCH(QByteArray, remote);
+        QFETCH(Version, local);
+        QFETCH(QString, expected);
+        const std::optional<Version> v = parseVersion(remote);
+        const QString result = !v ? "none" : *v > local ? "newer" : *v < local ? "older" : "same";
+        QCOMPARE(result, expected);
+    }
+
+    // The offer at start-up takes Cancel as its default button: a learner's
+    // stray Enter never accepts an update. From the menu Enter means OK.
+    void enterOnTheOffer_data()
+    {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<int>("enterGives");
+        QTest::newRow("from the menu") << 65 << int(vbOK);
+        QTest::newRow("at start-up") << 65 + 256 << int(vbCancel);
+    }
+    void enterOnTheOffer()
+    {
+        QFETCH(int, style);
+        QFETCH(int, enterGives);
+        QTimer enter;
+        enter.setInterval(10);
+        QObject::connect(&enter, &QTimer::timeout, &enter, [] {
+            if (QWidget *box = QApplication::activeModalWidget())
+                QTest::keyClick(box, Qt::Key_Return);
+        });
+        enter.start();
+        QCOMPARE(MsgBox(QStringLiteral("?"), style, QStringLiteral("t")), enterGives);
     }
 
     void init()
@@ -313,9 +341,8 @@ private Q_SLOTS:
         QTest::newRow("CR LF after an equal version")
                 << true << QByteArray("=1.1.0\r\n") << upd << neu << ok << QStringList {nothingNew}
                 << onlyVersion << false;
-        QTest::newRow("1.9.0 on the server is older")
-                << true << QByteArray("=1.0.9") << upd << neu << ok << QStringList {nothingNew}
-                << onlyVersion << false;
+        QTest::newRow("older from the menu") << true << QByteArray("=1.0.9") << upd << neu << ok
+                                             << QStringList {nothingNew} << onlyVersion << false;
         for (const char *page :
              {"=<html><body>Server error</body></html>", "=", "=1.2", "404", "reset", "silent"}) {
             QTest::addRow("version %s: quiet even from the menu", page)
