@@ -17,7 +17,8 @@ struct RecordedBox
     QString title;
 };
 
-// Answers every message box with `answer` and records it, while it lives.
+// Records every message box while it lives. Answers them in turn from
+// `answers`, then with `answer` once the queue is empty.
 class MsgBoxRecorder
 {
 public:
@@ -26,7 +27,7 @@ public:
     {
         setMsgBoxHandler([this](const QString &prompt, int style, const QString &title) {
             boxes.append({prompt, style, title});
-            return mAnswer;
+            return answers.isEmpty() ? mAnswer : answers.takeFirst();
         });
     }
     ~MsgBoxRecorder() { setMsgBoxHandler({}); }
@@ -36,6 +37,7 @@ public:
     void setAnswer(int answer) { mAnswer = answer; }
 
     QList<RecordedBox> boxes;
+    QList<int> answers;
 
 private:
     int mAnswer;
@@ -46,6 +48,7 @@ struct RecordedStart
     QString program;
     QStringList arguments;
     int windowStyle;
+    QString workingDirectory;
 };
 
 // Records every program start instead of running it, while it lives.
@@ -54,8 +57,9 @@ class ShellRecorder
 public:
     ShellRecorder()
     {
-        setShellHandler([this](const QString &program, const QStringList &arguments, int style) {
-            starts.append({program, arguments, style});
+        setShellHandler([this](const QString &program, const QStringList &arguments, int style,
+                               const QString &workingDirectory) {
+            starts.append({program, arguments, style, workingDirectory});
             return qint64(4242);
         });
     }

@@ -112,7 +112,7 @@ void tst_About::homepageStart()
 void tst_About::browserStartFailure()
 {
     MsgBoxRecorder boxes;
-    setShellHandler([](const QString &, const QStringList &, int) -> qint64 {
+    setShellHandler([](const QString &, const QStringList &, int, const QString &) -> qint64 {
         throw RuntimeError(RuntimeError::FileNotFound);
     });
     frmAbout w("\"/gone/browser\"");

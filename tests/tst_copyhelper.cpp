@@ -3,6 +3,7 @@
 #include "program/Globals.h"
 #include "trainer/frmDummy.h"
 
+#include "localserver.h"
 #include "testsupport.h"
 
 #include <QPointer>
@@ -18,14 +19,6 @@
 #include <sys/socket.h>
 
 namespace {
-
-// Sends RST instead of FIN: linger on with a zero timeout, then close.
-void resetConnection(QTcpSocket *socket)
-{
-    const linger hard {1, 0};
-    ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
-    socket->abort();
-}
 
 void respond(QTcpSocket *socket, const QByteArray &response)
 {
@@ -50,19 +43,11 @@ struct TestServer
         : handler(std::move(handler))
     {
         server.listen(QHostAddress::LocalHost, 0);
-        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
-            while (QTcpSocket *socket = server.nextPendingConnection()) {
-                auto request = std::make_shared<QByteArray>();
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
-                    if (request->endsWith("\r\n\r\n")
-                        || !(*request += socket->readAll()).endsWith("\r\n\r\n"))
-                        return; // complete already, or not yet
-                    if (request->startsWith("GET /prev "))
-                        return respond(socket, ok("previous"));
-                    requests.append(*request);
-                    this->handler(socket, ++connections);
-                });
-            }
+        onRequest(server, [this](QTcpSocket *socket, const QByteArray &request) {
+            if (request.startsWith("GET /prev "))
+                return respond(socket, ok("previous"));
+            requests.append(request);
+            this->handler(socket, ++connections);
         });
     }
 

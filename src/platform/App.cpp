@@ -9,6 +9,12 @@ QString &pathOverride()
     static QString folder;
     return folder;
 }
+
+QString &serverOverride()
+{
+    static QString server;
+    return server;
+}
 } // namespace
 
 namespace App {
@@ -28,6 +34,11 @@ void setPath(const QString &folder)
 QString EXEName()
 {
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+}
+
+QString EXEFileName()
+{
+    return QFileInfo(QCoreApplication::applicationFilePath()).fileName();
 }
 
 QString Title()
@@ -50,7 +61,14 @@ int Revision()
 
 QString UpdateServer()
 {
+    if (!serverOverride().isEmpty())
+        return serverOverride();
     return QStringLiteral(VERBODROM_UPDATE_SERVER);
+}
+
+void setUpdateServer(const QString &server)
+{
+    serverOverride() = server;
 }
 QString Homepage()
 {

@@ -13,6 +13,8 @@ void setPath(const QString &folder);
 
 // File name of the running executable without its extension.
 QString EXEName();
+// File name of the running executable as it is on disk.
+QString EXEFileName();
 
 // "VerbodromEN": prefixes every message box title.
 QString Title();
@@ -24,5 +26,8 @@ int Revision();
 // Update server (host[:port]) and homepage host fixed at build time.
 QString UpdateServer();
 QString Homepage();
+// Test seam: makes UpdateServer() answer the given host[:port]; an empty
+// text restores the build setting.
+void setUpdateServer(const QString &server);
 
 } // namespace App

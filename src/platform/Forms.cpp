@@ -23,6 +23,12 @@ QWidget *first()
     return loaded().isEmpty() ? nullptr : loaded().constFirst();
 }
 
+void makeFirst(QWidget *form)
+{
+    if (loaded().removeOne(form))
+        loaded().prepend(form);
+}
+
 int count()
 {
     return int(loaded().size());

@@ -11,6 +11,9 @@ namespace Forms {
 const QList<QWidget *> &all();
 // The first loaded form, or nullptr when none is loaded.
 QWidget *first();
+// Moves a loaded form to the front of the collection: a host form loaded
+// again later takes the place it had at start-up.
+void makeFirst(QWidget *form);
 int count();
 
 } // namespace Forms

@@ -47,10 +47,11 @@ int MsgBox(const QString &prompt, int style, const QString &title)
     if ((style & 0x7) == vbOKCancel) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         box.setEscapeButton(QMessageBox::Cancel);
+        box.setDefaultButton((style & vbDefaultButton2) ? QMessageBox::Cancel : QMessageBox::Ok);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Ok);
+        box.setDefaultButton(QMessageBox::Ok);
     }
-    box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok ? vbOK : vbCancel;
 }

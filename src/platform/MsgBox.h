@@ -6,8 +6,9 @@
 
 // Modal message boxes. Styles are the classic numeric flags: 0 OK only,
 // 48 OK with exclamation icon, 49 OK and Cancel with exclamation icon,
-// 65 OK and Cancel with information icon. The prompt is always shown as
-// plain text. Returns 1 for OK and 2 for Cancel.
+// 65 OK and Cancel with information icon; adding 256 makes the second
+// button (Cancel) the default. The prompt is always shown as plain text.
+// Returns 1 for OK and 2 for Cancel.
 enum MsgBoxStyle {
     vbOKOnly = 0,
     vbOKCancel = 1,
@@ -15,6 +16,7 @@ enum MsgBoxStyle {
     vbQuestion = 32,
     vbExclamation = 48,
     vbInformation = 64,
+    vbDefaultButton2 = 256,
 };
 enum MsgBoxResult {
     vbOK = 1,

@@ -17,15 +17,16 @@ void setShellHandler(ShellHandler h)
     handler() = std::move(h);
 }
 
-qint64 Shell(const QString &program, const QStringList &arguments, int windowStyle)
+qint64 Shell(const QString &program, const QStringList &arguments, int windowStyle,
+             const QString &workingDirectory)
 {
     if (handler())
-        return handler()(program, arguments, windowStyle);
+        return handler()(program, arguments, windowStyle, workingDirectory);
 
     // The window style is the started program's own business on this
     // desktop; a detached start never waits for it.
     qint64 pid = 0;
-    if (program.isEmpty() || !QProcess::startDetached(program, arguments, QString(), &pid))
+    if (program.isEmpty() || !QProcess::startDetached(program, arguments, workingDirectory, &pid))
         throw RuntimeError(RuntimeError::FileNotFound, "program cannot be started");
     return pid;
 }

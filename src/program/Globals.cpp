@@ -2,9 +2,11 @@
 
 #include "downloader/CopyHelper.h"
 #include "platform/FileSystem.h"
+#include "platform/Forms.h"
 #include "trainer/frmDummy.h"
 #include "trainer/frmMain.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -23,6 +25,13 @@ CopyHelper *&copyHelper()
 {
     static CopyHelper *object = nullptr;
     return object;
+}
+
+bool hostFormLoaded()
+{
+    const QList<QWidget *> &forms = Forms::all();
+    return std::any_of(forms.begin(), forms.end(),
+                       [](QWidget *form) { return qobject_cast<frmDummy *>(form) != nullptr; });
 }
 } // namespace
 
@@ -53,8 +62,13 @@ void releaseFSO()
 
 CopyHelper &g_objCopyHelper()
 {
-    if (!copyHelper())
+    if (!copyHelper()) {
+        // The downloader's watchdog lives on the host form; after an upgrade
+        // released both, the host form comes back first, as at start-up.
+        if (!hostFormLoaded())
+            Forms::makeFirst(new frmDummy);
         copyHelper() = new CopyHelper;
+    }
     return *copyHelper();
 }
 

@@ -44,7 +44,8 @@ public:
     // The default browser's program part, found while the window loads.
     QString g_prgIE;
 
-    // The update chain: one step per call; returns at once.
+    // The update chain: one step per call; returns at once. Does nothing
+    // while a chain runs.
     void upgradeMe(quint8 ixStep = 0);
     void updateMe(quint8 ixStep = 0);
     // Called by the downloader, by name, when a transfer ends.
@@ -84,6 +85,10 @@ private:
     void mnuReload_Click();
     void mnuAbout_Click();
     void SSTab1_Click(int PreviousTab);
+
+    friend class UpgradeChain;
+    // From the start of an update check until its chain ends.
+    bool mUpgradeRunning = false;
 
     QList<VerbEntry> VerbList;
     qint16 ixFirstVerb = -1;

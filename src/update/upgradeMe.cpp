@@ -1,13 +1,17 @@
-#include "base/Ansi.h"
 #include "program/Globals.h"
 #include "trainer/frmMain.h"
+#include "update/UpgradeChain.h"
 
-// The upgrade chain's steps are members of frmMain, kept here with the rest
-// of the update code. The chain itself is not built yet: a check ends at once.
+// The upgrade chain's entry points are members of frmMain; its steps are in
+// UpgradeChain.
 
 void frmMain::upgradeMe(quint8 ixStep)
 {
-    Q_UNUSED(ixStep);
+    // A running chain owns the downloader's Task, Step and Parent and the
+    // caption until it ends; a second chain would take over its transfer.
+    if (mUpgradeRunning)
+        return;
+    UpgradeChain(*this).run(ixStep);
 }
 
 void frmMain::updateMe(quint8 ixStep)
@@ -17,9 +21,7 @@ void frmMain::updateMe(quint8 ixStep)
 
 void frmMain::CHCallBack(QByteArray &arrContents, qint16 &chError)
 {
-    Q_UNUSED(chError);
-    g_arrContents = arrContents;
-    g_strContents = Ansi::decode(arrContents);
+    UpgradeChain(*this).transferEnded(arrContents, chError);
 }
 
 void frmMain::mnuUpdate_Click()

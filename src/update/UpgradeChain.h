@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class frmMain;
+
+// One step of the upgrade chain on the main window, run by upgradeMe and
+// CHCallBack (upgradeMe.cpp).
+//
+// Step 1 sets the busy caption and asks the shared downloader for
+// Version.txt. Each transfer end enters CHCallBack, which goes on with the
+// downloader's Step + 1: step 2 compares the versions and offers the update,
+// step 3 writes Updater.exe and asks for New.exe, step 4 writes New.exe,
+// asks and starts the updater. A chain ends at rest (caption
+// "Verbodrom(EN)", updateMe(1)) after a failed transfer, a text that is no
+// newer version, a refusal, an empty file or an error; it ends with the busy
+// caption once the updater runs. Network failures and unusable version texts
+// stay quiet; a file that cannot be written or an updater that cannot start
+// is told in a box, since the user has accepted the update by then.
+class UpgradeChain
+{
+public:
+    explicit UpgradeChain(frmMain &window)
+        : mWindow(window)
+    {}
+
+    // The downloader's Task for the chain's transfers.
+    static constexpr quint8 task = 1;
+
+    // Runs step `ixStep`; any other value only sets the rest caption.
+    // Never throws.
+    void run(quint8 ixStep);
+    // A transfer of the running chain has ended: stores a good transfer's
+    // bytes in g_arrContents and g_strContents (nothing after a failure) and
+    // goes on with the next step, or ends the chain when `chError` is not 0.
+    void transferEnded(const QByteArray &arrContents, qint16 chError);
+    // Ends the running chain: rest caption, updateMe(1), menu free again.
+    void endAtRest();
+
+private:
+    // How a step recovers from an error, set before each risky statement.
+    enum ErrMode {
+        errLeave = 0,    // nothing started: the chain ends at rest
+        errDispatch = 1, // a transfer did not start: the chain ends at rest
+        errFile = 2,     // writing or starting failed: tell the user, end at rest
+    };
+
+    void start();
+    void compareVersions();
+    void updaterArrived();
+    void newProgramArrived();
+    // Writes the received file; false when the chain has ended instead.
+    bool keepFile(const QString &fileName, const QString &emptyMessage);
+    void dispatch(const QString &fileName);
+    void setErrMode(ErrMode mode, const QString &message = QString());
+
+    frmMain &mWindow;
+    ErrMode mErrMode = errLeave;
+    QString mErrMessage;
+};
