@@ -3,7 +3,8 @@
 # Does nothing when everything is there already.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core curl xvfb xauth)
+packages=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core curl xvfb xauth
+          desktop-file-utils appstream dpkg-dev file)
 
 missing=()
 for p in "${packages[@]}"; do

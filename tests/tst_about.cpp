@@ -26,6 +26,7 @@ private Q_SLOTS:
     void hoverSwapThenEnterCloses();
     void homepageStart();
     void browserStartFailure();
+    void realBrowserGetsHomepage_data();
     void realBrowserGetsHomepage();
 };
 
@@ -124,36 +125,57 @@ void tst_About::browserStartFailure()
 }
 
 // The whole way from the desktop file to the started program: a stand-in
-// browser in a folder with a blank records the arguments it was given.
+// browser in a folder with a blank records its arguments and one variable.
+// %1 in exec stands for its quoted path.
+void tst_About::realBrowserGetsHomepage_data()
+{
+    QTest::addColumn<QString>("exec");
+    QTest::addColumn<QString>("record");
+    const QString home = App::Homepage();
+    QTest::newRow("quoted-path") << "%1 %u"
+                                 << "mark=\n[" + home + "]\n";
+    QTest::newRow("env") << "env VERBODROM_MARK=set %1 --new %u"
+                         << "mark=set\n[--new]\n[" + home + "]\n";
+    QTest::newRow("shell-wrapper") << "/bin/sh %1 %U -x"
+                                   << "mark=\n[" + home + "]\n[-x]\n";
+    QTest::newRow("no-field-code") << "%1 -new-tab"
+                                   << "mark=\n[-new-tab]\n[" + home + "]\n";
+}
+
 void tst_About::realBrowserGetsHomepage()
 {
+    QFETCH(QString, exec);
+    QFETCH(QString, record);
     MsgBoxRecorder failure; // would block the test in a real message box
     QTemporaryDir root;
-    const QString script = root.filePath("web browser/run"), record = root.filePath("argv.txt");
+    const QString script = root.filePath("web browser/run"), output = root.filePath("argv.txt");
     const auto write = [&](const QString &name, const QByteArray &content) {
         QFile file(root.filePath(name));
         QVERIFY(QDir(root.path()).mkpath(name.section('/', 0, -2)));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(content);
     };
-    write("web browser/run", "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\"; done > \"$0.t\"\n"
+    write("web browser/run", "#!/bin/sh\n{ echo \"mark=$VERBODROM_MARK\"\n"
+                             "for a in \"$@\"; do echo \"[$a]\"; done; } > \"$0.t\"\n"
                              "mv \"$0.t\" '"
-                                     + QFile::encodeName(record) + "'\n");
+                                     + QFile::encodeName(output) + "'\n");
     QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     write("data/applications/mimeapps.list",
           "[Default Applications]\nx-scheme-handler/http=w.desktop\n");
     write("data/applications/w.desktop",
-          "[Desktop Entry]\nExec=\"" + QFile::encodeName(script) + "\" %u\n");
+          "[Desktop Entry]\nExec=" + exec.arg('"' + script + '"').toUtf8() + "\n");
     for (const char *var : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_DIRS"})
         qputenv(var, QFile::encodeName(root.filePath("none")));
     qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath("data")));
+    qunsetenv("VERBODROM_MARK");
 
-    frmAbout w(Utils::getDefaultBrowser());
+    frmAbout w(Utils::defaultBrowserExec());
     w.btHomepage_Click();
-    QTRY_VERIFY(QFile::exists(record));
-    QFile file(record);
+    QTRY_VERIFY(QFile::exists(output));
+    QFile file(output);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), "[" + App::Homepage().toUtf8() + "]\n");
+    QCOMPARE(QString::fromUtf8(file.readAll()), record);
+    QVERIFY(failure.boxes.isEmpty());
 }
 
 QTEST_MAIN(tst_About)

@@ -1,6 +1,7 @@
 #include "platform/DefaultBrowser.h"
 
 #include "base/Utils.h"
+#include "platform/DesktopExec.h"
 #include "platform/modRegistry.h"
 
 namespace Utils {
@@ -20,15 +21,28 @@ QString unquotedProgram(const QString &programPart)
     return stripOne(programPart, QLatin1Char('"'));
 }
 
-QString getDefaultBrowser()
+QStringList browserStart(const QString &browserExec, const QString &url)
+{
+    const QString programPart = browserProgramPart(browserExec);
+    if (programPart.isEmpty())
+        return {};
+    return DesktopExec::argumentsForUrl(browserExec, url)
+            .value_or(QStringList {unquotedProgram(programPart), url});
+}
+
+QString defaultBrowserExec()
 {
     using namespace modRegistry;
     // An empty class name is not special: the key read is then the bare
     // "\shell\open\command", which finds nothing.
     const QString fileClass = regQueryString(HKEY_CLASSES_ROOT, QStringLiteral(".html"), QString());
-    const QString command = regQueryString(
-            HKEY_CLASSES_ROOT, fileClass + QStringLiteral("\\shell\\open\\command"), QString());
-    return browserProgramPart(command);
+    return regQueryString(HKEY_CLASSES_ROOT, fileClass + QStringLiteral("\\shell\\open\\command"),
+                          QString());
+}
+
+QString getDefaultBrowser()
+{
+    return browserProgramPart(defaultBrowserExec());
 }
 
 } // namespace Utils

@@ -1,8 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace Utils {
+
+// The default web browser's whole registered command (the Exec value of its
+// desktop file); empty when none is registered. Never fails.
+QString defaultBrowserExec();
 
 // The default web browser's program part, possibly in double quotes; empty
 // when none is registered. Never fails.
@@ -18,5 +23,11 @@ QString browserProgramPart(const QString &strCommand);
 // The program to start and its own text without the surrounding double
 // quotes that browserProgramPart may have put around it.
 QString unquotedProgram(const QString &programPart);
+
+// The program and its arguments that open url in the browser registered with
+// the command browserExec, as its desktop file says (DesktopExec). A command
+// that cannot be split falls back to its program part and url. Empty when
+// the command's program part is empty: then nothing is to be started.
+QStringList browserStart(const QString &browserExec, const QString &url);
 
 } // namespace Utils

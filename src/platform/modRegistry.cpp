@@ -6,6 +6,11 @@
 #include <QHash>
 #include <QStringList>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <sys/stat.h>
+
 // A small reader of our own rather than GIO: GIO's application lookup keeps
 // what it has read for the whole process, while this one has to follow the
 // XDG_* variables from one call to the next. QSettings is no help either: it
@@ -19,15 +24,38 @@ using IniGroup = QHash<QString, QString>;
 
 const QString CommandSuffix = QStringLiteral("\\shell\\open\\command");
 
+// Real association and desktop files are a few KiB; reading stops here.
+constexpr qint64 MaxIniBytes = 64 * 1024;
+
+// The first MaxIniBytes of a regular file, cut after its last complete line
+// when there is more; empty for anything else. Opening without blocking and
+// checking the opened file itself keeps a FIFO from hanging the window and a
+// link to a device such as /dev/zero from filling the memory.
+QByteArray readRegularFile(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    QFile file;
+    struct stat info
+    {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
+        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
+    QByteArray bytes = file.read(MaxIniBytes + 1);
+    if (bytes.size() > MaxIniBytes)
+        bytes.truncate(bytes.lastIndexOf('\n', MaxIniBytes - 1) + 1);
+    return bytes;
+}
+
 // The keys of one [group] of an ini-style file; the first occurrence of a key
 // wins. Empty when the file or the group is missing.
 IniGroup readIniGroup(const QString &path, QStringView group)
 {
     IniGroup keys;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return keys;
-    const QString text = QString::fromUtf8(file.readAll());
+    const QString text = QString::fromUtf8(readRegularFile(path));
     bool inGroup = false;
     for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
         line = line.trimmed();
@@ -147,21 +175,25 @@ QStringList mimeappsLists()
 
 // The file for a desktop-file id inside one applications folder. Each '-' of
 // the id may stand for a subfolder: "kde4-foo.desktop" is also kde4/foo.desktop.
-QString findInFolder(const QString &folder, const QString &name)
+// The search descends into the first subfolder that the id's next part names
+// and never comes back up, so it looks at each '-' once: trying every way to
+// split the id costs time exponential in its parts.
+QString findInFolder(const QString &folder, const QString &id)
 {
-    const QString direct = folder + QLatin1Char('/') + name;
-    if (QFileInfo(direct).isFile())
-        return direct;
-    for (qsizetype dash = name.indexOf(QLatin1Char('-')); dash > 0;
-         dash = name.indexOf(QLatin1Char('-'), dash + 1)) {
-        const QString sub = folder + QLatin1Char('/') + name.left(dash);
-        if (QFileInfo(sub).isDir()) {
-            const QString found = findInFolder(sub, name.mid(dash + 1));
-            if (!found.isEmpty())
-                return found;
-        }
+    QString at = folder;
+    qsizetype from = 0; // start of the id's part not yet matched by a folder
+    for (;;) {
+        const QString direct = at + QLatin1Char('/') + id.mid(from);
+        if (QFileInfo(direct).isFile())
+            return direct;
+        qsizetype dash = id.indexOf(QLatin1Char('-'), from + 1);
+        while (dash > 0 && !QFileInfo(at + QLatin1Char('/') + id.sliced(from, dash - from)).isDir())
+            dash = id.indexOf(QLatin1Char('-'), dash + 1);
+        if (dash < 0)
+            return QString();
+        at += QLatin1Char('/') + id.sliced(from, dash - from);
+        from = dash + 1;
     }
-    return QString();
 }
 
 // The Exec value of the desktop file for id, or "" when that id is not
@@ -169,8 +201,11 @@ QString findInFolder(const QString &folder, const QString &name)
 // the id decides, so a hidden copy in the user's folder masks the system's.
 QString installedExec(const QString &id)
 {
-    if (!id.endsWith(QStringLiteral(".desktop")) || id.contains(QLatin1Char('/'))
-        || id.contains(QLatin1Char('\\')))
+    // No path of a file the system can open is longer; the cap keeps the
+    // search's path building small.
+    constexpr qsizetype MaxIdLength = 4096;
+    if (id.size() > MaxIdLength || !id.endsWith(QStringLiteral(".desktop"))
+        || id.contains(QLatin1Char('/')) || id.contains(QLatin1Char('\\')))
         return QString();
     for (const QString &folder : applicationFolders()) {
         const QString path = findInFolder(folder, id);

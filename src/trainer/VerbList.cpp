@@ -14,9 +14,14 @@ QString VerbEntry::field(int index) const
     return mLine.mid(begin, end - begin);
 }
 
+bool isVerbComment(QStringView line)
+{
+    return line.startsWith(QLatin1Char('#'));
+}
+
 std::optional<VerbEntry> parseVerbLine(QString line)
 {
-    if (line.startsWith(QLatin1Char('#')))
+    if (isVerbComment(line))
         return std::nullopt;
     // Exactly four pieces between tabs: a trailing tab makes a fifth (empty)
     // piece, so such a line is ignored too.
@@ -85,4 +90,44 @@ VerbTable loadVerbFile(FileSystemObject &fso, const QString &path, qsizetype max
     table.entries.squeeze();
     table.outcome = VerbFileOutcome::Loaded;
     return table;
+}
+
+qsizetype verbLineFieldCount(QStringView line)
+{
+    return line.isEmpty() ? 0 : line.count(QLatin1Char('\t')) + 1;
+}
+
+VerbLineKind classifyVerbLine(const QString &line)
+{
+    if (isVerbComment(line))
+        return VerbLineKind::Comment;
+    if (parseVerbLine(line))
+        return VerbLineKind::Verb;
+    if (line.isEmpty())
+        return VerbLineKind::Empty;
+    return verbLineFieldCount(line) == 5 && line.endsWith(QLatin1Char('\t'))
+                   ? VerbLineKind::TrailingTab
+                   : VerbLineKind::WrongFieldCount;
+}
+
+VerbFileOutcome forEachVerbFileLine(FileSystemObject &fso, const QString &path,
+                                    const VerbLineVisitor &visit)
+{
+    if (!fso.FileExists(path))
+        return VerbFileOutcome::Missing;
+    std::unique_ptr<TextStream> stream;
+    try {
+        stream = fso.OpenTextFile(path);
+    } catch (const RuntimeError &) {
+        return VerbFileOutcome::Unreadable;
+    }
+    for (qsizetype number = 1; !stream->AtEndOfStream(); ++number) {
+        const QString line = stream->ReadLine();
+        if (stream->failed())
+            break;
+        visit(number, stream->lineTooLong() ? VerbLineKind::TooLong : classifyVerbLine(line), line);
+    }
+    const bool failed = stream->failed();
+    stream->Close();
+    return failed ? VerbFileOutcome::Unreadable : VerbFileOutcome::Loaded;
 }

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 class FileSystemObject;
@@ -58,6 +59,34 @@ inline constexpr qsizetype MaxVerbs = 32760;
 
 // The entry of a verb line, or nothing for a comment or an ignored line.
 std::optional<VerbEntry> parseVerbLine(QString line);
+
+// True for a comment line: "#" in column 1, nothing else counts.
+bool isVerbComment(QStringView line);
+
+// What the loader does with a line of a verb file, and why.
+enum class VerbLineKind {
+    Verb,            // four fields: kept
+    Comment,         // "#" in column 1
+    Empty,           // nothing on the line
+    TrailingTab,     // four fields and a tab after the last: skipped
+    WrongFieldCount, // any other number of fields: skipped
+    TooLong,         // longer than the reader takes (TextStream::MaxLineBytes): skipped
+};
+
+// The kind of a line as read (without its line end). parseVerbLine decides
+// whether it is kept; this only names the reason when it is not.
+VerbLineKind classifyVerbLine(const QString &line);
+
+// Number of tab-separated fields of a line; 0 for an empty one.
+qsizetype verbLineFieldCount(QStringView line);
+
+// Reads the verb file at path as loadVerbFile does and calls visit with every
+// line, numbered from 1, and its kind (a TooLong line comes as ""). Answers
+// Missing, Unreadable (also after a read error part way) or Loaded.
+using VerbLineVisitor
+        = std::function<void(qsizetype number, VerbLineKind kind, const QString &line)>;
+VerbFileOutcome forEachVerbFileLine(FileSystemObject &fso, const QString &path,
+                                    const VerbLineVisitor &visit);
 
 // Reads the verb file at path through the given file-system object. Never
 // throws; a read error after a part of the file leaves no verbs at all, so

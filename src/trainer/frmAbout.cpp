@@ -50,9 +50,9 @@ void fitLetterSpacing(QLabel *label)
 
 } // namespace
 
-frmAbout::frmAbout(const QString &browserCommand, QWidget *parent)
+frmAbout::frmAbout(const QString &browserExec, QWidget *parent)
     : Form(parent),
-      mBrowserCommand(browserCommand)
+      mBrowserExec(browserExec)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -162,11 +162,12 @@ void frmAbout::lblHomepage_MouseMove()
 
 void frmAbout::btHomepage_Click()
 {
-    if (mBrowserCommand.isEmpty())
+    QStringList arguments = Utils::browserStart(mBrowserExec, App::Homepage());
+    if (arguments.isEmpty())
         return;
-    const QString program = Utils::unquotedProgram(mBrowserCommand);
+    const QString program = arguments.takeFirst();
     try {
-        Shell(program, {App::Homepage()}, vbNormalFocus);
+        Shell(program, arguments, vbNormalFocus);
     } catch (const RuntimeError &) {
         // A stale registration: say so, and tell the address to open by hand.
         MsgBox(QStringLiteral("Der Browser konnte nicht gestartet werden:\n%1\n\n"

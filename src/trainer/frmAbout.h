@@ -16,15 +16,16 @@ class QPushButton;
 // The homepage label and the button in the same place swap under the mouse:
 // moving over the label shows the button, moving over the bare window
 // background shows the label again; no other control reacts. The button starts
-// the browser found at start-up with the homepage host as its one argument.
+// the browser found at start-up as its desktop file says, with the homepage
+// host in place of its URL field code.
 class frmAbout : public Form
 {
     Q_OBJECT
 public:
-    // browserCommand is the default browser's program part, possibly in double
-    // quotes; empty when none was found, and then the homepage button does
-    // nothing.
-    explicit frmAbout(const QString &browserCommand, QWidget *parent = nullptr);
+    // browserExec is the default browser's registered command (its desktop
+    // file's Exec value); when its program part is empty, the homepage button
+    // does nothing.
+    explicit frmAbout(const QString &browserExec, QWidget *parent = nullptr);
 
     // Fills lblAbout and shows lblOwnBirthday when today is 17 February.
     void Form_Load(const QDate &today);
@@ -48,7 +49,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    QString mBrowserCommand;
+    QString mBrowserExec;
     QPushButton *btOK;
     QPushButton *btHomepage;
     QLabel *Picture1;

@@ -227,7 +227,10 @@ void frmMain::buildControls()
 void frmMain::Form_Load()
 {
     skipOnError([this] { setBackground(txtGerInf, grayTextColour()); });
-    skipOnError([this] { g_prgIE = Utils::getDefaultBrowser(); });
+    skipOnError([this] {
+        mBrowserExec = Utils::defaultBrowserExec();
+        g_prgIE = Utils::browserProgramPart(mBrowserExec);
+    });
     skipOnError([this] { LoadVerbs(); });
     skipOnError([this] { mRandom.seed(Quiz::secondsSinceMidnight()); });
     // A leftover updater from the previous upgrade; usually there is none.
@@ -425,7 +428,7 @@ void frmMain::mnuReload_Click()
 void frmMain::mnuAbout_Click()
 {
     if (!mAbout)
-        mAbout = new frmAbout(g_prgIE);
+        mAbout = new frmAbout(mBrowserExec);
     mAbout->show();
     mAbout->raise();
     mAbout->activateWindow();

@@ -71,6 +71,10 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // The default browser's whole registered command, found with g_prgIE;
+    // the About window starts the browser by it.
+    QString mBrowserExec;
+
     void buildControls();
     void Form_Load();
     void LoadVerbs();

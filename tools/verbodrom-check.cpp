@@ -1,0 +1,59 @@
+// verbodrom-check FILE...: lists what the trainer would make of a verb list.
+// Every line it skips, with the reason, and every verb that a learner can
+// never answer right or that shows untidily, as "FILE:LINE: message".
+// Exit status: 0 all files clean, 1 problems found, 2 a file could not be read.
+
+#include "platform/FileSystem.h"
+#include "trainer/VerbCheck.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <QTextStream>
+
+namespace {
+
+enum ExitStatus {
+    Clean = 0,
+    ProblemsFound = 1,
+    CannotRead = 2,
+};
+
+const char Usage[] = "Usage: verbodrom-check FILE...\n"
+                     "Checks verb lists for the Verbodrom(EN) trainer: lists, with line numbers,\n"
+                     "every line the trainer skips and every verb a learner can never answer\n"
+                     "right or that shows untidily. Exit status: 0 clean, 1 problems found,\n"
+                     "2 a file could not be read.\n";
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QStringList files = QCoreApplication::arguments().mid(1);
+    QTextStream out(stdout), err(stderr);
+    if (files.isEmpty() || files.contains(QStringLiteral("--help"))
+        || files.contains(QStringLiteral("-h"))) {
+        (files.isEmpty() ? err : out) << Usage;
+        return files.isEmpty() ? CannotRead : Clean;
+    }
+
+    FileSystemObject fso;
+    int status = Clean;
+    for (const QString &file : files) {
+        const VerbCheck::FileReport report = VerbCheck::checkFile(fso, file);
+        if (report.outcome != VerbFileOutcome::Loaded) {
+            err << file
+                << (report.outcome == VerbFileOutcome::Missing ? ": no such file\n"
+                                                               : ": cannot be read\n");
+            status = CannotRead;
+            continue;
+        }
+        for (const VerbCheck::Finding &finding : report.findings)
+            out << file << ':' << finding.line << ": " << finding.message << '\n';
+        out << file << ": " << report.verbs << " verbs, " << report.findings.size()
+            << " problem(s)\n";
+        if (!report.findings.isEmpty() && status == Clean)
+            status = ProblemsFound;
+    }
+    return status;
+}
