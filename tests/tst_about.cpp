@@ -21,6 +21,7 @@ class tst_About : public QObject
 private Q_SLOTS:
     void padNumber_data();
     void padNumber();
+    void versionLine();
     void birthday_data();
     void birthday();
     void hoverSwapThenEnterCloses();
@@ -46,6 +47,16 @@ void tst_About::padNumber()
     QFETCH(int, width);
     QFETCH(QString, expected);
     QCOMPARE(Utils::padNumber(number, qint16(width)), expected);
+}
+
+// The project's version, as the build sets it, after two blanks.
+void tst_About::versionLine()
+{
+    frmAbout w {QString()};
+    const QString text = w.findChild<QLabel *>("lblAbout")->text();
+    QCOMPARE(text.section(u'\n', 0, 0),
+             QStringLiteral("Verbodrom(EN)  Version " VERBODROM_PROJECT_VERSION));
+    QCOMPARE(text.count(u'\n'), 2);
 }
 
 void tst_About::birthday_data()

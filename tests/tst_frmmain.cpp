@@ -42,13 +42,19 @@ private Q_SLOTS:
 
 private:
     // Starts the window over a leftover read-only Updater.exe; false unless
-    // start-up removed it.
-    bool open(bool withFile)
+    // start-up removed it. The verb file holds the three verbs, or as kind
+    // says: "missing", "many" (one verb over the limit).
+    bool open(const QString &kind)
     {
         QFile file(mVerbFile), updater(mDir.filePath(QStringLiteral("Updater.exe")));
         file.remove();
-        if (withFile
-            && (!file.open(QIODevice::WriteOnly) || file.write(threeVerbs) != threeVerbs.size()))
+        QByteArray content = threeVerbs;
+        if (kind == u"many") {
+            for (int i = 0; i < MaxVerbs; ++i)
+                content += "to v\tp\tpp\tg\r\n";
+        }
+        if (kind != u"missing"
+            && (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size()))
             return false;
         file.close();
         if (!updater.open(QIODevice::WriteOnly) || !updater.setPermissions(QFileDevice::ReadOwner))
@@ -114,6 +120,14 @@ void tst_frmMain::flow_data()
     row("reload-by-tab-after-file-deleted",
         "click btNewWord | delete | tab | verbs 0 | title VerbodromEN - keine"
         " Verben-Datei | click btNewWord | boxes 2");
+    QTest::newRow("too-many-verbs-told-first-kept")
+            << "open many | boxes 1 | box Die Verben-Datei (IrregularVerbs.txt) enthält mehr als "
+               "32.760 Verben. Nur die ersten 32.760 wurden geladen. | title VerbodromEN - zu "
+               "viele Verben | verbs 32760";
+    // Tab stops at the selected option only; the tab bar takes no focus.
+    row("focus-chain",
+        "chain btNewWord txtGerInf txtEngInf txtEngPast txtEngPastParticiple btEnter optDE "
+        "btNewWord | click optEN | chain btEnter optEN btNewWord");
     row("enter-in-text-box-checks",
         "click btNewWord | enter txtEngPastParticiple | text lblEngPast WRONG! --> burnt/burned");
 }
@@ -131,7 +145,7 @@ void tst_frmMain::flow()
                       arg = step.section(u' ', 2);
         QWidget *w = mWindow ? mWindow->findChild<QWidget *>(name) : nullptr;
         if (op == u"open") {
-            QVERIFY(open(name != u"missing"));
+            QVERIFY(open(name));
         } else if (op == u"show") {
             mWindow->show();
         } else if (op == u"menu") {
@@ -141,6 +155,14 @@ void tst_frmMain::flow()
             QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
         } else if (op == u"delete") {
             QVERIFY(QFile::remove(mVerbFile));
+        } else if (op == u"chain") {
+            // Tab from the first named control visits the others in order.
+            const QStringList names = step.section(u' ', 1).split(u' ');
+            mWindow->findChild<QWidget *>(names.first())->setFocus();
+            for (const QString &next : names.mid(1)) {
+                QTest::keyClick(mWindow->focusWidget(), Qt::Key_Tab);
+                QCOMPARE(mWindow->focusWidget()->objectName(), next);
+            }
         } else if (op == u"boxes") {
             QCOMPARE(mBoxes.boxes.size(), name.toInt());
         } else if (op == u"box" || op == u"title") {
@@ -180,7 +202,7 @@ void tst_frmMain::flow()
 void tst_frmMain::aboutAndUnload()
 {
     QPointer<frmDummy> dummy = new frmDummy;
-    QVERIFY(open(true));
+    QVERIFY(open(QString()));
     mWindow->show();
     QAction *about = mWindow->findChild<QAction *>(QStringLiteral("mnuAbout"));
     about->trigger();

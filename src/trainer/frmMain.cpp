@@ -1,5 +1,6 @@
 #include "trainer/frmMain.h"
 
+#include "base/RuntimeError.h"
 #include "base/Utils.h"
 #include "platform/App.h"
 #include "platform/DefaultBrowser.h"
@@ -59,14 +60,17 @@ void setBackground(QLineEdit *box, const QColor &colour)
     box->setPalette(palette);
 }
 
-// Form_Load goes on after a failing step: whatever a step throws ends that
-// step only.
+// Form_Load goes on after a failing step: a run-time error ends that step
+// only, and the log says which step was skipped.
 template<typename Step>
-void skipOnError(Step step)
+void skipOnError(const char *what, Step step)
 {
     try {
         step();
-    } catch (...) {}
+    } catch (const RuntimeError &error) {
+        qWarning("Start-up step skipped (%s): run-time error %d, %s", what, error.number(),
+                 error.what());
+    }
 }
 
 } // namespace
@@ -95,19 +99,7 @@ void frmMain::buildControls()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    mMenuBar = new QMenuBar(this);
-    layout->setMenuBar(mMenuBar);
-    mnuFile = mMenuBar->addMenu(QStringLiteral("Datei"));
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuReload = mnuFile->addAction(QStringLiteral("Neu einlesen"));
-    mnuReload->setObjectName(QStringLiteral("mnuReload"));
-    mnuUpdate = mnuFile->addAction(QStringLiteral("Internet Update"));
-    mnuUpdate->setObjectName(QStringLiteral("mnuUpdate"));
-    mnuOther = mMenuBar->addMenu(QStringLiteral("?"));
-    mnuOther->setObjectName(QStringLiteral("mnuOther"));
-    mnuAbout = mnuOther->addAction(QStringLiteral("Über"));
-    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+    buildMenu(layout);
 
     // The client area below the menu bar: 640 x 480 pixels.
     auto *client = new QWidget(this);
@@ -115,80 +107,82 @@ void frmMain::buildControls()
     client->setFont(sansSerif(8));
     layout->addWidget(client);
 
-    SSTab1 = new QTabWidget(client);
-    SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    SSTab1->setGeometry(twips(0, 0, 9555, 7155));
+    SSTab1 = Forms::addControl<QTabWidget>(client, "SSTab1", {0, 0, 9555, 7155});
     // With its single tab the tab bar offers nothing to the keyboard; keeping
     // it out of the focus chain leaves the order of the quiz controls.
     SSTab1->setFocusPolicy(Qt::NoFocus);
     SSTab1->tabBar()->setFocusPolicy(Qt::NoFocus);
     auto *page = new QWidget;
     SSTab1->addTab(page, QStringLiteral("irregular verbs"));
+    buildQuizPage(page);
+    connectHandlers();
+}
 
-    const QFont boxFont = sansSerif(13.5);
-    auto makeButton = [page](const char *name, const QString &caption, const QRect &rect) {
-        auto *button = new QPushButton(caption, page);
-        button->setObjectName(QLatin1String(name));
-        button->setGeometry(rect);
-        // Enter on a focused button clicks that button, as on the classic
-        // desktop; everywhere else Enter runs "Prüfen" (keyPressEvent).
-        button->setAutoDefault(true);
-        return button;
+void frmMain::buildMenu(QVBoxLayout *layout)
+{
+    mMenuBar = new QMenuBar(this);
+    layout->setMenuBar(mMenuBar);
+    const auto addMenu = [this](const char *name, const QString &caption) {
+        QMenu *menu = mMenuBar->addMenu(caption);
+        menu->setObjectName(QLatin1String(name));
+        return menu;
     };
-    auto makeCaption = [page](const char *name, const QString &caption, const QRect &rect) {
-        auto *label = new QLabel(caption, page);
-        label->setObjectName(QLatin1String(name));
-        label->setGeometry(rect);
+    const auto addEntry = [](QMenu *menu, const char *name, const QString &caption) {
+        QAction *entry = menu->addAction(caption);
+        entry->setObjectName(QLatin1String(name));
+        return entry;
+    };
+    mnuFile = addMenu("mnuFile", QStringLiteral("Datei"));
+    mnuReload = addEntry(mnuFile, "mnuReload", QStringLiteral("Neu einlesen"));
+    mnuUpdate = addEntry(mnuFile, "mnuUpdate", QStringLiteral("Internet Update"));
+    mnuOther = addMenu("mnuOther", QStringLiteral("?"));
+    mnuAbout = addEntry(mnuOther, "mnuAbout", QStringLiteral("Über"));
+}
+
+void frmMain::buildQuizPage(QWidget *page)
+{
+    const QFont boxFont = sansSerif(13.5);
+    const auto caption = [page](const char *name, const QString &text, const Twips &place) {
+        QLabel *label = Forms::addLabel(page, name, text, place);
         label->adjustSize(); // sized to its text
         return label;
     };
-    auto makeBox = [page, &boxFont](const char *name, const QRect &rect) {
-        auto *box = new QLineEdit(page);
-        box->setObjectName(QLatin1String(name));
-        box->setGeometry(rect);
+    const auto answerBox = [page, &boxFont](const char *name, const Twips &place) {
+        auto *box = Forms::addControl<QLineEdit>(page, name, place);
         box->setFont(boxFont);
         return box;
     };
-    auto makeVerdict = [page, &boxFont](const char *name, const QRect &rect) {
-        auto *label = new QLabel(page);
-        label->setObjectName(QLatin1String(name));
-        label->setGeometry(rect);
+    const auto verdict = [page, &boxFont](const char *name, const Twips &place) {
+        // The caption quotes the verb file: the label never reads it as markup.
+        QLabel *label = Forms::addLabel(page, name, QString(), place);
         label->setFont(boxFont);
-        // The caption quotes the verb file: never read it as markup.
-        label->setTextFormat(Qt::PlainText);
         return label;
     };
 
-    btNewWord = makeButton("btNewWord", QStringLiteral("Neues Wort"), twips(3270, 420, 2745, 435));
+    btNewWord = Forms::addButton(page, "btNewWord", QStringLiteral("Neues Wort"),
+                                 {3270, 420, 2745, 435});
 
-    Frame1 = new QGroupBox(QStringLiteral("Wort vorgeben auf..."), page);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(twips(60, 360, 3105, 525));
-    optEN = new QRadioButton(QStringLiteral("Englisch"), Frame1);
-    optEN->setObjectName(QStringLiteral("optEN"));
-    optEN->setGeometry(twips(60, 210, 1005, 285));
-    optDE = new QRadioButton(QStringLiteral("Deutsch"), Frame1);
-    optDE->setObjectName(QStringLiteral("optDE"));
-    optDE->setGeometry(twips(1740, 210, 1005, 285));
+    Frame1 = Forms::addControl<QGroupBox>(page, "Frame1", {60, 360, 3105, 525});
+    Frame1->setTitle(QStringLiteral("Wort vorgeben auf..."));
+    optEN = Forms::addControl<QRadioButton>(Frame1, "optEN", {60, 210, 1005, 285});
+    optEN->setText(QStringLiteral("Englisch"));
+    optDE = Forms::addControl<QRadioButton>(Frame1, "optDE", {1740, 210, 1005, 285});
+    optDE->setText(QStringLiteral("Deutsch"));
     optDE->setChecked(true);
 
-    Label1 = makeCaption("Label1", QStringLiteral("Deutscher Infinitiv:"),
-                         twips(330, 960, 1320, 195));
-    txtGerInf = makeBox("txtGerInf", twips(330, 1170, 5025, 435));
+    Label1 = caption("Label1", QStringLiteral("Deutscher Infinitiv:"), {330, 960, 1320, 195});
+    txtGerInf = answerBox("txtGerInf", {330, 1170, 5025, 435});
     txtGerInf->setReadOnly(true);
-    Label2 = makeCaption("Label2", QStringLiteral("English infinitive:"),
-                         twips(330, 1800, 1170, 195));
-    txtEngInf = makeBox("txtEngInf", twips(330, 2010, 5025, 435));
-    lblEngInf = makeVerdict("lblEngInf", twips(5400, 2010, 3915, 435));
-    Label3 = makeCaption("Label3", QStringLiteral("English past tense:"),
-                         twips(330, 2640, 1335, 195));
-    txtEngPast = makeBox("txtEngPast", twips(330, 2850, 5025, 435));
-    lblEngPast = makeVerdict("lblEngPast", twips(5400, 2850, 3915, 435));
-    Label4 = makeCaption("Label4", QStringLiteral("English past participle:"),
-                         twips(330, 3510, 1575, 195));
-    txtEngPastParticiple = makeBox("txtEngPastParticiple", twips(330, 3720, 5025, 435));
-    lblEngPastParticiple = makeVerdict("lblEngPastParticiple", twips(5400, 3720, 3915, 435));
-    btEnter = makeButton("btEnter", QStringLiteral("Prüfen"), twips(1500, 4290, 2745, 435));
+    Label2 = caption("Label2", QStringLiteral("English infinitive:"), {330, 1800, 1170, 195});
+    txtEngInf = answerBox("txtEngInf", {330, 2010, 5025, 435});
+    lblEngInf = verdict("lblEngInf", {5400, 2010, 3915, 435});
+    Label3 = caption("Label3", QStringLiteral("English past tense:"), {330, 2640, 1335, 195});
+    txtEngPast = answerBox("txtEngPast", {330, 2850, 5025, 435});
+    lblEngPast = verdict("lblEngPast", {5400, 2850, 3915, 435});
+    Label4 = caption("Label4", QStringLiteral("English past participle:"), {330, 3510, 1575, 195});
+    txtEngPastParticiple = answerBox("txtEngPastParticiple", {330, 3720, 5025, 435});
+    lblEngPastParticiple = verdict("lblEngPastParticiple", {5400, 3720, 3915, 435});
+    btEnter = Forms::addButton(page, "btEnter", QStringLiteral("Prüfen"), {1500, 4290, 2745, 435});
     btEnter->setDefault(true);
 
     QWidget::setTabOrder(btNewWord, txtGerInf);
@@ -198,12 +192,15 @@ void frmMain::buildControls()
     QWidget::setTabOrder(txtEngPastParticiple, btEnter);
     QWidget::setTabOrder(btEnter, optEN);
     QWidget::setTabOrder(optEN, optDE);
-
-    connect(btNewWord, &QPushButton::clicked, this, [this] { btNewWord_Click(); });
-    connect(btEnter, &QPushButton::clicked, this, [this] { btEnter_Click(); });
     // Tab stops at the selected option only, as in any option group on the
     // classic desktop; the arrow keys still move within the group.
     optEN->setFocusPolicy(Qt::ClickFocus);
+}
+
+void frmMain::connectHandlers()
+{
+    connect(btNewWord, &QPushButton::clicked, this, [this] { btNewWord_Click(); });
+    connect(btEnter, &QPushButton::clicked, this, [this] { btEnter_Click(); });
     connect(optDE, &QRadioButton::toggled, this, [this](bool on) {
         optDE->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
         if (on)
@@ -226,14 +223,16 @@ void frmMain::buildControls()
 
 void frmMain::Form_Load()
 {
-    skipOnError([this] { setBackground(txtGerInf, grayTextColour()); });
-    skipOnError([this] { g_prgIE = Utils::getDefaultBrowser(); });
-    skipOnError([this] { LoadVerbs(); });
-    skipOnError([this] { mRandom.seed(Quiz::secondsSinceMidnight()); });
-    // A leftover updater from the previous upgrade; usually there is none.
-    skipOnError([] {
-        Globals::g_objFSO().DeleteFile(
-                Utils::addBackslash(App::Path()) + QStringLiteral("Updater.exe"), true);
+    skipOnError("background", [this] { setBackground(txtGerInf, grayTextColour()); });
+    skipOnError("default browser", [this] { g_prgIE = Utils::getDefaultBrowser(); });
+    skipOnError("verb list", [this] { LoadVerbs(); });
+    skipOnError("random seed", [this] { mRandom.seed(Quiz::secondsSinceMidnight()); });
+    // A leftover updater from the previous upgrade; usually there is none,
+    // and that is no failure worth a log line.
+    skipOnError("leftover updater", [] {
+        const QString updater = Utils::addBackslash(App::Path()) + QStringLiteral("Updater.exe");
+        if (Globals::g_objFSO().FileExists(updater))
+            Globals::g_objFSO().DeleteFile(updater, true);
     });
 }
 

@@ -20,6 +20,7 @@ class QMenuBar;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
+class QVBoxLayout;
 class frmAbout;
 
 // The main window: the verb drill on one tab, the menus "Datei" and "?".
@@ -51,7 +52,8 @@ public:
     Q_INVOKABLE void CHCallBack(QByteArray &arrContents, qint16 &chError);
 
     // Releases the shared downloader and file-system object, then unloads
-    // frmDummy. Never sets Cancel; the window itself stays open.
+    // frmDummy; the window itself stays open. Cancel is never set: it is kept
+    // for the unload handler's signature, which the update chain calls.
     void Form_Unload(int &Cancel);
     void mnuUpdate_Click();
 
@@ -71,6 +73,9 @@ protected:
 
 private:
     void buildControls();
+    void buildMenu(QVBoxLayout *layout);
+    void buildQuizPage(QWidget *page);
+    void connectHandlers();
     void Form_Load();
     void LoadVerbs();
     bool hasVerbs() const;
@@ -83,6 +88,7 @@ private:
     void optEN_Click();
     void mnuReload_Click();
     void mnuAbout_Click();
+    // PreviousTab is not used: it is kept for the tab Click handler's signature.
     void SSTab1_Click(int PreviousTab);
 
     QList<VerbEntry> VerbList;
