@@ -25,6 +25,7 @@ private Q_SLOTS:
     void birthday_data();
     void birthday();
     void hoverSwapThenEnterCloses();
+    void escapeCloses();
     void homepageStart();
     void browserStartFailure();
     void realBrowserGetsHomepage();
@@ -104,6 +105,14 @@ void tst_About::hoverSwapThenEnterCloses()
     QTest::mouseMove(w, QPoint(4, 4));
     QTRY_VERIFY(label->isVisible() && !button->isVisible());
     QTest::keyClick(w, Qt::Key_Return);
+    QTRY_VERIFY(w.isNull());
+}
+
+void tst_About::escapeCloses()
+{
+    QPointer<frmAbout> w = new frmAbout(QString());
+    w->show();
+    QTest::keyClick(w->findChild<QPushButton *>("btOK"), Qt::Key_Escape); // passed on to the window
     QTRY_VERIFY(w.isNull());
 }
 

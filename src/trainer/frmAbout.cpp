@@ -151,7 +151,7 @@ void frmAbout::btHomepage_Click()
         MsgBox(QStringLiteral("Der Browser konnte nicht gestartet werden:\n%1\n\n"
                               "Bitte öffnen Sie %2 von Hand.")
                        .arg(program, App::Homepage()),
-               vbExclamation, App::Title() + QStringLiteral(" - Homepage"));
+               vbExclamation, App::Title() + QStringLiteral(" - Homepage"), this);
     }
 }
 
@@ -168,8 +168,10 @@ void frmAbout::mouseMoveEvent(QMouseEvent *event)
 
 void frmAbout::keyPressEvent(QKeyEvent *event)
 {
-    // Enter that no focused button takes presses the default button.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    // Enter that no focused button takes presses the default button; Esc
+    // closes the window as OK does.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter
+        || event->key() == Qt::Key_Escape) {
         btOK->click();
         return;
     }

@@ -9,11 +9,13 @@
 #include "program/Globals.h"
 #include "trainer/frmAbout.h"
 #include "trainer/frmDummy.h"
+#include "trainer/frmMainLook.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
+#include <QEvent>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -31,34 +33,8 @@ namespace {
 
 const QString verbFileName = QStringLiteral("IrregularVerbs.txt");
 
-// The window's controls use the classic 8 pt sans-serif face, the answer
-// boxes and verdicts the same face at 13.5 pt. That face is rarely
-// installed, so the style hint picks the system's sans-serif of the size.
-QFont sansSerif(qreal pointSize)
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(pointSize);
-    font.setWeight(QFont::Normal);
-    return font;
-}
-
-QColor windowColour()
-{
-    return QApplication::palette().color(QPalette::Active, QPalette::Base);
-}
-
-QColor grayTextColour()
-{
-    return QApplication::palette().color(QPalette::Disabled, QPalette::Text);
-}
-
-void setBackground(QLineEdit *box, const QColor &colour)
-{
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::Base, colour);
-    box->setPalette(palette);
-}
+// Room left between the verdicts and the tab's right edge, as on the left.
+constexpr int pageMarginTwips = 60;
 
 // Form_Load goes on after a failing step: a run-time error ends that step
 // only, and the log says which step was skipped.
@@ -71,6 +47,13 @@ void skipOnError(const char *what, Step step)
         qWarning("Start-up step skipped (%s): run-time error %d, %s", what, error.number(),
                  error.what());
     }
+}
+
+// The accessible name of a text box: its caption without the colon.
+void nameAfter(QLineEdit *box, QLabel *caption)
+{
+    caption->setBuddy(box);
+    box->setAccessibleName(caption->text().chopped(caption->text().endsWith(u':') ? 1 : 0));
 }
 
 } // namespace
@@ -104,7 +87,7 @@ void frmMain::buildControls()
     // The client area below the menu bar: 640 x 480 pixels.
     auto *client = new QWidget(this);
     client->setFixedSize(640, 480);
-    client->setFont(sansSerif(8));
+    client->setFont(Look::sansSerif(Look::controlPointSize));
     layout->addWidget(client);
 
     SSTab1 = Forms::addControl<QTabWidget>(client, "SSTab1", {0, 0, 9555, 7155});
@@ -112,9 +95,12 @@ void frmMain::buildControls()
     // it out of the focus chain leaves the order of the quiz controls.
     SSTab1->setFocusPolicy(Qt::NoFocus);
     SSTab1->tabBar()->setFocusPolicy(Qt::NoFocus);
-    auto *page = new QWidget;
-    SSTab1->addTab(page, QStringLiteral("irregular verbs"));
-    buildQuizPage(page);
+    mPage = new QWidget;
+    SSTab1->addTab(mPage, QStringLiteral("irregular verbs"));
+    // The page gets its size from the tab control once that is laid out; the
+    // verdicts then stretch to its right edge.
+    mPage->installEventFilter(this);
+    buildQuizPage(mPage);
     connectHandlers();
 }
 
@@ -132,43 +118,42 @@ void frmMain::buildMenu(QVBoxLayout *layout)
         entry->setObjectName(QLatin1String(name));
         return entry;
     };
-    mnuFile = addMenu("mnuFile", QStringLiteral("Datei"));
-    mnuReload = addEntry(mnuFile, "mnuReload", QStringLiteral("Neu einlesen"));
-    mnuUpdate = addEntry(mnuFile, "mnuUpdate", QStringLiteral("Internet Update"));
+    mnuFile = addMenu("mnuFile", QStringLiteral("&Datei"));
+    mnuReload = addEntry(mnuFile, "mnuReload", QStringLiteral("&Neu einlesen"));
+    mnuUpdate = addEntry(mnuFile, "mnuUpdate", QStringLiteral("&Internet Update"));
     mnuOther = addMenu("mnuOther", QStringLiteral("?"));
-    mnuAbout = addEntry(mnuOther, "mnuAbout", QStringLiteral("Über"));
+    mnuAbout = addEntry(mnuOther, "mnuAbout", QStringLiteral("Ü&ber"));
+
+    // F10 opens the first menu, as on every classic desktop.
+    auto *menuKey = new QAction(this);
+    menuKey->setShortcut(Qt::Key_F10);
+    addAction(menuKey);
+    connect(menuKey, &QAction::triggered, this,
+            [this] { mMenuBar->setActiveAction(mnuFile->menuAction()); });
 }
 
 void frmMain::buildQuizPage(QWidget *page)
 {
-    const QFont boxFont = sansSerif(13.5);
     const auto caption = [page](const char *name, const QString &text, const Twips &place) {
         QLabel *label = Forms::addLabel(page, name, text, place);
         label->adjustSize(); // sized to its text
         return label;
     };
-    const auto answerBox = [page, &boxFont](const char *name, const Twips &place) {
+    const auto answerBox = [page](const char *name, const Twips &place) {
         auto *box = Forms::addControl<QLineEdit>(page, name, place);
-        box->setFont(boxFont);
+        box->setFont(Look::answerFont());
         return box;
     };
-    const auto verdict = [page, &boxFont](const char *name, const Twips &place) {
+    const auto verdict = [page](const char *name, const Twips &place) {
         // The caption quotes the verb file: the label never reads it as markup.
         QLabel *label = Forms::addLabel(page, name, QString(), place);
-        label->setFont(boxFont);
+        label->setFont(Look::answerFont());
         return label;
     };
 
-    btNewWord = Forms::addButton(page, "btNewWord", QStringLiteral("Neues Wort"),
+    btNewWord = Forms::addButton(page, "btNewWord", QStringLiteral("&Neues Wort"),
                                  {3270, 420, 2745, 435});
-
-    Frame1 = Forms::addControl<QGroupBox>(page, "Frame1", {60, 360, 3105, 525});
-    Frame1->setTitle(QStringLiteral("Wort vorgeben auf..."));
-    optEN = Forms::addControl<QRadioButton>(Frame1, "optEN", {60, 210, 1005, 285});
-    optEN->setText(QStringLiteral("Englisch"));
-    optDE = Forms::addControl<QRadioButton>(Frame1, "optDE", {1740, 210, 1005, 285});
-    optDE->setText(QStringLiteral("Deutsch"));
-    optDE->setChecked(true);
+    buildDirectionFrame(page);
 
     Label1 = caption("Label1", QStringLiteral("Deutscher Infinitiv:"), {330, 960, 1320, 195});
     txtGerInf = answerBox("txtGerInf", {330, 1170, 5025, 435});
@@ -182,8 +167,13 @@ void frmMain::buildQuizPage(QWidget *page)
     Label4 = caption("Label4", QStringLiteral("English past participle:"), {330, 3510, 1575, 195});
     txtEngPastParticiple = answerBox("txtEngPastParticiple", {330, 3720, 5025, 435});
     lblEngPastParticiple = verdict("lblEngPastParticiple", {5400, 3720, 3915, 435});
-    btEnter = Forms::addButton(page, "btEnter", QStringLiteral("Prüfen"), {1500, 4290, 2745, 435});
+    btEnter = Forms::addButton(page, "btEnter", QStringLiteral("&Prüfen"), {1500, 4290, 2745, 435});
     btEnter->setDefault(true);
+
+    nameAfter(txtGerInf, Label1);
+    nameAfter(txtEngInf, Label2);
+    nameAfter(txtEngPast, Label3);
+    nameAfter(txtEngPastParticiple, Label4);
 
     QWidget::setTabOrder(btNewWord, txtGerInf);
     QWidget::setTabOrder(txtGerInf, txtEngInf);
@@ -195,6 +185,28 @@ void frmMain::buildQuizPage(QWidget *page)
     // Tab stops at the selected option only, as in any option group on the
     // classic desktop; the arrow keys still move within the group.
     optEN->setFocusPolicy(Qt::ClickFocus);
+}
+
+void frmMain::buildDirectionFrame(QWidget *page)
+{
+    Frame1 = Forms::addControl<QGroupBox>(page, "Frame1", {60, 360, 3105, 525});
+    Frame1->setTitle(QStringLiteral("Wort vorgeben auf..."));
+    optEN = Forms::addControl<QRadioButton>(Frame1, "optEN", {60, 210, 1005, 285});
+    optEN->setText(QStringLiteral("Englisch"));
+    optDE = Forms::addControl<QRadioButton>(Frame1, "optDE", {1740, 210, 1005, 285});
+    optDE->setText(QStringLiteral("Deutsch"));
+    optDE->setChecked(true);
+
+    // The designed frame is too low for its title and options in most fonts:
+    // a layout fits the options below the title, and the frame grows upwards
+    // from its designed bottom edge so that nothing below it moves.
+    auto *options = new QHBoxLayout(Frame1);
+    options->addWidget(optEN);
+    options->addWidget(optDE);
+    const QRect designed = Frame1->geometry();
+    const int height = qMax(designed.height(), Frame1->sizeHint().height());
+    Frame1->setGeometry(designed.x(), qMax(0, designed.bottom() + 1 - height), designed.width(),
+                        height);
 }
 
 void frmMain::connectHandlers()
@@ -223,10 +235,10 @@ void frmMain::connectHandlers()
 
 void frmMain::Form_Load()
 {
-    skipOnError("background", [this] { setBackground(txtGerInf, grayTextColour()); });
+    skipOnError("background", [this] { Look::setBackground(txtGerInf, Look::grayText()); });
     skipOnError("default browser", [this] { g_prgIE = Utils::getDefaultBrowser(); });
     skipOnError("verb list", [this] { LoadVerbs(); });
-    skipOnError("random seed", [this] { mRandom.seed(Quiz::secondsSinceMidnight()); });
+    skipOnError("random seed", [this] { mRandom.seed(Quiz::systemSeed()); });
     // A leftover updater from the previous upgrade; usually there is none,
     // and that is no failure worth a log line.
     skipOnError("leftover updater", [] {
@@ -271,6 +283,18 @@ void frmMain::keyPressEvent(QKeyEvent *event)
     Form::keyPressEvent(event);
 }
 
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == mPage && event->type() == QEvent::Resize) {
+        const int right = mPage->width() - twips({0, 0, pageMarginTwips, 0}).width();
+        for (QLabel *label : {lblEngInf, lblEngPast, lblEngPastParticiple}) {
+            label->resize(qMax(1, right - label->x()), label->height());
+            Look::fitVerdict(label);
+        }
+    }
+    return Form::eventFilter(watched, event);
+}
+
 void frmMain::LoadVerbs()
 {
     // The old list goes first, so a failed reload never leaves it in place.
@@ -279,19 +303,24 @@ void frmMain::LoadVerbs()
     ixLastVerb = -1;
     ixCurrentVerb = -1;
 
+    const QString fileNamed = QStringLiteral("Die Verben-Datei (") + verbFileName;
     const QString title = App::Title() + QStringLiteral(" - keine Verben-Datei");
     VerbTable table
             = loadVerbFile(Globals::g_objFSO(), Utils::addBackslash(App::Path()) + verbFileName);
     switch (table.outcome) {
     case VerbFileOutcome::Missing:
-        MsgBox(QStringLiteral("Die Verben-Datei (") + verbFileName
-                       + QStringLiteral(") wurde nicht im Programmordner gefunden!"),
-               vbExclamation, title);
+        MsgBox(fileNamed + QStringLiteral(") wurde nicht im Programmordner gefunden!"),
+               vbExclamation, title, this);
         break;
     case VerbFileOutcome::Unreadable:
-        MsgBox(QStringLiteral("Die Verben-Datei (") + verbFileName
-                       + QStringLiteral(") konnte nicht gelesen werden!"),
-               vbExclamation, title);
+        MsgBox(fileNamed + QStringLiteral(") konnte nicht gelesen werden!"), vbExclamation, title,
+               this);
+        break;
+    case VerbFileOutcome::TooLarge:
+        MsgBox(fileNamed + QStringLiteral(") ist größer als ")
+                       + QString::number(MaxVerbFileBytes >> 20)
+                       + QStringLiteral(" MiB und wurde nicht geladen."),
+               vbExclamation, title, this);
         break;
     case VerbFileOutcome::Loaded:
         if (!table.entries.isEmpty()) {
@@ -301,118 +330,12 @@ void frmMain::LoadVerbs()
         }
         if (table.truncated) {
             const QString limit = QLocale(QLocale::German).toString(qint64(MaxVerbs));
-            MsgBox(QStringLiteral("Die Verben-Datei (") + verbFileName
-                           + QStringLiteral(") enthält mehr als ") + limit
+            MsgBox(fileNamed + QStringLiteral(") enthält mehr als ") + limit
                            + QStringLiteral(" Verben. Nur die ersten ") + limit
                            + QStringLiteral(" wurden geladen."),
-                   vbExclamation, App::Title() + QStringLiteral(" - zu viele Verben"));
+                   vbExclamation, App::Title() + QStringLiteral(" - zu viele Verben"), this);
         }
         break;
-    }
-}
-
-bool frmMain::hasVerbs() const
-{
-    return ixFirstVerb != -1 && ixLastVerb != -1;
-}
-
-void frmMain::showEmptyListMessage()
-{
-    MsgBox(QStringLiteral("Die Verben-Datei ist leer oder konnte nicht geladen werden"),
-           vbExclamation, App::Title() + QStringLiteral(" - Keine Verben geladen"));
-}
-
-void frmMain::showVerdict(QLabel *label, bool correct, const QString &stored)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, correct ? QColor(0, 255, 0) : QColor(255, 0, 0));
-    label->setPalette(palette);
-    label->setText(Quiz::verdictCaption(correct, stored));
-}
-
-void frmMain::setRandomSource(std::function<float()> next)
-{
-    mRandomSource = std::move(next);
-}
-
-void frmMain::btNewWord_Click()
-{
-    txtEngPast->clear();
-    txtEngPastParticiple->clear();
-    lblEngInf->clear();
-    lblEngPast->clear();
-    lblEngPastParticiple->clear();
-    if (!hasVerbs()) {
-        showEmptyListMessage();
-        return;
-    }
-
-    const float r = mRandomSource ? mRandomSource() : mRandom.next();
-    ixCurrentVerb = Quiz::drawIndex(r, ixFirstVerb, ixLastVerb);
-    const VerbEntry &verb = VerbList.at(ixCurrentVerb - 1);
-
-    txtGerInf->setText(verb.GerInf());
-    txtGerInf->setCursorPosition(0);
-    if (optEN->isChecked()) {
-        txtEngInf->setText(verb.EngInf());
-        txtEngInf->setCursorPosition(0);
-    } else {
-        txtEngInf->clear();
-        txtEngInf->setReadOnly(false);
-    }
-    txtEngPast->setReadOnly(false);
-    txtEngPastParticiple->setReadOnly(false);
-    if (optEN->isChecked())
-        txtEngPast->setFocus();
-    else
-        txtEngInf->setFocus();
-}
-
-void frmMain::btEnter_Click()
-{
-    if (!hasVerbs() || ixCurrentVerb < ixFirstVerb || ixCurrentVerb > ixLastVerb) {
-        showEmptyListMessage();
-        return;
-    }
-    const VerbEntry verb = VerbList.at(ixCurrentVerb - 1);
-
-    txtEngPast->setText(Utils::Trim(txtEngPast->text()));
-    txtEngPastParticiple->setText(Utils::Trim(txtEngPastParticiple->text()));
-
-    if (optDE->isChecked()) {
-        txtEngInf->setReadOnly(true);
-        txtEngInf->setText(Quiz::normaliseInfinitive(txtEngInf->text()));
-        showVerdict(lblEngInf, Quiz::isInfinitiveCorrect(txtEngInf->text(), verb.EngInf()),
-                    verb.EngInf());
-    } else {
-        lblEngInf->clear();
-    }
-
-    txtEngPast->setReadOnly(true);
-    showVerdict(lblEngPast, Quiz::isFormCorrect(txtEngPast->text(), verb.EngPast()),
-                verb.EngPast());
-    txtEngPastParticiple->setReadOnly(true);
-    showVerdict(lblEngPastParticiple,
-                Quiz::isFormCorrect(txtEngPastParticiple->text(), verb.EngPastParticiple()),
-                verb.EngPastParticiple());
-}
-
-void frmMain::optDE_Click()
-{
-    setBackground(txtEngInf, windowColour());
-    txtEngInf->setReadOnly(txtEngPast->isReadOnly());
-    txtEngInf->clear();
-}
-
-void frmMain::optEN_Click()
-{
-    setBackground(txtEngInf, grayTextColour());
-    txtEngInf->setReadOnly(true);
-    if (ixCurrentVerb > 0 && ixCurrentVerb <= VerbList.size()) {
-        txtEngInf->setText(VerbList.at(ixCurrentVerb - 1).EngInf());
-        txtEngInf->setCursorPosition(0);
-    } else {
-        txtEngInf->clear();
     }
 }
 

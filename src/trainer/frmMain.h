@@ -29,10 +29,13 @@ class frmAbout;
 // shown) reads the verb list into VerbList via loadVerbFile(). "Neues Wort"
 // draws ixCurrentVerb with Quiz::drawIndex() and fills the boxes; "Prüfen"
 // (or Enter anywhere in the window) normalises the typed answers with the
-// Quiz functions, writes them back and sets the three verdict labels. A
-// reload (menu or tab click) replaces the list and forgets the drawn verb.
-// Every user-visible problem ends in a modal MsgBox; nothing throws out of
-// a handler.
+// Quiz functions, writes them back, sets the three verdict labels and hands
+// the focus back to "Neues Wort". A reload (menu or tab click) replaces the
+// list and forgets the drawn verb. Every user-visible problem ends in a modal
+// MsgBox over this window; nothing throws out of a handler.
+//
+// Built in frmMain.cpp (controls, menus, start-up, reload), drilled in
+// frmMainQuiz.cpp (the quiz handlers); fonts and colours in frmMainLook.
 class frmMain : public Form
 {
     Q_OBJECT
@@ -70,17 +73,22 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();
     void buildMenu(QVBoxLayout *layout);
     void buildQuizPage(QWidget *page);
+    void buildDirectionFrame(QWidget *page);
     void connectHandlers();
     void Form_Load();
     void LoadVerbs();
     bool hasVerbs() const;
     void showEmptyListMessage();
+    void showNoWordDrawnMessage();
     void showVerdict(QLabel *label, bool correct, const QString &stored);
+    // Locks or opens an answer box; a locked one looks locked.
+    void lockAnswer(QLineEdit *box, bool locked);
 
     void btNewWord_Click();
     void btEnter_Click();
@@ -108,6 +116,7 @@ private:
     QAction *mnuAbout = nullptr;
 
     QTabWidget *SSTab1 = nullptr;
+    QWidget *mPage = nullptr; // the tab's page
     QPushButton *btNewWord = nullptr;
     QGroupBox *Frame1 = nullptr;
     QRadioButton *optEN = nullptr;
