@@ -90,6 +90,19 @@ void tst_Verbs::load_data()
     QTest::newRow("utf16-odd-last-byte")
             << withBom(QStringConverter::Utf16LE, "to a\tb\tc\td\n") + 'x' << all
             << QStringList {"to a|b|c|d"} << false;
+    // The longest verb line is kept whatever its line end; one more character
+    // and it is no verb line.
+    const QByteArray longest = "to a\tb\tc\t" + QByteArray(MaxVerbLineLength - 9, 'd');
+    const QStringList longestVerb {"to a|b|c|" + QString(MaxVerbLineLength - 9, u'd')};
+    QTest::newRow("longest-line-lf") << longest + "\nto e\tf\tg\th" << all
+                                     << longestVerb + QStringList {"to e|f|g|h"} << false;
+    QTest::newRow("longest-line-crlf") << longest + "\r\nto e\tf\tg\th" << all
+                                       << longestVerb + QStringList {"to e|f|g|h"} << false;
+    QTest::newRow("longest-line-last") << longest << all << longestVerb << false;
+    QTest::newRow("line-one-over-lf")
+            << longest + "d\nto e\tf\tg\th" << all << QStringList {"to e|f|g|h"} << false;
+    QTest::newRow("line-one-over-crlf")
+            << longest + "d\r\nto e\tf\tg\th" << all << QStringList {"to e|f|g|h"} << false;
     QStringList eleven, limit;
     const QByteArray elevenLines = verbLines(11, &eleven);
     QTest::newRow("eleven-in-order-exactly-at-limit") << elevenLines << 11 << eleven << false;
