@@ -35,6 +35,7 @@ class tst_Verbs : public QObject
 private Q_SLOTS:
     void load_data();
     void load();
+    void lineKinds();
     void notRead_data();
     void notRead();
     void shippedList();
@@ -137,6 +138,35 @@ void tst_Verbs::load()
                 u'|');
     QCOMPARE(entries, expected);
     QTEST(table.truncated, "truncated");
+}
+
+// Every line as the loader sees it, numbered from 1, with the reason it is
+// kept or skipped: the byte order mark and the CR of CR LF are no part of it.
+void tst_Verbs::lineKinds()
+{
+    const QString longLine(MaxVerbLineLength + 1, u'x');
+    const QString text = "# c\r\n\r\nto a\tb\tc\td\r\nto a\tb\tc\td\t\r\na\tb\r\n" + longLine;
+    const QString path = mDir.filePath(QStringLiteral("kinds.txt"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(withBom(QStringConverter::Utf8, text));
+    file.close();
+
+    QStringList seen;
+    FileSystemObject fso;
+    const auto outcome = forEachVerbFileLine(
+            fso, path, [&seen](qsizetype number, VerbLineKind kind, const QString &line) {
+                seen << QStringLiteral("%1:%2:%3").arg(number).arg(int(kind)).arg(line.size());
+            });
+    QCOMPARE(outcome, VerbFileOutcome::Loaded);
+    const auto row = [](int number, VerbLineKind kind, qsizetype size) {
+        return QStringLiteral("%1:%2:%3").arg(number).arg(int(kind)).arg(size);
+    };
+    QCOMPARE(seen,
+             QStringList({row(1, VerbLineKind::Comment, 3), row(2, VerbLineKind::Empty, 0),
+                          row(3, VerbLineKind::Verb, 10), row(4, VerbLineKind::TrailingTab, 11),
+                          row(5, VerbLineKind::WrongFieldCount, 3),
+                          row(6, VerbLineKind::TooLong, longLine.size())}));
 }
 
 // Files that give no verbs and say why; none of them may block or be read

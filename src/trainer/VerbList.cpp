@@ -21,6 +21,24 @@ QString decodeAs(QStringConverter::Encoding encoding, QByteArrayView bytes)
     return decoder.decode(bytes);
 }
 
+// Reads the verb file at path whole and decodes it into text; the outcome.
+VerbFileOutcome readVerbFile(FileSystemObject &fso, const QString &path, QString &text)
+{
+    if (!fso.FileExists(path))
+        return VerbFileOutcome::Missing;
+    QByteArray bytes;
+    try {
+        // One byte over the bound tells a file that is too large.
+        bytes = fso.ReadAll(path, MaxVerbFileBytes + 1);
+    } catch (const RuntimeError &) {
+        return VerbFileOutcome::Unreadable;
+    }
+    if (bytes.size() > MaxVerbFileBytes)
+        return VerbFileOutcome::TooLarge;
+    text = decodeVerbFile(bytes);
+    return VerbFileOutcome::Loaded;
+}
+
 } // namespace
 
 QString VerbEntry::field(int index) const
@@ -78,9 +96,19 @@ QList<QStringView> verbFileLines(QStringView text)
     return lines;
 }
 
+bool isVerbComment(QStringView line)
+{
+    return line.startsWith(u'#');
+}
+
+qsizetype verbLineFieldCount(QStringView line)
+{
+    return line.isEmpty() ? 0 : line.count(u'\t') + 1;
+}
+
 std::optional<VerbEntry> parseVerbLine(QStringView line)
 {
-    if (line.startsWith(u'#') || line.size() > MaxVerbLineLength)
+    if (isVerbComment(line) || line.size() > MaxVerbLineLength)
         return std::nullopt;
     // Exactly four pieces between tabs: a trailing tab makes a fifth (empty)
     // piece, so such a line is ignored too.
@@ -117,26 +145,39 @@ VerbTable parseVerbFile(QStringView text, qsizetype maxVerbs)
     return table;
 }
 
+VerbLineKind classifyVerbLine(QStringView line)
+{
+    if (line.size() > MaxVerbLineLength)
+        return VerbLineKind::TooLong;
+    if (isVerbComment(line))
+        return VerbLineKind::Comment;
+    if (parseVerbLine(line))
+        return VerbLineKind::Verb;
+    if (line.isEmpty())
+        return VerbLineKind::Empty;
+    return verbLineFieldCount(line) == 5 && line.endsWith(u'\t') ? VerbLineKind::TrailingTab
+                                                                 : VerbLineKind::WrongFieldCount;
+}
+
+VerbFileOutcome forEachVerbFileLine(FileSystemObject &fso, const QString &path,
+                                    const VerbLineVisitor &visit)
+{
+    QString text;
+    const VerbFileOutcome outcome = readVerbFile(fso, path, text);
+    qsizetype number = 0;
+    for (QStringView line : verbFileLines(text))
+        visit(++number, classifyVerbLine(line), line.toString());
+    return outcome;
+}
+
 VerbTable loadVerbFile(FileSystemObject &fso, const QString &path, qsizetype maxVerbs)
 {
-    VerbTable table;
-    if (!fso.FileExists(path)) {
-        table.outcome = VerbFileOutcome::Missing;
+    QString text;
+    const VerbFileOutcome outcome = readVerbFile(fso, path, text);
+    if (outcome != VerbFileOutcome::Loaded) {
+        VerbTable table;
+        table.outcome = outcome;
         return table;
     }
-    QByteArray bytes;
-    try {
-        // One byte over the bound tells a file that is too large.
-        bytes = fso.ReadAll(path, MaxVerbFileBytes + 1);
-    } catch (const RuntimeError &) {
-        table.outcome = VerbFileOutcome::Unreadable;
-        return table;
-    }
-    if (bytes.size() > MaxVerbFileBytes) {
-        table.outcome = VerbFileOutcome::TooLarge;
-        return table;
-    }
-    const QString text = decodeVerbFile(bytes);
-    bytes = QByteArray();
     return parseVerbFile(text, maxVerbs);
 }

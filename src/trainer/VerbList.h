@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 
 class FileSystemObject;
@@ -94,6 +95,34 @@ QList<QStringView> verbFileLines(QStringView text);
 // The entry of one line (without its line end), or nothing for a comment or
 // an ignored line.
 std::optional<VerbEntry> parseVerbLine(QStringView line);
+
+// True for a comment line: "#" in column 1, nothing else counts.
+bool isVerbComment(QStringView line);
+
+// What the loader does with a line of a verb file, and why.
+enum class VerbLineKind {
+    Verb,            // four fields: kept
+    Comment,         // "#" in column 1
+    Empty,           // nothing on the line
+    TrailingTab,     // four fields and a tab after the last: skipped
+    WrongFieldCount, // any other number of fields: skipped
+    TooLong,         // longer than MaxVerbLineLength characters: skipped
+};
+
+// The kind of a line (without its line end). parseVerbLine decides whether it
+// is kept; this only names the reason when it is not.
+VerbLineKind classifyVerbLine(QStringView line);
+
+// Number of tab-separated fields of a line; 0 for an empty one.
+qsizetype verbLineFieldCount(QStringView line);
+
+// Reads and decodes the verb file at path as loadVerbFile does and calls
+// visit with every line, numbered from 1, and its kind. Answers Missing,
+// Unreadable, TooLarge (and then calls visit for no line) or Loaded.
+using VerbLineVisitor
+        = std::function<void(qsizetype number, VerbLineKind kind, const QString &line)>;
+VerbFileOutcome forEachVerbFileLine(FileSystemObject &fso, const QString &path,
+                                    const VerbLineVisitor &visit);
 
 // The verbs of a decoded file, at most maxVerbs of them; outcome is Loaded.
 VerbTable parseVerbFile(QStringView text, qsizetype maxVerbs = MaxVerbs);
