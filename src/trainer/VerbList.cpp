@@ -8,9 +8,9 @@
 
 namespace {
 
-constexpr char utf8Bom[] = "\xEF\xBB\xBF";
-constexpr char utf16LEBom[] = "\xFF\xFE";
-constexpr char utf16BEBom[] = "\xFE\xFF";
+constexpr QByteArrayView utf8Bom("\xEF\xBB\xBF");
+constexpr QByteArrayView utf16LEBom("\xFF\xFE");
+constexpr QByteArrayView utf16BEBom("\xFE\xFF");
 
 QString decodeAs(QStringConverter::Encoding encoding, QByteArrayView bytes)
 {
@@ -68,11 +68,11 @@ QString decodeVerbFile(QByteArrayView bytes)
     case VerbFileEncoding::Utf8:
         return decodeAs(QStringConverter::Utf8, bytes);
     case VerbFileEncoding::Utf8Bom:
-        return decodeAs(QStringConverter::Utf8, bytes.sliced(qsizetype(sizeof utf8Bom) - 1));
+        return decodeAs(QStringConverter::Utf8, bytes.sliced(utf8Bom.size()));
     case VerbFileEncoding::Utf16LE:
-        return decodeAs(QStringConverter::Utf16LE, bytes.sliced(qsizetype(sizeof utf16LEBom) - 1));
+        return decodeAs(QStringConverter::Utf16LE, bytes.sliced(utf16LEBom.size()));
     case VerbFileEncoding::Utf16BE:
-        return decodeAs(QStringConverter::Utf16BE, bytes.sliced(qsizetype(sizeof utf16BEBom) - 1));
+        return decodeAs(QStringConverter::Utf16BE, bytes.sliced(utf16BEBom.size()));
     case VerbFileEncoding::Windows1252:
         break;
     }
