@@ -51,6 +51,7 @@ private Q_SLOTS:
     void flow();
     void layout();
     void shippedVerdictsShownWhole();
+    void longVerdictStepsDown();
     void screenReaders();
     void messageBoxOverWindow();
     void aboutAndUnload();
@@ -59,7 +60,8 @@ private:
     // Starts the window over a leftover read-only Updater.exe; false unless
     // start-up removed it. The verb file holds the three verbs, or as kind
     // says: "missing", "many" (one verb over the limit), "unreadable" (a
-    // pipe that no one writes to), "shipped" (the list the program ships).
+    // pipe that no one writes to), "shipped" (the list the program ships),
+    // "long" (one verb with forms too long for a verdict label).
     bool open(const QString &kind)
     {
         QFile file(mVerbFile), updater(mDir.filePath(QStringLiteral("Updater.exe")));
@@ -68,6 +70,8 @@ private:
         if (kind == u"many") {
             for (int i = 0; i < MaxVerbs; ++i)
                 content += "to v\tp\tpp\tg\r\n";
+        } else if (kind == u"long") {
+            content = "to a\t" + QByteArray(20, 'b') + '\t' + QByteArray(3000, 'c') + "\td\r\n";
         } else if (kind == u"shipped") {
             QFile shipped(QStringLiteral(VERBODROM_SOURCE_DIR "/IrregularVerbs.txt"));
             if (!shipped.open(QIODevice::ReadOnly))
@@ -304,6 +308,26 @@ void tst_frmMain::shippedVerdictsShownWhole()
     }
     // The longest verdict did not fit the label as designed.
     QVERIFY(longest > twips({0, 0, 3915, 0}).width());
+}
+
+// A verdict wider than its label steps its font down until it fits; one that
+// fits at no size keeps the smallest and offers its whole text as tool tip.
+void tst_frmMain::longVerdictStepsDown()
+{
+    QVERIFY(open(QStringLiteral("long")));
+    mWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(mWindow));
+    mWindow->findChild<QPushButton *>(QStringLiteral("btNewWord"))->click();
+    mWindow->findChild<QPushButton *>(QStringLiteral("btEnter"))->click();
+    auto *past = mWindow->findChild<QLabel *>(QStringLiteral("lblEngPast"));
+    QVERIFY(past->font().pointSizeF() < 13.5 && past->font().pointSizeF() > 6);
+    QVERIFY(past->fontMetrics().horizontalAdvance(past->text()) <= past->contentsRect().width());
+    QCOMPARE(past->toolTip(), QString());
+    auto *participle = mWindow->findChild<QLabel *>(QStringLiteral("lblEngPastParticiple"));
+    QCOMPARE(participle->font().pointSizeF(), 6.0);
+    QCOMPARE(participle->toolTip(), participle->text());
+    mWindow->findChild<QPushButton *>(QStringLiteral("btNewWord"))->click();
+    QCOMPARE(participle->toolTip(), QString());
 }
 
 // Text boxes are named by their captions; the verdicts go with the focus to

@@ -12,6 +12,17 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+namespace {
+
+// An empty verdict, with the full font and no tool tip left over.
+void clearVerdict(QLabel *label)
+{
+    label->clear();
+    Look::fitVerdict(label);
+}
+
+} // namespace
+
 bool frmMain::hasVerbs() const
 {
     return ixFirstVerb != -1 && ixLastVerb != -1;
@@ -53,9 +64,9 @@ void frmMain::btNewWord_Click()
 {
     txtEngPast->clear();
     txtEngPastParticiple->clear();
-    lblEngInf->clear();
-    lblEngPast->clear();
-    lblEngPastParticiple->clear();
+    clearVerdict(lblEngInf);
+    clearVerdict(lblEngPast);
+    clearVerdict(lblEngPastParticiple);
     btNewWord->setAccessibleDescription(QString());
     if (!hasVerbs()) {
         showEmptyListMessage();
@@ -104,7 +115,7 @@ void frmMain::btEnter_Click()
         showVerdict(lblEngInf, Quiz::isInfinitiveCorrect(txtEngInf->text(), verb.EngInf()),
                     verb.EngInf());
     } else {
-        lblEngInf->clear();
+        clearVerdict(lblEngInf);
     }
 
     lockAnswer(txtEngPast, true);
