@@ -17,6 +17,7 @@ class QPushButton;
 // moving over the label shows the button, moving over the bare window
 // background shows the label again; no other control reacts. The button starts
 // the browser found at start-up with the homepage host as its one argument.
+// Enter (unless a focused button takes it) and Esc close the window as OK does.
 class frmAbout : public Form
 {
     Q_OBJECT
