@@ -21,9 +21,11 @@ class tst_About : public QObject
 private Q_SLOTS:
     void padNumber_data();
     void padNumber();
+    void versionLine();
     void birthday_data();
     void birthday();
     void hoverSwapThenEnterCloses();
+    void escapeCloses();
     void homepageStart();
     void browserStartFailure();
     void realBrowserGetsHomepage_data();
@@ -47,6 +49,16 @@ void tst_About::padNumber()
     QFETCH(int, width);
     QFETCH(QString, expected);
     QCOMPARE(Utils::padNumber(number, qint16(width)), expected);
+}
+
+// The project's version, as the build sets it, after two blanks.
+void tst_About::versionLine()
+{
+    frmAbout w {QString()};
+    const QString text = w.findChild<QLabel *>("lblAbout")->text();
+    QCOMPARE(text.section(u'\n', 0, 0),
+             QStringLiteral("Verbodrom(EN)  Version " VERBODROM_PROJECT_VERSION));
+    QCOMPARE(text.count(u'\n'), 2);
 }
 
 void tst_About::birthday_data()
@@ -94,6 +106,14 @@ void tst_About::hoverSwapThenEnterCloses()
     QTest::mouseMove(w, QPoint(4, 4));
     QTRY_VERIFY(label->isVisible() && !button->isVisible());
     QTest::keyClick(w, Qt::Key_Return);
+    QTRY_VERIFY(w.isNull());
+}
+
+void tst_About::escapeCloses()
+{
+    QPointer<frmAbout> w = new frmAbout(QString());
+    w->show();
+    QTest::keyClick(w->findChild<QPushButton *>("btOK"), Qt::Key_Escape); // passed on to the window
     QTRY_VERIFY(w.isNull());
 }
 

@@ -12,6 +12,7 @@ private Q_SLOTS:
     void check();
     void draw_data();
     void draw();
+    void seedsDiffer();
 };
 
 // One row per answer: which box it was typed in, what the box shows after
@@ -46,9 +47,9 @@ void tst_Quiz::check_data()
     QTest::newRow("inf-inner-double-blank") << true << "to go  on"
                                             << "to go on"
                                             << "to go  on" << no + "to go on";
-    QTest::newRow("inf-stored-trailing-blank") << true << "go"
-                                               << "to go "
-                                               << "to go" << no + "to go ";
+    QTest::newRow("inf-stored-outer-blanks-ignored") << true << "go"
+                                                     << " to go "
+                                                     << "to go" << ok;
 
     QTest::newRow("form-first-of-two") << false << "burnt"
                                        << "burnt/burned"
@@ -68,9 +69,22 @@ void tst_Quiz::check_data()
     QTest::newRow("form-outer-blanks") << false << "  was "
                                        << "was/were"
                                        << "was" << ok;
-    QTest::newRow("form-stored-blank-never-matches") << false << "went"
-                                                     << "went "
-                                                     << "went" << no + "went ";
+    QTest::newRow("form-stored-trailing-blank") << false << "went"
+                                                << "went "
+                                                << "went" << ok;
+    QTest::newRow("form-stored-blanks-around-slash-first") << false << "burnt"
+                                                           << "burnt / burned"
+                                                           << "burnt" << ok;
+    QTest::newRow("form-stored-blanks-around-slash-last") << false << "Burned"
+                                                          << "burnt / burned"
+                                                          << "Burned" << ok;
+    // The verdict quotes the stored form as written; middle forms stay out.
+    QTest::newRow("form-stored-blanks-wrong-shows-as-written") << false << "b"
+                                                               << "a / b / c"
+                                                               << "b" << no + "a / b / c";
+    QTest::newRow("form-stored-inner-blank-kept") << false << "was on"
+                                                  << "was  on"
+                                                  << "was on" << no + "was  on";
     QTest::newRow("form-empty-stored-empty-answer") << false << ""
                                                     << ""
                                                     << "" << ok;
@@ -115,6 +129,20 @@ void tst_Quiz::draw()
     QFETCH(float, r);
     QFETCH(int, last);
     QTEST(int(Quiz::drawIndex(r, 1, qint16(last))), "index");
+}
+
+// Two copies started at the same moment must not drill the same words.
+void tst_Quiz::seedsDiffer()
+{
+    Quiz::Random first, second;
+    first.seed(Quiz::systemSeed());
+    second.seed(Quiz::systemSeed());
+    QList<int> one, two;
+    for (int i = 0; i < 16; ++i) {
+        one << Quiz::drawIndex(first.next(), 1, 200);
+        two << Quiz::drawIndex(second.next(), 1, 200);
+    }
+    QVERIFY(one != two);
 }
 
 QTEST_GUILESS_MAIN(tst_Quiz)

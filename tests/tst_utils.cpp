@@ -106,38 +106,6 @@ private Q_SLOTS:
         QCOMPARE(Ansi::encode(text), all);
     }
 
-    void readLines_data()
-    {
-        const QByteArray overlong(TextStream::MaxLineBytes + 10, 'x');
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QStringList>("lines");
-        QTest::addColumn<int>("tooLong");
-        QTest::newRow("crlf") << QByteArray("a\r\nb\r\n") << QStringList {"a", "b"} << -1;
-        QTest::newRow("lf-no-last-end") << QByteArray("a\nb") << QStringList {"a", "b"} << -1;
-        QTest::newRow("blank-lines") << QByteArray("\r\n\r\nx") << QStringList {"", "", "x"} << -1;
-        QTest::newRow("ansi") << QByteArray("gr\xfc\xdf"
-                                            "en\r\n")
-                              << QStringList {"grüßen"} << -1;
-        QTest::newRow("empty-file") << QByteArray() << QStringList {} << -1;
-        QTest::newRow("overlong-skipped")
-                << "first\r\n" + overlong + "\r\nlast" << QStringList {"first", "", "last"} << 1;
-    }
-    void readLines()
-    {
-        QFETCH(QByteArray, content);
-        QFETCH(QStringList, lines);
-        QFETCH(int, tooLong);
-        QTemporaryDir dir;
-        auto stream = FileSystemObject().OpenTextFile(writeFile(dir, "t.txt", content));
-        QStringList read;
-        while (!stream->AtEndOfStream()) {
-            read << stream->ReadLine();
-            QCOMPARE(stream->lineTooLong(), read.size() - 1 == tooLong);
-        }
-        QVERIFY(!stream->failed());
-        QCOMPARE(read, lines);
-    }
-
     void deleteReadOnly()
     {
         QTemporaryDir dir;
@@ -147,7 +115,7 @@ private Q_SLOTS:
         fso.DeleteFile(path, true);
         QVERIFY(!fso.FileExists(path));
         QVERIFY_THROWS_EXCEPTION(RuntimeError, fso.DeleteFile(path, true));
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, fso.OpenTextFile(path));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, fso.ReadAll(path, 1));
     }
 };
 

@@ -100,9 +100,9 @@ void tst_VerbCheck::lines_data()
             << QByteArray("#\n\nbe\tb\tc\td\n")
             << QStringList {R"(3: English infinitive "be" does not begin with "to ")"} << 1;
     QTest::newRow("too-long-line")
-            << QByteArray(TextStream::MaxLineBytes + 1, 'x') + "\nto a\tb\tc\td\n"
-            << QStringList {QStringLiteral("1: skipped: longer than %1 bytes")
-                                    .arg(TextStream::MaxLineBytes)}
+            << QByteArray(MaxVerbLineLength + 1, 'x') + "\nto a\tb\tc\td\n"
+            << QStringList {QStringLiteral("1: skipped: longer than %1 characters")
+                                    .arg(MaxVerbLineLength)}
             << 1;
     QTest::newRow("verbs-over-the-limit-once")
             << QByteArray("to a\tb\tc\td\nto a\tb\tc\td\nbe\tb\tc\td\nbe\tb\tc\td\n")

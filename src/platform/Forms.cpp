@@ -1,5 +1,7 @@
 #include "platform/Forms.h"
 
+#include <QLabel>
+#include <QPushButton>
 #include <QScreen>
 #include <QtMath>
 
@@ -34,6 +36,23 @@ int count()
     return int(loaded().size());
 }
 
+QPushButton *addButton(QWidget *parent, const char *name, const QString &caption,
+                       const Twips &place)
+{
+    auto *button = addControl<QPushButton>(parent, name, place);
+    button->setText(caption);
+    button->setAutoDefault(true);
+    return button;
+}
+
+QLabel *addLabel(QWidget *parent, const char *name, const QString &text, const Twips &place)
+{
+    auto *label = addControl<QLabel>(parent, name, place);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+    return label;
+}
+
 } // namespace Forms
 
 Form::Form(QWidget *parent)
@@ -60,8 +79,9 @@ void Form::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
-QRect twips(int left, int top, int width, int height)
+QRect twips(const Twips &place)
 {
-    return QRect(qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0),
-                 qRound(height / 15.0));
+    constexpr double twipsPerPixel = 15.0;
+    return QRect(qRound(place.left / twipsPerPixel), qRound(place.top / twipsPerPixel),
+                 qRound(place.width / twipsPerPixel), qRound(place.height / twipsPerPixel));
 }

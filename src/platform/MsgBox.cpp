@@ -17,13 +17,14 @@ void setMsgBoxHandler(MsgBoxHandler h)
     handler() = std::move(h);
 }
 
-int MsgBox(const QString &prompt, int style, const QString &title)
+int MsgBox(const QString &prompt, int style, const QString &title, QWidget *owner)
 {
     const QString caption = title.isEmpty() ? App::Title() : title;
     if (handler())
         return handler()(prompt, style, caption);
 
-    QMessageBox box;
+    // A hidden owner (a form still loading) has no place to open over yet.
+    QMessageBox box(owner && owner->isVisible() ? owner->window() : nullptr);
     box.setWindowTitle(caption);
     box.setTextFormat(Qt::PlainText);
     box.setText(prompt);

@@ -4,11 +4,15 @@
 
 #include <functional>
 
+class QWidget;
+
 // Modal message boxes. Styles are the classic numeric flags: 0 OK only,
 // 48 OK with exclamation icon, 49 OK and Cancel with exclamation icon,
 // 65 OK and Cancel with information icon; adding 256 makes the second
 // button (Cancel) the default. The prompt is always shown as plain text.
-// Returns 1 for OK and 2 for Cancel.
+// Returns 1 for OK and 2 for Cancel. A box with an owner opens over the
+// owner's window while that is shown (and in the middle of the screen
+// otherwise, as one without an owner does).
 enum MsgBoxStyle {
     vbOKOnly = 0,
     vbOKCancel = 1,
@@ -23,7 +27,8 @@ enum MsgBoxResult {
     vbCancel = 2,
 };
 
-int MsgBox(const QString &prompt, int style = vbOKOnly, const QString &title = QString());
+int MsgBox(const QString &prompt, int style = vbOKOnly, const QString &title = QString(),
+           QWidget *owner = nullptr);
 
 // Test seam: while a handler is set, MsgBox calls it instead of showing a box
 // and returns its answer. An empty handler restores the real boxes.

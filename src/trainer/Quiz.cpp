@@ -3,8 +3,8 @@
 #include "base/Utils.h"
 
 #include <QLocale>
+#include <QRandomGenerator>
 #include <QStringList>
-#include <QTime>
 
 #include <algorithm>
 #include <cmath>
@@ -27,7 +27,7 @@ QString lowerCase(const QString &text)
 
 bool isInfinitiveCorrect(const QString &answer, const QString &stored)
 {
-    return lowerCase(answer) == lowerCase(stored);
+    return lowerCase(answer) == lowerCase(Utils::Trim(stored));
 }
 
 bool isFormCorrect(const QString &answer, const QString &stored)
@@ -36,7 +36,8 @@ bool isFormCorrect(const QString &answer, const QString &stored)
     // for an empty stored form.
     const QStringList alternatives = stored.split(QLatin1Char('/'));
     const QString typed = lowerCase(answer);
-    return typed == lowerCase(alternatives.first()) || typed == lowerCase(alternatives.last());
+    return typed == lowerCase(Utils::Trim(alternatives.first()))
+           || typed == lowerCase(Utils::Trim(alternatives.last()));
 }
 
 QString verdictCaption(bool correct, const QString &stored)
@@ -58,9 +59,9 @@ qint16 drawIndex(float r, qint16 first, qint16 last)
     return qint16(std::nearbyint(x));
 }
 
-quint32 secondsSinceMidnight()
+quint32 systemSeed()
 {
-    return quint32(QTime(0, 0).secsTo(QTime::currentTime()));
+    return QRandomGenerator::system()->generate();
 }
 
 } // namespace Quiz

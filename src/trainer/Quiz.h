@@ -17,12 +17,14 @@ QString normaliseInfinitive(const QString &answer);
 // Lower case by the locale's rules, as every comparison uses it.
 QString lowerCase(const QString &text);
 
-// True when the infinitive answer equals the stored one, ignoring case.
+// True when the infinitive answer equals the stored one, ignoring case and
+// the stored form's outer blanks (answers are trimmed, so a stray blank in
+// the file must not make a form unanswerable).
 bool isInfinitiveCorrect(const QString &answer, const QString &stored);
 
 // True when the answer equals the first or the last "/"-separated alternative
-// of the stored form, ignoring case. An empty stored form is one empty
-// alternative: only an empty answer matches it.
+// of the stored form, ignoring case and each alternative's outer blanks. An
+// empty stored form is one empty alternative: only an empty answer matches it.
 bool isFormCorrect(const QString &answer, const QString &stored);
 
 // "CORRECT!" or "WRONG! --> " followed by the stored form as it stands.
@@ -45,7 +47,8 @@ private:
     std::mt19937 mEngine;
 };
 
-// Seconds since midnight of the local time, the generator's seed.
-quint32 secondsSinceMidnight();
+// A seed from the system's random source, so that two copies started at the
+// same moment still draw different words.
+quint32 systemSeed();
 
 } // namespace Quiz

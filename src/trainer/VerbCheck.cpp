@@ -72,7 +72,7 @@ QString skipReason(VerbLineKind kind, const QString &line)
         return QStringLiteral("skipped: %1 field(s), a verb line has 4 separated by single tabs")
                 .arg(verbLineFieldCount(line));
     case VerbLineKind::TooLong:
-        return QStringLiteral("skipped: longer than %1 bytes").arg(TextStream::MaxLineBytes);
+        return QStringLiteral("skipped: longer than %1 characters").arg(MaxVerbLineLength);
     case VerbLineKind::Verb:
     case VerbLineKind::Comment:
     case VerbLineKind::Empty:

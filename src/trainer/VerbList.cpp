@@ -1,11 +1,45 @@
 #include "trainer/VerbList.h"
 
+#include "base/Ansi.h"
 #include "base/RuntimeError.h"
 #include "platform/FileSystem.h"
 
-#include <QFileInfo>
+#include <QStringDecoder>
 
-#include <limits>
+namespace {
+
+constexpr QByteArrayView utf8Bom("\xEF\xBB\xBF");
+constexpr QByteArrayView utf16LEBom("\xFF\xFE");
+constexpr QByteArrayView utf16BEBom("\xFE\xFF");
+
+QString decodeAs(QStringConverter::Encoding encoding, QByteArrayView bytes)
+{
+    // The caller has stripped the byte order mark: a second one stays the
+    // character it is, and a cut-off last character becomes U+FFFD.
+    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless
+                                             | QStringConverter::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
+// Reads the verb file at path whole and decodes it into text; the outcome.
+VerbFileOutcome readVerbFile(FileSystemObject &fso, const QString &path, QString &text)
+{
+    if (!fso.FileExists(path))
+        return VerbFileOutcome::Missing;
+    QByteArray bytes;
+    try {
+        // One byte over the bound tells a file that is too large.
+        bytes = fso.ReadAll(path, MaxVerbFileBytes + 1);
+    } catch (const RuntimeError &) {
+        return VerbFileOutcome::Unreadable;
+    }
+    if (bytes.size() > MaxVerbFileBytes)
+        return VerbFileOutcome::TooLarge;
+    text = decodeVerbFile(bytes);
+    return VerbFileOutcome::Loaded;
+}
+
+} // namespace
 
 QString VerbEntry::field(int index) const
 {
@@ -14,120 +48,136 @@ QString VerbEntry::field(int index) const
     return mLine.mid(begin, end - begin);
 }
 
-bool isVerbComment(QStringView line)
+VerbFileEncoding verbFileEncoding(QByteArrayView bytes)
 {
-    return line.startsWith(QLatin1Char('#'));
+    if (bytes.startsWith(utf8Bom))
+        return VerbFileEncoding::Utf8Bom;
+    if (bytes.startsWith(utf16LEBom))
+        return VerbFileEncoding::Utf16LE;
+    if (bytes.startsWith(utf16BEBom))
+        return VerbFileEncoding::Utf16BE;
+    // Windows-1252 text with umlauts is practically never valid UTF-8 (an
+    // umlaut byte would have to be followed by just the right bytes), and
+    // plain ASCII reads the same either way.
+    return bytes.isValidUtf8() ? VerbFileEncoding::Utf8 : VerbFileEncoding::Windows1252;
 }
 
-std::optional<VerbEntry> parseVerbLine(QString line)
+QString decodeVerbFile(QByteArrayView bytes)
 {
-    if (isVerbComment(line))
+    switch (verbFileEncoding(bytes)) {
+    case VerbFileEncoding::Utf8:
+        return decodeAs(QStringConverter::Utf8, bytes);
+    case VerbFileEncoding::Utf8Bom:
+        return decodeAs(QStringConverter::Utf8, bytes.sliced(utf8Bom.size()));
+    case VerbFileEncoding::Utf16LE:
+        return decodeAs(QStringConverter::Utf16LE, bytes.sliced(utf16LEBom.size()));
+    case VerbFileEncoding::Utf16BE:
+        return decodeAs(QStringConverter::Utf16BE, bytes.sliced(utf16BEBom.size()));
+    case VerbFileEncoding::Windows1252:
+        break;
+    }
+    return Ansi::decode(bytes);
+}
+
+QList<QStringView> verbFileLines(QStringView text)
+{
+    QList<QStringView> lines;
+    qsizetype begin = 0;
+    while (begin < text.size()) {
+        qsizetype end = text.indexOf(u'\n', begin);
+        const qsizetype next = end < 0 ? text.size() : end + 1;
+        if (end < 0)
+            end = text.size();
+        else if (end > begin && text.at(end - 1) == u'\r')
+            --end;
+        lines.append(text.sliced(begin, end - begin));
+        begin = next;
+    }
+    return lines;
+}
+
+bool isVerbComment(QStringView line)
+{
+    return line.startsWith(u'#');
+}
+
+qsizetype verbLineFieldCount(QStringView line)
+{
+    return line.isEmpty() ? 0 : line.count(u'\t') + 1;
+}
+
+std::optional<VerbEntry> parseVerbLine(QStringView line)
+{
+    if (isVerbComment(line) || line.size() > MaxVerbLineLength)
         return std::nullopt;
     // Exactly four pieces between tabs: a trailing tab makes a fifth (empty)
     // piece, so such a line is ignored too.
     VerbEntry entry;
     qsizetype from = 0;
     for (qint32 &tab : entry.mTabs) {
-        const qsizetype at = line.indexOf(QLatin1Char('\t'), from);
-        if (at < 0 || at > std::numeric_limits<qint32>::max())
+        const qsizetype at = line.indexOf(u'\t', from);
+        if (at < 0)
             return std::nullopt;
-        tab = qint32(at);
+        tab = qint32(at); // below MaxVerbLineLength
         from = at + 1;
     }
-    if (line.indexOf(QLatin1Char('\t'), from) >= 0)
+    if (line.indexOf(u'\t', from) >= 0)
         return std::nullopt;
-    // A copy of exactly the line's size: the decoder leaves room for twice
-    // the text, and its buffer is then free again for the next line.
-    entry.mLine = QString(line.constData(), line.size());
+    entry.mLine = line.toString();
     return entry;
 }
 
-VerbTable loadVerbFile(FileSystemObject &fso, const QString &path, qsizetype maxVerbs)
+VerbTable parseVerbFile(QStringView text, qsizetype maxVerbs)
 {
     VerbTable table;
-    if (!fso.FileExists(path)) {
-        table.outcome = VerbFileOutcome::Missing;
-        return table;
-    }
-
-    std::unique_ptr<TextStream> stream;
-    try {
-        stream = fso.OpenTextFile(path);
-    } catch (const RuntimeError &) {
-        table.outcome = VerbFileOutcome::Unreadable;
-        return table;
-    }
-
-    // Room guessed from the file's size (real verb lines are well over 8
-    // bytes), so the list seldom moves while it fills; it still grows on its
-    // own when the guess falls short, and squeeze() trims it to the exact
-    // count at the end.
-    table.entries.reserve(qMin(QFileInfo(path).size() / 8 + 1, qint64(maxVerbs)));
-    while (!stream->AtEndOfStream()) {
-        QString line = stream->ReadLine();
-        if (stream->lineTooLong())
-            continue;
-        std::optional<VerbEntry> entry = parseVerbLine(std::move(line));
+    table.outcome = VerbFileOutcome::Loaded;
+    for (QStringView line : verbFileLines(text)) {
+        std::optional<VerbEntry> entry = parseVerbLine(line);
         if (!entry)
             continue;
         if (table.entries.size() >= maxVerbs) {
-            // Stopping here keeps the indices in range and the memory bounded
-            // however large the file is.
             table.truncated = true;
             break;
         }
         table.entries.append(std::move(*entry));
     }
-    const bool failed = stream->failed();
-    stream->Close();
-
-    if (failed) {
-        table.entries.clear();
-        table.truncated = false;
-        table.outcome = VerbFileOutcome::Unreadable;
-        return table;
-    }
     table.entries.squeeze();
-    table.outcome = VerbFileOutcome::Loaded;
     return table;
 }
 
-qsizetype verbLineFieldCount(QStringView line)
+VerbLineKind classifyVerbLine(QStringView line)
 {
-    return line.isEmpty() ? 0 : line.count(QLatin1Char('\t')) + 1;
-}
-
-VerbLineKind classifyVerbLine(const QString &line)
-{
+    if (line.size() > MaxVerbLineLength)
+        return VerbLineKind::TooLong;
     if (isVerbComment(line))
         return VerbLineKind::Comment;
     if (parseVerbLine(line))
         return VerbLineKind::Verb;
     if (line.isEmpty())
         return VerbLineKind::Empty;
-    return verbLineFieldCount(line) == 5 && line.endsWith(QLatin1Char('\t'))
-                   ? VerbLineKind::TrailingTab
-                   : VerbLineKind::WrongFieldCount;
+    return verbLineFieldCount(line) == 5 && line.endsWith(u'\t') ? VerbLineKind::TrailingTab
+                                                                 : VerbLineKind::WrongFieldCount;
 }
 
 VerbFileOutcome forEachVerbFileLine(FileSystemObject &fso, const QString &path,
                                     const VerbLineVisitor &visit)
 {
-    if (!fso.FileExists(path))
-        return VerbFileOutcome::Missing;
-    std::unique_ptr<TextStream> stream;
-    try {
-        stream = fso.OpenTextFile(path);
-    } catch (const RuntimeError &) {
-        return VerbFileOutcome::Unreadable;
+    QString text;
+    const VerbFileOutcome outcome = readVerbFile(fso, path, text);
+    qsizetype number = 0;
+    for (QStringView line : verbFileLines(text))
+        visit(++number, classifyVerbLine(line), line.toString());
+    return outcome;
+}
+
+VerbTable loadVerbFile(FileSystemObject &fso, const QString &path, qsizetype maxVerbs)
+{
+    QString text;
+    const VerbFileOutcome outcome = readVerbFile(fso, path, text);
+    if (outcome != VerbFileOutcome::Loaded) {
+        VerbTable table;
+        table.outcome = outcome;
+        return table;
     }
-    for (qsizetype number = 1; !stream->AtEndOfStream(); ++number) {
-        const QString line = stream->ReadLine();
-        if (stream->failed())
-            break;
-        visit(number, stream->lineTooLong() ? VerbLineKind::TooLong : classifyVerbLine(line), line);
-    }
-    const bool failed = stream->failed();
-    stream->Close();
-    return failed ? VerbFileOutcome::Unreadable : VerbFileOutcome::Loaded;
+    return parseVerbFile(text, maxVerbs);
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <QStringView>
 
 #include <functional>
 #include <optional>
@@ -10,7 +12,9 @@ class FileSystemObject;
 
 // The verb list file and its loader. Each verb line of IrregularVerbs.txt
 // holds four fields separated by single tabs; "#" in column 1 marks a
-// comment, and every other line is ignored.
+// comment, and every other line is ignored. The steps (decode the bytes,
+// split the lines, parse one line) are separate functions, so that other
+// tools read a verb file exactly as the trainer does.
 
 // One verb, its fields exactly as they stand in the file (no trimming, no
 // change of case, alternatives still joined by "/"). The entry keeps its
@@ -29,17 +33,18 @@ public:
     friend bool operator==(const VerbEntry &, const VerbEntry &) = default;
 
 private:
-    friend std::optional<VerbEntry> parseVerbLine(QString line);
+    friend std::optional<VerbEntry> parseVerbLine(QStringView line);
     QString field(int index) const;
 
     QString mLine;      // the four fields joined by tabs
-    qint32 mTabs[3] {}; // where the three tabs stand (lines are at most 1 MiB)
+    qint32 mTabs[3] {}; // where the three tabs stand (lines are at most 1 Mi characters)
 };
 
 enum class VerbFileOutcome {
     Loaded,     // the file was read to its end (it may hold no verb at all)
     Missing,    // no file at that path
-    Unreadable, // the file exists but could not be opened or read
+    Unreadable, // the file exists but is no regular file or could not be read
+    TooLarge,   // the file is larger than MaxVerbFileBytes; nothing was read
 };
 
 struct VerbTable
@@ -49,16 +54,47 @@ struct VerbTable
     // Always empty unless outcome is Loaded.
     QList<VerbEntry> entries;
     // True when the file held more verb lines than the table may hold; the
-    // first maxVerbs were kept and the rest was not read.
+    // first maxVerbs were kept.
     bool truncated = false;
 };
 
 // Most verbs a table holds. The window's indices are 16-bit signed; this
 // keeps every index, and the last one plus a few, clear of their limit.
 inline constexpr qsizetype MaxVerbs = 32760;
+// A longer line (without its line end) is no verb line. No real verb comes
+// near it.
+inline constexpr qsizetype MaxVerbLineLength = 1 << 20;
+// A larger file is not read at all: 32,760 verbs of a few hundred bytes each
+// fit many times over, and the bound keeps a stray huge file from filling the
+// memory.
+inline constexpr qint64 MaxVerbFileBytes = 16 << 20;
 
-// The entry of a verb line, or nothing for a comment or an ignored line.
-std::optional<VerbEntry> parseVerbLine(QString line);
+// The text encodings a verb file is read in.
+enum class VerbFileEncoding {
+    Windows1252, // no byte order mark, and not valid UTF-8 with bytes above 127
+    Utf8,        // no byte order mark, valid UTF-8
+    Utf8Bom,
+    Utf16LE, // with its byte order mark
+    Utf16BE, // with its byte order mark
+};
+
+// The one decision on a file's encoding: a UTF-8 or UTF-16 byte order mark
+// names it; without one, bytes that are valid UTF-8 are read as UTF-8 and
+// all others as Windows-1252, as every older list was written.
+VerbFileEncoding verbFileEncoding(QByteArrayView bytes);
+
+// The file's text in the encoding verbFileEncoding() finds, without its byte
+// order mark. Bytes that do not fit the encoding become U+FFFD.
+QString decodeVerbFile(QByteArrayView bytes);
+
+// The text's lines without their line ends. A line ends at LF; a CR right
+// before it goes with it. A last line without LF counts; the empty piece after
+// a final LF does not.
+QList<QStringView> verbFileLines(QStringView text);
+
+// The entry of one line (without its line end), or nothing for a comment or
+// an ignored line.
+std::optional<VerbEntry> parseVerbLine(QStringView line);
 
 // True for a comment line: "#" in column 1, nothing else counts.
 bool isVerbComment(QStringView line);
@@ -70,25 +106,28 @@ enum class VerbLineKind {
     Empty,           // nothing on the line
     TrailingTab,     // four fields and a tab after the last: skipped
     WrongFieldCount, // any other number of fields: skipped
-    TooLong,         // longer than the reader takes (TextStream::MaxLineBytes): skipped
+    TooLong,         // longer than MaxVerbLineLength characters: skipped
 };
 
-// The kind of a line as read (without its line end). parseVerbLine decides
-// whether it is kept; this only names the reason when it is not.
-VerbLineKind classifyVerbLine(const QString &line);
+// The kind of a line (without its line end). parseVerbLine decides whether it
+// is kept; this only names the reason when it is not.
+VerbLineKind classifyVerbLine(QStringView line);
 
 // Number of tab-separated fields of a line; 0 for an empty one.
 qsizetype verbLineFieldCount(QStringView line);
 
-// Reads the verb file at path as loadVerbFile does and calls visit with every
-// line, numbered from 1, and its kind (a TooLong line comes as ""). Answers
-// Missing, Unreadable (also after a read error part way) or Loaded.
+// Reads and decodes the verb file at path as loadVerbFile does and calls
+// visit with every line, numbered from 1, and its kind. Answers Missing,
+// Unreadable, TooLarge (and then calls visit for no line) or Loaded.
 using VerbLineVisitor
         = std::function<void(qsizetype number, VerbLineKind kind, const QString &line)>;
 VerbFileOutcome forEachVerbFileLine(FileSystemObject &fso, const QString &path,
                                     const VerbLineVisitor &visit);
 
+// The verbs of a decoded file, at most maxVerbs of them; outcome is Loaded.
+VerbTable parseVerbFile(QStringView text, qsizetype maxVerbs = MaxVerbs);
+
 // Reads the verb file at path through the given file-system object. Never
-// throws; a read error after a part of the file leaves no verbs at all, so
-// the caller never sees half a list.
+// throws; a file that cannot be read whole gives no verbs at all, so the
+// caller never sees half a list.
 VerbTable loadVerbFile(FileSystemObject &fso, const QString &path, qsizetype maxVerbs = MaxVerbs);

@@ -16,25 +16,6 @@
 
 namespace {
 
-QLabel *plainLabel(QWidget *parent, const QString &name, const QString &text, const QRect &place)
-{
-    auto *label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setGeometry(place);
-    return label;
-}
-
-QPushButton *button(QWidget *parent, const QString &name, const QString &text, const QRect &place)
-{
-    auto *bt = new QPushButton(text, parent);
-    bt->setObjectName(name);
-    bt->setGeometry(place);
-    // A focused button takes Enter, as buttons do on the classic desktop.
-    bt->setAutoDefault(true);
-    return bt;
-}
-
 // Narrows the letter spacing of a one-line label just enough for its text to
 // fit: the fallback monospace font is a little wider than the designed one.
 void fitLetterSpacing(QLabel *label)
@@ -58,25 +39,24 @@ frmAbout::frmAbout(const QString &browserExec, QWidget *parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowFlags(Qt::Dialog);
     setWindowTitle(QStringLiteral("Über Talvento"));
-    setFixedSize(twips(0, 0, 6150, 2520).size());
+    setFixedSize(twips({0, 0, 6150, 2520}).size());
 
-    btOK = button(this, QStringLiteral("btOK"), QStringLiteral("OK"), twips(1800, 1680, 1215, 375));
+    btOK = Forms::addButton(this, "btOK", QStringLiteral("OK"), {1800, 1680, 1215, 375});
     btOK->setDefault(true);
 
-    btHomepage = button(this, QStringLiteral("btHomepage"), App::Homepage(),
-                        twips(360, 1320, 1215, 255));
+    btHomepage = Forms::addButton(this, "btHomepage", App::Homepage(), {360, 1320, 1215, 255});
     btHomepage->setToolTip(QStringLiteral("Click to visit"));
     btHomepage->setVisible(false);
 
-    Picture1 = plainLabel(this, QStringLiteral("Picture1"), QString(), twips(4320, 60, 1695, 2350));
+    Picture1 = Forms::addLabel(this, "Picture1", QString(), {4320, 60, 1695, 2350});
     Picture1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Picture1->setAlignment(Qt::AlignCenter);
     Picture1->setPixmap(QPixmap(QStringLiteral(":/about/about-portrait.png")));
     Picture1->setToolTip(QStringLiteral("That's me!"));
 
     lblOwnBirthday
-            = plainLabel(this, QStringLiteral("lblOwnBirthday"),
-                         QStringLiteral("HAPPY BIRTHDAY TO ME :-D"), twips(270, 2160, 4065, 255));
+            = Forms::addLabel(this, "lblOwnBirthday", QStringLiteral("HAPPY BIRTHDAY TO ME :-D"),
+                              {270, 2160, 4065, 255});
     lblOwnBirthday->setFont(birthdayFont());
     QPalette red = lblOwnBirthday->palette();
     red.setColor(QPalette::WindowText, QColor(255, 0, 0));
@@ -85,8 +65,7 @@ frmAbout::frmAbout(const QString &browserExec, QWidget *parent)
     lblOwnBirthday->setVisible(false);
 
     // Looks like a link; it turns into the button under the mouse.
-    lblHomepage = plainLabel(this, QStringLiteral("lblHomepage"), App::Homepage(),
-                             twips(360, 1320, 1215, 255));
+    lblHomepage = Forms::addLabel(this, "lblHomepage", App::Homepage(), {360, 1320, 1215, 255});
     QPalette link = lblHomepage->palette();
     link.setColor(QPalette::WindowText, link.color(QPalette::Link));
     lblHomepage->setPalette(link);
@@ -102,7 +81,7 @@ frmAbout::frmAbout(const QString &browserExec, QWidget *parent)
     lblHomepage->resize(homepageWidth, lblHomepage->height());
     btHomepage->resize(homepageWidth, btHomepage->height());
 
-    lblAbout = plainLabel(this, QStringLiteral("lblAbout"), QString(), twips(480, 240, 3615, 855));
+    lblAbout = Forms::addLabel(this, "lblAbout", QString(), {480, 240, 3615, 855});
     lblAbout->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     // Only the bare background and the homepage label track the mouse; Qt
@@ -173,7 +152,7 @@ void frmAbout::btHomepage_Click()
         MsgBox(QStringLiteral("Der Browser konnte nicht gestartet werden:\n%1\n\n"
                               "Bitte öffnen Sie %2 von Hand.")
                        .arg(program, App::Homepage()),
-               vbExclamation, App::Title() + QStringLiteral(" - Homepage"));
+               vbExclamation, App::Title() + QStringLiteral(" - Homepage"), this);
     }
 }
 
@@ -190,8 +169,10 @@ void frmAbout::mouseMoveEvent(QMouseEvent *event)
 
 void frmAbout::keyPressEvent(QKeyEvent *event)
 {
-    // Enter that no focused button takes presses the default button.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    // Enter that no focused button takes presses the default button; Esc
+    // closes the window as OK does.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter
+        || event->key() == Qt::Key_Escape) {
         btOK->click();
         return;
     }

@@ -17,7 +17,8 @@ class QPushButton;
 // moving over the label shows the button, moving over the bare window
 // background shows the label again; no other control reacts. The button starts
 // the browser found at start-up as its desktop file says, with the homepage
-// host in place of its URL field code.
+// host in place of its URL field code. Enter (unless a focused button takes
+// it) and Esc close the window as OK does.
 class frmAbout : public Form
 {
     Q_OBJECT

@@ -1,5 +1,6 @@
 #include "trainer/frmMain.h"
 
+#include "base/RuntimeError.h"
 #include "base/Utils.h"
 #include "platform/App.h"
 #include "platform/DefaultBrowser.h"
@@ -8,11 +9,13 @@
 #include "program/Globals.h"
 #include "trainer/frmAbout.h"
 #include "trainer/frmDummy.h"
+#include "trainer/frmMainLook.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
+#include <QEvent>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
@@ -30,43 +33,27 @@ namespace {
 
 const QString verbFileName = QStringLiteral("IrregularVerbs.txt");
 
-// The window's controls use the classic 8 pt sans-serif face, the answer
-// boxes and verdicts the same face at 13.5 pt. That face is rarely
-// installed, so the style hint picks the system's sans-serif of the size.
-QFont sansSerif(qreal pointSize)
-{
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(pointSize);
-    font.setWeight(QFont::Normal);
-    return font;
-}
+// Room left between the verdicts and the tab's right edge, as on the left.
+constexpr int pageMarginTwips = 60;
 
-QColor windowColour()
-{
-    return QApplication::palette().color(QPalette::Active, QPalette::Base);
-}
-
-QColor grayTextColour()
-{
-    return QApplication::palette().color(QPalette::Disabled, QPalette::Text);
-}
-
-void setBackground(QLineEdit *box, const QColor &colour)
-{
-    QPalette palette = box->palette();
-    palette.setColor(QPalette::Base, colour);
-    box->setPalette(palette);
-}
-
-// Form_Load goes on after a failing step: whatever a step throws ends that
-// step only.
+// Form_Load goes on after a failing step: a run-time error ends that step
+// only, and the log says which step was skipped.
 template<typename Step>
-void skipOnError(Step step)
+void skipOnError(const char *what, Step step)
 {
     try {
         step();
-    } catch (...) {}
+    } catch (const RuntimeError &error) {
+        qWarning("Start-up step skipped (%s): run-time error %d, %s", what, error.number(),
+                 error.what());
+    }
+}
+
+// The accessible name of a text box: its caption without the colon.
+void nameAfter(QLineEdit *box, QLabel *caption)
+{
+    caption->setBuddy(box);
+    box->setAccessibleName(caption->text().chopped(caption->text().endsWith(u':') ? 1 : 0));
 }
 
 } // namespace
@@ -95,101 +82,98 @@ void frmMain::buildControls()
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->setSizeConstraint(QLayout::SetFixedSize);
-
-    mMenuBar = new QMenuBar(this);
-    layout->setMenuBar(mMenuBar);
-    mnuFile = mMenuBar->addMenu(QStringLiteral("Datei"));
-    mnuFile->setObjectName(QStringLiteral("mnuFile"));
-    mnuReload = mnuFile->addAction(QStringLiteral("Neu einlesen"));
-    mnuReload->setObjectName(QStringLiteral("mnuReload"));
-    mnuUpdate = mnuFile->addAction(QStringLiteral("Internet Update"));
-    mnuUpdate->setObjectName(QStringLiteral("mnuUpdate"));
-    mnuOther = mMenuBar->addMenu(QStringLiteral("?"));
-    mnuOther->setObjectName(QStringLiteral("mnuOther"));
-    mnuAbout = mnuOther->addAction(QStringLiteral("Über"));
-    mnuAbout->setObjectName(QStringLiteral("mnuAbout"));
+    buildMenu(layout);
 
     // The client area below the menu bar: 640 x 480 pixels.
     auto *client = new QWidget(this);
     client->setFixedSize(640, 480);
-    client->setFont(sansSerif(8));
+    client->setFont(Look::sansSerif(Look::controlPointSize));
     layout->addWidget(client);
 
-    SSTab1 = new QTabWidget(client);
-    SSTab1->setObjectName(QStringLiteral("SSTab1"));
-    SSTab1->setGeometry(twips(0, 0, 9555, 7155));
+    SSTab1 = Forms::addControl<QTabWidget>(client, "SSTab1", {0, 0, 9555, 7155});
     // With its single tab the tab bar offers nothing to the keyboard; keeping
     // it out of the focus chain leaves the order of the quiz controls.
     SSTab1->setFocusPolicy(Qt::NoFocus);
     SSTab1->tabBar()->setFocusPolicy(Qt::NoFocus);
-    auto *page = new QWidget;
-    SSTab1->addTab(page, QStringLiteral("irregular verbs"));
+    mPage = new QWidget;
+    SSTab1->addTab(mPage, QStringLiteral("irregular verbs"));
+    // The page gets its size from the tab control once that is laid out; the
+    // verdicts then stretch to its right edge.
+    mPage->installEventFilter(this);
+    buildQuizPage(mPage);
+    connectHandlers();
+}
 
-    const QFont boxFont = sansSerif(13.5);
-    auto makeButton = [page](const char *name, const QString &caption, const QRect &rect) {
-        auto *button = new QPushButton(caption, page);
-        button->setObjectName(QLatin1String(name));
-        button->setGeometry(rect);
-        // Enter on a focused button clicks that button, as on the classic
-        // desktop; everywhere else Enter runs "Prüfen" (keyPressEvent).
-        button->setAutoDefault(true);
-        return button;
+void frmMain::buildMenu(QVBoxLayout *layout)
+{
+    mMenuBar = new QMenuBar(this);
+    layout->setMenuBar(mMenuBar);
+    const auto addMenu = [this](const char *name, const QString &caption) {
+        QMenu *menu = mMenuBar->addMenu(caption);
+        menu->setObjectName(QLatin1String(name));
+        return menu;
     };
-    auto makeCaption = [page](const char *name, const QString &caption, const QRect &rect) {
-        auto *label = new QLabel(caption, page);
-        label->setObjectName(QLatin1String(name));
-        label->setGeometry(rect);
+    const auto addEntry = [](QMenu *menu, const char *name, const QString &caption) {
+        QAction *entry = menu->addAction(caption);
+        entry->setObjectName(QLatin1String(name));
+        return entry;
+    };
+    mnuFile = addMenu("mnuFile", QStringLiteral("&Datei"));
+    mnuReload = addEntry(mnuFile, "mnuReload", QStringLiteral("&Neu einlesen"));
+    mnuUpdate = addEntry(mnuFile, "mnuUpdate", QStringLiteral("&Internet Update"));
+    mnuOther = addMenu("mnuOther", QStringLiteral("?"));
+    mnuAbout = addEntry(mnuOther, "mnuAbout", QStringLiteral("Ü&ber"));
+
+    // F10 opens the first menu, as on every classic desktop.
+    auto *menuKey = new QAction(this);
+    menuKey->setShortcut(Qt::Key_F10);
+    addAction(menuKey);
+    connect(menuKey, &QAction::triggered, this,
+            [this] { mMenuBar->setActiveAction(mnuFile->menuAction()); });
+}
+
+void frmMain::buildQuizPage(QWidget *page)
+{
+    const auto caption = [page](const char *name, const QString &text, const Twips &place) {
+        QLabel *label = Forms::addLabel(page, name, text, place);
         label->adjustSize(); // sized to its text
         return label;
     };
-    auto makeBox = [page, &boxFont](const char *name, const QRect &rect) {
-        auto *box = new QLineEdit(page);
-        box->setObjectName(QLatin1String(name));
-        box->setGeometry(rect);
-        box->setFont(boxFont);
+    const auto answerBox = [page](const char *name, const Twips &place) {
+        auto *box = Forms::addControl<QLineEdit>(page, name, place);
+        box->setFont(Look::answerFont());
         return box;
     };
-    auto makeVerdict = [page, &boxFont](const char *name, const QRect &rect) {
-        auto *label = new QLabel(page);
-        label->setObjectName(QLatin1String(name));
-        label->setGeometry(rect);
-        label->setFont(boxFont);
-        // The caption quotes the verb file: never read it as markup.
-        label->setTextFormat(Qt::PlainText);
+    const auto verdict = [page](const char *name, const Twips &place) {
+        // The caption quotes the verb file: the label never reads it as markup.
+        QLabel *label = Forms::addLabel(page, name, QString(), place);
+        label->setFont(Look::answerFont());
         return label;
     };
 
-    btNewWord = makeButton("btNewWord", QStringLiteral("Neues Wort"), twips(3270, 420, 2745, 435));
+    btNewWord = Forms::addButton(page, "btNewWord", QStringLiteral("&Neues Wort"),
+                                 {3270, 420, 2745, 435});
+    buildDirectionFrame(page);
 
-    Frame1 = new QGroupBox(QStringLiteral("Wort vorgeben auf..."), page);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(twips(60, 360, 3105, 525));
-    optEN = new QRadioButton(QStringLiteral("Englisch"), Frame1);
-    optEN->setObjectName(QStringLiteral("optEN"));
-    optEN->setGeometry(twips(60, 210, 1005, 285));
-    optDE = new QRadioButton(QStringLiteral("Deutsch"), Frame1);
-    optDE->setObjectName(QStringLiteral("optDE"));
-    optDE->setGeometry(twips(1740, 210, 1005, 285));
-    optDE->setChecked(true);
-
-    Label1 = makeCaption("Label1", QStringLiteral("Deutscher Infinitiv:"),
-                         twips(330, 960, 1320, 195));
-    txtGerInf = makeBox("txtGerInf", twips(330, 1170, 5025, 435));
+    Label1 = caption("Label1", QStringLiteral("Deutscher Infinitiv:"), {330, 960, 1320, 195});
+    txtGerInf = answerBox("txtGerInf", {330, 1170, 5025, 435});
     txtGerInf->setReadOnly(true);
-    Label2 = makeCaption("Label2", QStringLiteral("English infinitive:"),
-                         twips(330, 1800, 1170, 195));
-    txtEngInf = makeBox("txtEngInf", twips(330, 2010, 5025, 435));
-    lblEngInf = makeVerdict("lblEngInf", twips(5400, 2010, 3915, 435));
-    Label3 = makeCaption("Label3", QStringLiteral("English past tense:"),
-                         twips(330, 2640, 1335, 195));
-    txtEngPast = makeBox("txtEngPast", twips(330, 2850, 5025, 435));
-    lblEngPast = makeVerdict("lblEngPast", twips(5400, 2850, 3915, 435));
-    Label4 = makeCaption("Label4", QStringLiteral("English past participle:"),
-                         twips(330, 3510, 1575, 195));
-    txtEngPastParticiple = makeBox("txtEngPastParticiple", twips(330, 3720, 5025, 435));
-    lblEngPastParticiple = makeVerdict("lblEngPastParticiple", twips(5400, 3720, 3915, 435));
-    btEnter = makeButton("btEnter", QStringLiteral("Prüfen"), twips(1500, 4290, 2745, 435));
+    Label2 = caption("Label2", QStringLiteral("English infinitive:"), {330, 1800, 1170, 195});
+    txtEngInf = answerBox("txtEngInf", {330, 2010, 5025, 435});
+    lblEngInf = verdict("lblEngInf", {5400, 2010, 3915, 435});
+    Label3 = caption("Label3", QStringLiteral("English past tense:"), {330, 2640, 1335, 195});
+    txtEngPast = answerBox("txtEngPast", {330, 2850, 5025, 435});
+    lblEngPast = verdict("lblEngPast", {5400, 2850, 3915, 435});
+    Label4 = caption("Label4", QStringLiteral("English past participle:"), {330, 3510, 1575, 195});
+    txtEngPastParticiple = answerBox("txtEngPastParticiple", {330, 3720, 5025, 435});
+    lblEngPastParticiple = verdict("lblEngPastParticiple", {5400, 3720, 3915, 435});
+    btEnter = Forms::addButton(page, "btEnter", QStringLiteral("&Prüfen"), {1500, 4290, 2745, 435});
     btEnter->setDefault(true);
+
+    nameAfter(txtGerInf, Label1);
+    nameAfter(txtEngInf, Label2);
+    nameAfter(txtEngPast, Label3);
+    nameAfter(txtEngPastParticiple, Label4);
 
     QWidget::setTabOrder(btNewWord, txtGerInf);
     QWidget::setTabOrder(txtGerInf, txtEngInf);
@@ -198,12 +182,37 @@ void frmMain::buildControls()
     QWidget::setTabOrder(txtEngPastParticiple, btEnter);
     QWidget::setTabOrder(btEnter, optEN);
     QWidget::setTabOrder(optEN, optDE);
-
-    connect(btNewWord, &QPushButton::clicked, this, [this] { btNewWord_Click(); });
-    connect(btEnter, &QPushButton::clicked, this, [this] { btEnter_Click(); });
     // Tab stops at the selected option only, as in any option group on the
     // classic desktop; the arrow keys still move within the group.
     optEN->setFocusPolicy(Qt::ClickFocus);
+}
+
+void frmMain::buildDirectionFrame(QWidget *page)
+{
+    Frame1 = Forms::addControl<QGroupBox>(page, "Frame1", {60, 360, 3105, 525});
+    Frame1->setTitle(QStringLiteral("Wort vorgeben auf..."));
+    optEN = Forms::addControl<QRadioButton>(Frame1, "optEN", {60, 210, 1005, 285});
+    optEN->setText(QStringLiteral("Englisch"));
+    optDE = Forms::addControl<QRadioButton>(Frame1, "optDE", {1740, 210, 1005, 285});
+    optDE->setText(QStringLiteral("Deutsch"));
+    optDE->setChecked(true);
+
+    // The designed frame is too low for its title and options in most fonts:
+    // a layout fits the options below the title, and the frame grows upwards
+    // from its designed bottom edge so that nothing below it moves.
+    auto *options = new QHBoxLayout(Frame1);
+    options->addWidget(optEN);
+    options->addWidget(optDE);
+    const QRect designed = Frame1->geometry();
+    const int height = qMax(designed.height(), Frame1->sizeHint().height());
+    Frame1->setGeometry(designed.x(), qMax(0, designed.bottom() + 1 - height), designed.width(),
+                        height);
+}
+
+void frmMain::connectHandlers()
+{
+    connect(btNewWord, &QPushButton::clicked, this, [this] { btNewWord_Click(); });
+    connect(btEnter, &QPushButton::clicked, this, [this] { btEnter_Click(); });
     connect(optDE, &QRadioButton::toggled, this, [this](bool on) {
         optDE->setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
         if (on)
@@ -226,17 +235,19 @@ void frmMain::buildControls()
 
 void frmMain::Form_Load()
 {
-    skipOnError([this] { setBackground(txtGerInf, grayTextColour()); });
-    skipOnError([this] {
+    skipOnError("background", [this] { Look::setBackground(txtGerInf, Look::grayText()); });
+    skipOnError("default browser", [this] {
         mBrowserExec = Utils::defaultBrowserExec();
         g_prgIE = Utils::browserProgramPart(mBrowserExec);
     });
-    skipOnError([this] { LoadVerbs(); });
-    skipOnError([this] { mRandom.seed(Quiz::secondsSinceMidnight()); });
-    // A leftover updater from the previous upgrade; usually there is none.
-    skipOnError([] {
-        Globals::g_objFSO().DeleteFile(
-                Utils::addBackslash(App::Path()) + QStringLiteral("Updater.exe"), true);
+    skipOnError("verb list", [this] { LoadVerbs(); });
+    skipOnError("random seed", [this] { mRandom.seed(Quiz::systemSeed()); });
+    // A leftover updater from the previous upgrade; usually there is none,
+    // and that is no failure worth a log line.
+    skipOnError("leftover updater", [] {
+        const QString updater = Utils::addBackslash(App::Path()) + QStringLiteral("Updater.exe");
+        if (Globals::g_objFSO().FileExists(updater))
+            Globals::g_objFSO().DeleteFile(updater, true);
     });
 }
 
@@ -275,6 +286,18 @@ void frmMain::keyPressEvent(QKeyEvent *event)
     Form::keyPressEvent(event);
 }
 
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == mPage && event->type() == QEvent::Resize) {
+        const int right = mPage->width() - twips({0, 0, pageMarginTwips, 0}).width();
+        for (QLabel *label : {lblEngInf, lblEngPast, lblEngPastParticiple}) {
+            label->resize(qMax(1, right - label->x()), label->height());
+            Look::fitVerdict(label);
+        }
+    }
+    return Form::eventFilter(watched, event);
+}
+
 void frmMain::LoadVerbs()
 {
     // The old list goes first, so a failed reload never leaves it in place.
@@ -283,19 +306,24 @@ void frmMain::LoadVerbs()
     ixLastVerb = -1;
     ixCurrentVerb = -1;
 
+    const QString fileNamed = QStringLiteral("Die Verben-Datei (") + verbFileName;
     const QString title = App::Title() + QStringLiteral(" - keine Verben-Datei");
     VerbTable table
             = loadVerbFile(Globals::g_objFSO(), Utils::addBackslash(App::Path()) + verbFileName);
     switch (table.outcome) {
     case VerbFileOutcome::Missing:
-        MsgBox(QStringLiteral("Die Verben-Datei (") + verbFileName
-                       + QStringLiteral(") wurde nicht im Programmordner gefunden!"),
-               vbExclamation, title);
+        MsgBox(fileNamed + QStringLiteral(") wurde nicht im Programmordner gefunden!"),
+               vbExclamation, title, this);
         break;
     case VerbFileOutcome::Unreadable:
-        MsgBox(QStringLiteral("Die Verben-Datei (") + verbFileName
-                       + QStringLiteral(") konnte nicht gelesen werden!"),
-               vbExclamation, title);
+        MsgBox(fileNamed + QStringLiteral(") konnte nicht gelesen werden!"), vbExclamation, title,
+               this);
+        break;
+    case VerbFileOutcome::TooLarge:
+        MsgBox(fileNamed + QStringLiteral(") ist größer als ")
+                       + QString::number(MaxVerbFileBytes >> 20)
+                       + QStringLiteral(" MiB und wurde nicht geladen."),
+               vbExclamation, title, this);
         break;
     case VerbFileOutcome::Loaded:
         if (!table.entries.isEmpty()) {
@@ -305,118 +333,12 @@ void frmMain::LoadVerbs()
         }
         if (table.truncated) {
             const QString limit = QLocale(QLocale::German).toString(qint64(MaxVerbs));
-            MsgBox(QStringLiteral("Die Verben-Datei (") + verbFileName
-                           + QStringLiteral(") enthält mehr als ") + limit
+            MsgBox(fileNamed + QStringLiteral(") enthält mehr als ") + limit
                            + QStringLiteral(" Verben. Nur die ersten ") + limit
                            + QStringLiteral(" wurden geladen."),
-                   vbExclamation, App::Title() + QStringLiteral(" - zu viele Verben"));
+                   vbExclamation, App::Title() + QStringLiteral(" - zu viele Verben"), this);
         }
         break;
-    }
-}
-
-bool frmMain::hasVerbs() const
-{
-    return ixFirstVerb != -1 && ixLastVerb != -1;
-}
-
-void frmMain::showEmptyListMessage()
-{
-    MsgBox(QStringLiteral("Die Verben-Datei ist leer oder konnte nicht geladen werden"),
-           vbExclamation, App::Title() + QStringLiteral(" - Keine Verben geladen"));
-}
-
-void frmMain::showVerdict(QLabel *label, bool correct, const QString &stored)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, correct ? QColor(0, 255, 0) : QColor(255, 0, 0));
-    label->setPalette(palette);
-    label->setText(Quiz::verdictCaption(correct, stored));
-}
-
-void frmMain::setRandomSource(std::function<float()> next)
-{
-    mRandomSource = std::move(next);
-}
-
-void frmMain::btNewWord_Click()
-{
-    txtEngPast->clear();
-    txtEngPastParticiple->clear();
-    lblEngInf->clear();
-    lblEngPast->clear();
-    lblEngPastParticiple->clear();
-    if (!hasVerbs()) {
-        showEmptyListMessage();
-        return;
-    }
-
-    const float r = mRandomSource ? mRandomSource() : mRandom.next();
-    ixCurrentVerb = Quiz::drawIndex(r, ixFirstVerb, ixLastVerb);
-    const VerbEntry &verb = VerbList.at(ixCurrentVerb - 1);
-
-    txtGerInf->setText(verb.GerInf());
-    txtGerInf->setCursorPosition(0);
-    if (optEN->isChecked()) {
-        txtEngInf->setText(verb.EngInf());
-        txtEngInf->setCursorPosition(0);
-    } else {
-        txtEngInf->clear();
-        txtEngInf->setReadOnly(false);
-    }
-    txtEngPast->setReadOnly(false);
-    txtEngPastParticiple->setReadOnly(false);
-    if (optEN->isChecked())
-        txtEngPast->setFocus();
-    else
-        txtEngInf->setFocus();
-}
-
-void frmMain::btEnter_Click()
-{
-    if (!hasVerbs() || ixCurrentVerb < ixFirstVerb || ixCurrentVerb > ixLastVerb) {
-        showEmptyListMessage();
-        return;
-    }
-    const VerbEntry verb = VerbList.at(ixCurrentVerb - 1);
-
-    txtEngPast->setText(Utils::Trim(txtEngPast->text()));
-    txtEngPastParticiple->setText(Utils::Trim(txtEngPastParticiple->text()));
-
-    if (optDE->isChecked()) {
-        txtEngInf->setReadOnly(true);
-        txtEngInf->setText(Quiz::normaliseInfinitive(txtEngInf->text()));
-        showVerdict(lblEngInf, Quiz::isInfinitiveCorrect(txtEngInf->text(), verb.EngInf()),
-                    verb.EngInf());
-    } else {
-        lblEngInf->clear();
-    }
-
-    txtEngPast->setReadOnly(true);
-    showVerdict(lblEngPast, Quiz::isFormCorrect(txtEngPast->text(), verb.EngPast()),
-                verb.EngPast());
-    txtEngPastParticiple->setReadOnly(true);
-    showVerdict(lblEngPastParticiple,
-                Quiz::isFormCorrect(txtEngPastParticiple->text(), verb.EngPastParticiple()),
-                verb.EngPastParticiple());
-}
-
-void frmMain::optDE_Click()
-{
-    setBackground(txtEngInf, windowColour());
-    txtEngInf->setReadOnly(txtEngPast->isReadOnly());
-    txtEngInf->clear();
-}
-
-void frmMain::optEN_Click()
-{
-    setBackground(txtEngInf, grayTextColour());
-    txtEngInf->setReadOnly(true);
-    if (ixCurrentVerb > 0 && ixCurrentVerb <= VerbList.size()) {
-        txtEngInf->setText(VerbList.at(ixCurrentVerb - 1).EngInf());
-        txtEngInf->setCursorPosition(0);
-    } else {
-        txtEngInf->clear();
     }
 }
 

@@ -20,6 +20,7 @@ class QMenuBar;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
+class QVBoxLayout;
 class frmAbout;
 
 // The main window: the verb drill on one tab, the menus "Datei" and "?".
@@ -28,10 +29,13 @@ class frmAbout;
 // shown) reads the verb list into VerbList via loadVerbFile(). "Neues Wort"
 // draws ixCurrentVerb with Quiz::drawIndex() and fills the boxes; "Prüfen"
 // (or Enter anywhere in the window) normalises the typed answers with the
-// Quiz functions, writes them back and sets the three verdict labels. A
-// reload (menu or tab click) replaces the list and forgets the drawn verb.
-// Every user-visible problem ends in a modal MsgBox; nothing throws out of
-// a handler.
+// Quiz functions, writes them back, sets the three verdict labels and hands
+// the focus back to "Neues Wort". A reload (menu or tab click) replaces the
+// list and forgets the drawn verb. Every user-visible problem ends in a modal
+// MsgBox over this window; nothing throws out of a handler.
+//
+// Built in frmMain.cpp (controls, menus, start-up, reload), drilled in
+// frmMainQuiz.cpp (the quiz handlers); fonts and colours in frmMainLook.
 class frmMain : public Form
 {
     Q_OBJECT
@@ -52,7 +56,8 @@ public:
     Q_INVOKABLE void CHCallBack(QByteArray &arrContents, qint16 &chError);
 
     // Releases the shared downloader and file-system object, then unloads
-    // frmDummy. Never sets Cancel; the window itself stays open.
+    // frmDummy; the window itself stays open. Cancel is never set: it is kept
+    // for the unload handler's signature, which the update chain calls.
     void Form_Unload(int &Cancel);
     void mnuUpdate_Click();
 
@@ -69,6 +74,7 @@ public:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // The default browser's whole registered command, found with g_prgIE;
@@ -76,11 +82,18 @@ private:
     QString mBrowserExec;
 
     void buildControls();
+    void buildMenu(QVBoxLayout *layout);
+    void buildQuizPage(QWidget *page);
+    void buildDirectionFrame(QWidget *page);
+    void connectHandlers();
     void Form_Load();
     void LoadVerbs();
     bool hasVerbs() const;
     void showEmptyListMessage();
+    void showNoWordDrawnMessage();
     void showVerdict(QLabel *label, bool correct, const QString &stored);
+    // Locks or opens an answer box; a locked one looks locked.
+    void lockAnswer(QLineEdit *box, bool locked);
 
     void btNewWord_Click();
     void btEnter_Click();
@@ -88,6 +101,7 @@ private:
     void optEN_Click();
     void mnuReload_Click();
     void mnuAbout_Click();
+    // PreviousTab is not used: it is kept for the tab Click handler's signature.
     void SSTab1_Click(int PreviousTab);
 
     friend class UpgradeChain;
@@ -111,6 +125,7 @@ private:
     QAction *mnuAbout = nullptr;
 
     QTabWidget *SSTab1 = nullptr;
+    QWidget *mPage = nullptr; // the tab's page
     QPushButton *btNewWord = nullptr;
     QGroupBox *Frame1 = nullptr;
     QRadioButton *optEN = nullptr;

@@ -63,7 +63,7 @@ void UpgradeChain::run(quint8 ixStep)
         }
     } catch (...) {
         if (mErrMode == errFile)
-            MsgBox(mErrMessage, vbExclamation, title(" - Update error"));
+            MsgBox(mErrMessage, vbExclamation, title(" - Update error"), &mWindow);
         endAtRest();
     }
 }
@@ -130,21 +130,22 @@ void UpgradeChain::compareVersions()
                               + QString::fromLatin1(trimVersionText(g_arrContents))
                               + QStringLiteral(") ist verfügbar.\r\n"
                                                "Bitte klicken Sie OK, um sie zu installieren!");
-        if (MsgBox(offer, style, title(" - Update verfügbar")) == vbOK)
+        if (MsgBox(offer, style, title(" - Update verfügbar"), &mWindow) == vbOK)
             dispatch(UpdateServer::updaterFile);
         else
             endAtRest();
         return;
     }
     if (remote && g_bManualUpdate)
-        MsgBox(QStringLiteral("Keine neue Version verfügbar."), vbOKOnly, title(" - Kein Upgrade"));
+        MsgBox(QStringLiteral("Keine neue Version verfügbar."), vbOKOnly, title(" - Kein Upgrade"),
+               &mWindow);
     endAtRest();
 }
 
 bool UpgradeChain::keepFile(const QString &fileName, const QString &emptyMessage)
 {
     if (g_arrContents.isEmpty()) {
-        MsgBox(emptyMessage, vbExclamation, title(" - Update error"));
+        MsgBox(emptyMessage, vbExclamation, title(" - Update error"), &mWindow);
         endAtRest();
         return false;
     }
@@ -171,7 +172,7 @@ void UpgradeChain::newProgramArrived()
         return;
     if (MsgBox(QStringLiteral("Alle erforderlichen Dateien wurden heruntergeladen.\r\n"
                               "Update starten?"),
-               vbOKCancel | vbExclamation, title(" - Update starten?"))
+               vbOKCancel | vbExclamation, title(" - Update starten?"), &mWindow)
         != vbOK) {
         endAtRest(); // both files stay in the program folder
         return;
