@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <netinet/in.h>
 #include <unistd.h>
 
@@ -22,7 +23,7 @@ constexpr qsizetype kReadPiece = 256 * 1024;
 constexpr qsizetype kReadPerEvent = 1024 * 1024;
 
 // errno values and the numbers the socket reports for them. Numbers not in
-// this table are 20000 + errno, clear of every Winsock number.
+// this table are sckUnlistedErrno + errno, clear of every Winsock number.
 struct ErrnoEntry
 {
     int errnoValue;
@@ -38,18 +39,20 @@ constexpr ErrnoEntry kErrnoTable[] = {
         {ENOBUFS, WinsockControl::sckNoBufferSpace, "No buffer space is available"},
         {EADDRNOTAVAIL, WinsockControl::sckAddressNotAvailable,
          "Address is not available from the local machine"},
-        {EACCES, 10013, "Permission denied"},
-        {EINVAL, 10022, "Invalid argument"},
-        {EMFILE, 10024, "Too many open files"},
-        {EAFNOSUPPORT, 10047, "Address family is not supported"},
-        {EADDRINUSE, 10048, "Address in use"},
-        {ENETDOWN, 10050, "Network is down"},
-        {ENETUNREACH, 10051, "Network is unreachable"},
-        {ENETRESET, 10052, "Connection has timed out when SO_KEEPALIVE is set"},
-        {ENOTCONN, 10057, "Socket is not connected"},
-        {EPIPE, 10058, "Socket has been shut down"},
-        {EHOSTDOWN, 10064, "Host is down"},
-        {EHOSTUNREACH, 10065, "Host is unreachable"},
+        {EACCES, WinsockControl::sckPermissionDenied, "Permission denied"},
+        {EINVAL, WinsockControl::sckInvalidArgument, "Invalid argument"},
+        {EMFILE, WinsockControl::sckTooManyOpenFiles, "Too many open files"},
+        {EAFNOSUPPORT, WinsockControl::sckAddressFamilyNotSupported,
+         "Address family is not supported"},
+        {EADDRINUSE, WinsockControl::sckAddressInUse, "Address in use"},
+        {ENETDOWN, WinsockControl::sckNetworkSubsystemFailed, "Network is down"},
+        {ENETUNREACH, WinsockControl::sckNetworkUnreachable, "Network is unreachable"},
+        {ENETRESET, WinsockControl::sckNetReset,
+         "Connection has timed out when SO_KEEPALIVE is set"},
+        {ENOTCONN, WinsockControl::sckNotConnected, "Socket is not connected"},
+        {EPIPE, WinsockControl::sckSocketShutdown, "Socket has been shut down"},
+        {EHOSTDOWN, WinsockControl::sckHostDown, "Host is down"},
+        {EHOSTUNREACH, WinsockControl::sckHostUnreachable, "Host is unreachable"},
 };
 
 } // namespace
@@ -60,7 +63,7 @@ WinsockControl::ErrorInfo WinsockControl::errorFor(int errnoValue)
         if (entry.errnoValue == errnoValue)
             return {entry.number, QString::fromLatin1(entry.description)};
     }
-    return {20000 + errnoValue, QString::fromLocal8Bit(std::strerror(errnoValue))};
+    return {sckUnlistedErrno + errnoValue, QString::fromLocal8Bit(std::strerror(errnoValue))};
 }
 
 WinsockControl::WinsockControl(QObject *parent)
@@ -75,7 +78,7 @@ WinsockControl::~WinsockControl()
 void WinsockControl::setProtocol(int protocol)
 {
     if (protocol != sckTCPProtocol)
-        throw RuntimeError(380, "invalid property value");
+        throw RuntimeError(sckInvalidPropertyValue, "invalid property value");
 }
 
 void WinsockControl::Connect(const QString &host)
@@ -115,7 +118,7 @@ void WinsockControl::Connect(const QString &host)
 void WinsockControl::resolved(const QList<QHostAddress> &addresses)
 {
     mState = sckHostResolved;
-    if (mRemotePort < 1 || mRemotePort > 65535) {
+    if (mRemotePort < 1 || mRemotePort > std::numeric_limits<quint16>::max()) {
         fail(sckAddressNotAvailable,
              QStringLiteral("Address is not available from the local machine"));
         return;
