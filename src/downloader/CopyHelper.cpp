@@ -24,6 +24,12 @@ constexpr qint16 kMaxAttempts = 2; // the first and one automatic retry
 constexpr int kGetDataFailed = -3;
 constexpr int kEmptyArrival = -5;
 
+// Bytes taken at a time while the decoder reads framing rather than body
+// data: a header block, or the few bytes between two chunks' data (what a
+// piece holds beyond them is copied instead of received in place).
+constexpr qint64 kHeaderPiece = 16 * 1024;
+constexpr qint64 kChunkLinePiece = 64;
+
 CopyHelper::WatchdogTiming &watchdogTiming()
 {
     static CopyHelper::WatchdogTiming timing;
@@ -323,7 +329,7 @@ void CopyHelper::mWinsockControl_DataArrival(qint32 bytesTotal)
 {
     using Progress = Http::ResponseDecoder::Progress;
     Progress progress = Progress::NeedMore;
-    bool empty = false;
+    qint64 taken = 0;
     bool failed = false;
     // Taking and decoding the data may fail in any way, running out of
     // memory for a large body included; every such failure ends the
@@ -331,23 +337,50 @@ void CopyHelper::mWinsockControl_DataArrival(qint32 bytesTotal)
     try {
         mStatus = QStringLiteral("Verbunden - Daten empfangen...(")
                   + Utils::trimOneSpace(bytesTotal) + QStringLiteral(" bytes)");
-        const QByteArray arrival = mWinsockControl->GetData(bytesTotal);
+        taken = takeArrival(bytesTotal, progress);
         mIdleTicks = 0;
-        empty = arrival.isEmpty();
-        if (!empty)
-            progress = mResponse.feed(arrival);
     } catch (...) {
         failed = true;
     }
 
     if (failed)
         mWinsockControl_Error(kGetDataFailed, QStringLiteral("GetData fehlgeschlagen"));
-    else if (empty)
+    else if (taken == 0)
         mWinsockControl_Error(kEmptyArrival, QStringLiteral("0 Bytes zurückgeliefert"));
     else if (progress == Progress::TooLarge)
         endTransfer(DownloadResult::SocketFailed);
     else if (progress != Progress::NeedMore)
         endWithResponse(); // the body is complete (or broken): no need to wait
+}
+
+// Takes up to bytesTotal bytes into the decoder. Body bytes go from the
+// socket straight to their place in the body; the rest (header blocks,
+// chunk size lines) in small pieces through feed(). Returns how many bytes
+// were taken; progress is the decoder's answer to the last of them.
+qint64 CopyHelper::takeArrival(qint64 bytesTotal, Http::ResponseDecoder::Progress &progress)
+{
+    using Progress = Http::ResponseDecoder::Progress;
+    qint64 taken = 0;
+    while (taken < bytesTotal && progress == Progress::NeedMore) {
+        const qint64 left = bytesTotal - taken;
+        const qsizetype room = qsizetype(qMin<qint64>(mResponse.directRoom(), left));
+        qint64 got = 0;
+        if (room > 0) {
+            char *space = mResponse.beginDirect(room);
+            got = mWinsockControl->GetDataInto(space, room);
+            progress = mResponse.endDirect(qsizetype(got));
+        } else {
+            const qint64 size = mResponse.chunkState() == 1 ? kChunkLinePiece : kHeaderPiece;
+            const QByteArray piece = mWinsockControl->GetData(qMin(left, size));
+            got = piece.size();
+            if (got > 0)
+                progress = mResponse.feed(piece);
+        }
+        if (got == 0)
+            break;
+        taken += got;
+    }
+    return taken;
 }
 
 QByteArray CopyHelper::ExtractBody(qint16 &code)

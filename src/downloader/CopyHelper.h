@@ -109,6 +109,7 @@ private:
     void mWinsockControl_Error(int Number, const QString &Description);
     void mWinsockControl_Close();
 
+    qint64 takeArrival(qint64 bytesTotal, Http::ResponseDecoder::Progress &progress);
     QByteArray ExtractBody(qint16 &code);
     void endWithResponse();
     void endTransfer(qint16 code);

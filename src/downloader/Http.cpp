@@ -414,12 +414,59 @@ void ResponseDecoder::reserveBody(qint64 size)
         ::madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
 }
 
-void ResponseDecoder::appendBody(const char *data, qsizetype size)
+void ResponseDecoder::growBody(qsizetype more)
 {
-    const qint64 needed = qint64(mBody.size()) + size;
+    const qint64 needed = qint64(mBody.size()) + more;
     if (needed > mBody.capacity() && needed > kSmallBody)
         reserveBody(qMax(needed, qMin(mLimit, qMax<qint64>(kLargeBody, 2 * needed))));
+}
+
+void ResponseDecoder::appendBody(const char *data, qsizetype size)
+{
+    growBody(size);
     mBody.append(data, size);
+}
+
+qsizetype ResponseDecoder::directRoom() const
+{
+    if (mEnd != Progress::NeedMore)
+        return 0;
+    if (mPhase == Phase::ChunkData || (mPhase == Phase::Plain && mContentLength >= 0))
+        return qsizetype(mRemaining);
+    if (mPhase == Phase::Plain)
+        return qsizetype(qMax<qint64>(0, mLimit - mHeadBytes - mHeader.size() - mBody.size()));
+    return 0;
+}
+
+char *ResponseDecoder::beginDirect(qsizetype n)
+{
+    growBody(n);
+    mDirectFrom = mBody.size();
+    mBody.resize(mDirectFrom + n);
+    return mBody.data() + mDirectFrom;
+}
+
+ResponseDecoder::Progress ResponseDecoder::endDirect(qsizetype received)
+{
+    mBody.resize(mDirectFrom + received);
+    return bodyTaken(received);
+}
+
+// Accounts for size body bytes just added: the end of a chunk's data, or
+// of a Content-Length body.
+ResponseDecoder::Progress ResponseDecoder::bodyTaken(qsizetype size)
+{
+    if (mPhase == Phase::Plain && mContentLength < 0)
+        return Progress::NeedMore;
+    mRemaining -= size;
+    if (mRemaining > 0)
+        return Progress::NeedMore;
+    if (mPhase == Phase::ChunkData) {
+        mPhase = Phase::ChunkEnd;
+        return Progress::NeedMore;
+    }
+    mPhase = Phase::Done;
+    return recordEnd(Progress::Complete);
 }
 
 QByteArray ResponseDecoder::takeBody()
@@ -443,11 +490,7 @@ ResponseDecoder::Progress ResponseDecoder::feedBody(const char *data, qsizetype 
     }
     const qsizetype take = qsizetype(qMin<qint64>(size, mRemaining));
     appendBody(data, take);
-    mRemaining -= take;
-    if (mRemaining > 0)
-        return Progress::NeedMore;
-    mPhase = Phase::Done;
-    return recordEnd(Progress::Complete);
+    return bodyTaken(take);
 }
 
 // Appends data up to the next line feed to line and moves pos behind it,
@@ -513,9 +556,7 @@ ResponseDecoder::Progress ResponseDecoder::feedChunked(const char *data, qsizety
             const qsizetype take = qsizetype(qMin<qint64>(size - pos, mRemaining));
             appendBody(data + pos, take);
             pos += take;
-            mRemaining -= take;
-            if (mRemaining == 0)
-                mPhase = Phase::ChunkEnd;
+            bodyTaken(take);
             break;
         }
         case Phase::ChunkEnd: {

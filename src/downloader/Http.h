@@ -74,6 +74,14 @@ public:
     // bytes are ignored and the same value is returned.
     Progress feed(const QByteArray &data);
 
+    // Receiving without a copy: how many of the next bytes are body bytes as
+    // they stand (0 when they must go through feed()), room for n <= that
+    // many at the end of the body, and how many of them arrived there.
+    // beginDirect() must be followed by endDirect() before anything else.
+    qsizetype directRoom() const;
+    char *beginDirect(qsizetype n);
+    Progress endDirect(qsizetype received);
+
     // Result code once the connection has ended: Success for a complete 2xx
     // response, BadResponse for a missing or malformed status line, a status
     // other than 2xx, an unfinished header block, a failure or a body cut
@@ -109,7 +117,9 @@ private:
     static Line takeLine(const char *data, qsizetype size, qsizetype &pos, QByteArray &line);
     bool withinLimit(qint64 more) const;
     void reserveBody(qint64 size);
+    void growBody(qsizetype more);
     void appendBody(const char *data, qsizetype size);
+    Progress bodyTaken(qsizetype size);
     Progress recordEnd(Progress outcome);
 
     qint64 mLimit;
@@ -121,6 +131,7 @@ private:
     qint64 mHeadBytes = 0;    // interim header blocks skipped so far
     int mInterimCount = 0;
     QByteArray mBody;
+    qsizetype mDirectFrom = 0; // where beginDirect's room starts
     QByteArray mLine;
     qint64 mRemaining = 0;
     qint64 mContentLength = -1;

@@ -88,6 +88,9 @@ public:
 
     // Takes up to maxLen received bytes (all of them for a negative maxLen).
     QByteArray GetData(qint64 maxLen = -1);
+    // Takes up to maxLen received bytes into buffer, without a copy of its
+    // own; returns how many. Never waits.
+    qint64 GetDataInto(char *buffer, qint64 maxLen);
 
     // Closes the connection and stops a pending resolution; state 0.
     void Close();
@@ -112,6 +115,8 @@ private:
     void connectNext();
     void onWritable();
     void onReadable();
+    qint64 queuedBytes() const;
+    qint64 receive(char *buffer, qint64 maxLen);
     void onConnected();
     void fail(int number, const QString &description);
     void failErrno(int errnoValue);
@@ -126,7 +131,9 @@ private:
     int mLastErrno = 0;
     QSocketNotifier *mReadNotifier = nullptr;
     QSocketNotifier *mWriteNotifier = nullptr;
-    QByteArray mInbox;
+    QByteArray mInbox;     // received bytes the consumer left in the socket
+    int mPendingErrno = 0; // an error met while taking data, reported next
+    bool mTaken = false;   // the consumer took data during dataArrival
     QByteArray mOutbox;
     qsizetype mOutOffset = 0;
 };
