@@ -3,6 +3,7 @@
 // paces, breaks or floods the response.
 
 #include "downloader/CopyHelper.h"
+#include "platform/WinsockControl.h"
 #include "trainer/frmDummy.h"
 
 #include "httptestserver.h"
@@ -191,6 +192,28 @@ private Q_SLOTS:
         QTest::qWait(3 * ShortTicks::kTickMs);
         QCOMPARE(client.calls.size(), 2);
         QVERIFY(client.helper->isReady());
+    }
+
+    // Data the consumer leaves in the socket is reported once, not again and
+    // again, and can still be taken later.
+    void untakenDataReportedOnce()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        QTcpSocket *peer = nullptr;
+        QObject::connect(&server, &QTcpServer::newConnection, &server,
+                         [&] { peer = server.nextPendingConnection(); });
+        WinsockControl socket;
+        int arrivals = 0;
+        QObject::connect(&socket, &WinsockControl::dataArrival, &socket, [&] { ++arrivals; });
+        socket.setRemotePort(server.serverPort());
+        socket.Connect(QStringLiteral("127.0.0.1"));
+        QTRY_VERIFY(peer && socket.State() == WinsockControl::sckConnected);
+        peer->write("abc");
+        QTRY_COMPARE(arrivals, 1);
+        QTest::qWait(5 * ShortTicks::kTickMs);
+        QCOMPARE(arrivals, 1);
+        QCOMPARE(socket.GetData(), QByteArray("abc"));
     }
 };
 
