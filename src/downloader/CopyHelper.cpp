@@ -245,7 +245,6 @@ bool CopyHelper::Dispatch(const QString &strSource)
             mTransferTicks = 0; // a new transfer, not the retry of one
         ++mAttempts;
         mBusy = true;
-        mError = DownloadResult::Success;
         mStatus.clear();
         mIdleTicks = 0;
         if (!mWatchdog)
@@ -293,7 +292,6 @@ void CopyHelper::endTransfer(qint16 code)
     mIdleTicks = 0;
     mWinsockControl->Close();
     mResponse.clear();
-    mError = code;
     mAttempts = 0;
     mBusy = false;
     callBack(code);

@@ -132,7 +132,6 @@ private:
     bool mBusy = false;
     qint16 mAttempts = 0;
     QString mStatus;
-    qint16 mError = 0;
     quint8 mTask = 0;
     quint8 mStep = 0;
     QPointer<QTimer> mWatchdog;
