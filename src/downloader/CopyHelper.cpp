@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <limits>
 
 namespace {
 
@@ -163,7 +164,7 @@ void CopyHelper::Parent(QObject *objParent)
 
 void CopyHelper::DataType(qint32 vType)
 {
-    if (vType < 0 || vType > 255)
+    if (vType < 0 || vType > std::numeric_limits<quint8>::max())
         throw RuntimeError(RuntimeError::Overflow, "overflow");
     mDataType = quint8(vType);
 }

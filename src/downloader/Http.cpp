@@ -149,7 +149,7 @@ UrlParts splitUrl(const QString &url)
         if (!inRange)
             return parts;
     }
-    parts.port = port > 0 ? port : 80;
+    parts.port = port > 0 ? port : kDefaultPort;
 
     qsizetype slash = -1;
     for (int i = 0; i < 3; ++i) {

@@ -18,13 +18,15 @@
 
 namespace Http {
 
+inline constexpr qint32 kDefaultPort = 80;
+
 // A URL taken apart by its "/" characters: scheme://[user:pw@]host[:port][/path].
 struct UrlParts
 {
     bool ok = false;                    // false: no "://", starts with "/", or port out of range
     QString userInfo;                   // text in front of the first "@" of the authority, or ""
     QString host;                       // up to the first ":" of the host part
-    qint32 port = 80;                   // 80 when missing, not a number, 0 or negative
+    qint32 port = kDefaultPort;         // when missing, not a number, 0 or negative
     QString path = QStringLiteral("/"); // from the third "/" on, "/" at least
 };
 
