@@ -1,4 +1,3 @@
-#include "downloader/CopyHelper.h"
 #include "downloader/Http.h"
 
 #include <QTest>
@@ -362,13 +361,6 @@ private Q_SLOTS:
                                                    Http::JpegImage, error);
         QCOMPARE(image.size(), (1 << 20) - 198);
         QVERIFY(image.constData() >= begin && image.constData() < end);
-    }
-
-    void statusText()
-    {
-        QCOMPARE(CopyHelper::statusText(7, QString()), QStringLiteral("Verbunden"));
-        QCOMPARE(CopyHelper::statusText(9, QString()), QStringLiteral("Fehler!"));
-        QCOMPARE(CopyHelper::statusText(10, QString()), QStringLiteral("Unbekannter Zustand"));
     }
 };
 
