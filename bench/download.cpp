@@ -7,7 +7,7 @@
 //
 // curl is timed by its own transfer time (-w %{time_total}), so its process
 // start does not count against it. Prints per kind the best and the median
-// of seven times for each client and CopyHelper's ratios against curl and
+// of eleven times for each client and CopyHelper's ratios against curl and
 // the floor, the slowest CopyHelper time, and the peak memory that a
 // CopyHelper transfer adds to the process (VmHWM reset before each transfer,
 // minus VmRSS before it) against the body size. The jpeg kind fetches the
@@ -42,7 +42,7 @@ extern char **environ;
 namespace {
 
 constexpr qsizetype kBodySize = qsizetype(64) * 1024 * 1024;
-constexpr int kRounds = 7;
+constexpr int kRounds = 11;
 
 QByteArray makeBody()
 {
