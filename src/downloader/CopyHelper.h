@@ -77,8 +77,8 @@ public:
     // Ticks that end a transfer however data trickles in (both attempts
     // together): 15 minutes, far beyond any honest fetch of the update files.
     static constexpr int kTransferTicks = 15 * 60;
-    // How often the watchdog ticks and how many ticks a transfer may last in
-    // all; taken up by the next Dispatch. Tests shorten both.
+    // How often the watchdog ticks (from the next Dispatch on) and how many
+    // ticks a transfer may last in all. Tests shorten both.
     struct WatchdogTiming
     {
         std::chrono::milliseconds tick {1000};
