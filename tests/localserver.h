@@ -27,6 +27,8 @@ inline void onRequest(QTcpServer &server,
 {
     QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, handler] {
         while (QTcpSocket *socket = server.nextPendingConnection()) {
+            // Small scripted writes go out at once, as the script splits them.
+            socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
             auto request = std::make_shared<QByteArray>();
             QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, request, handler] {
                 if (request->endsWith("\r\n\r\n")

@@ -1,99 +1,18 @@
 #include "base/RuntimeError.h"
 #include "downloader/CopyHelper.h"
+#include "platform/WinsockControl.h"
 #include "program/Globals.h"
 #include "trainer/frmDummy.h"
 
-#include "localserver.h"
+#include "httptestserver.h"
 #include "testsupport.h"
 
 #include <QPointer>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
-#include <functional>
 #include <memory>
 #include <utility>
-
-#include <sys/socket.h>
-
-namespace {
-
-void respond(QTcpSocket *socket, const QByteArray &response)
-{
-    socket->write(response);
-    socket->disconnectFromHost();
-}
-
-QByteArray ok(const QByteArray &body)
-{
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n"
-           + body;
-}
-
-// A scripted HTTP server on 127.0.0.1. Each complete request goes to the
-// handler with its connection number, from 1; requests for "/prev" are
-// answered here with the body "previous" and not counted.
-struct TestServer
-{
-    using Handler = std::function<void(QTcpSocket *socket, int connection)>;
-
-    explicit TestServer(Handler handler)
-        : handler(std::move(handler))
-    {
-        server.listen(QHostAddress::LocalHost, 0);
-        onRequest(server, [this](QTcpSocket *socket, const QByteArray &request) {
-            if (request.startsWith("GET /prev "))
-                return respond(socket, ok("previous"));
-            requests.append(request);
-            this->handler(socket, ++connections);
-        });
-    }
-
-    QString url(const char *path = "/f") const
-    {
-        return QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()) + path;
-    }
-
-    Handler handler;
-    QList<QByteArray> requests;
-    int connections = 0;
-    QTcpServer server;
-};
-
-} // namespace
-
-// The parent that is called back: records every call and whether the
-// helper was ready during it. Drives its own helper unless given one.
-class Client : public QObject
-{
-    Q_OBJECT
-public:
-    struct Call
-    {
-        QByteArray contents;
-        qint16 code;
-        bool readyDuring;
-    };
-
-    explicit Client(CopyHelper *other = nullptr)
-        : helper(other ? other : new CopyHelper(this))
-    {
-        helper->Parent(this);
-    }
-
-    Q_INVOKABLE void CHCallBack(QByteArray &arrContents, qint16 &chError)
-    {
-        calls.append({arrContents, chError, helper && helper->isReady()});
-        if (onCall)
-            onCall();
-    }
-
-    QPointer<CopyHelper> helper;
-    QList<Call> calls;
-    std::function<void()> onCall;
-};
 
 class tst_CopyHelper : public QObject
 {
@@ -113,7 +32,8 @@ private Q_SLOTS:
     void cleanup() { delete std::exchange(mForm, nullptr); }
 
     // Each row answers the n-th connection with answers[n - 1] (the last one
-    // for all further connections); "RESET" resets the connection instead,
+    // for all further connections); "SILENT" says nothing (the watchdog, with
+    // short ticks, ends it); "RESET" resets the connection instead,
     // "TIMER-GONE-RESET" after deleting the watchdog's timer, so that the
     // retry cannot start; "REFUSE" closes the server before the transfer.
     // A transfer of "/prev" comes first: failures hand its contents on.
@@ -146,6 +66,8 @@ private Q_SLOTS:
                 << QList<QByteArray> {"RESET"} << -4 << QByteArray("previous") << 2;
         QTest::newRow("retry-cannot-start-ends-once")
                 << QList<QByteArray> {"TIMER-GONE-RESET"} << -1 << QByteArray("previous") << 1;
+        QTest::newRow("watchdog-hands-on-previous")
+                << QList<QByteArray> {"SILENT"} << -8 << QByteArray("previous") << 1;
         QTest::newRow("refused-retried-once")
                 << QList<QByteArray> {"REFUSE"} << -3 << QByteArray("previous") << 0;
         QTest::newRow("announced-beyond-256-mib")
@@ -156,8 +78,11 @@ private Q_SLOTS:
     void endings()
     {
         QFETCH(QList<QByteArray>, answers);
+        const ShortTicks ticks;
         TestServer server([&](QTcpSocket *socket, int connection) {
             const QByteArray answer = answers.value(connection - 1, answers.constLast());
+            if (answer == "SILENT")
+                return;
             if (answer == "TIMER-GONE-RESET")
                 delete mForm->findChild<QTimer *>(QStringLiteral("CopyHelper1_Timer"));
             answer.endsWith("RESET") ? resetConnection(socket) : respond(socket, answer);
@@ -257,10 +182,52 @@ private Q_SLOTS:
         QVERIFY(started);
         QVERIFY(!readyAfterCallback);
         QCOMPARE(client.calls[0].code, qint16(silent ? -8 : 0));
-        QCOMPARE(client.calls[0].readyDuring, !silent); // the watchdog frees it only afterwards
+        QVERIFY(client.calls[0].readyDuring);
         QCOMPARE(client.calls[1].code, qint16(0));
         QCOMPARE(client.calls[1].contents, "answer " + QByteArray::number(server.connections));
         QVERIFY(server.requests.constLast().startsWith("GET /next "));
+    }
+
+    // Socket errors that are not retried end the transfer at once; the
+    // others are retried once.
+    void socketErrors_data()
+    {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<int>("connections");
+        QTest::newRow("aborted") << int(WinsockControl::sckConnectAborted) << -7 << 1;
+        QTest::newRow("timed-out") << int(WinsockControl::sckTimedout) << -7 << 1;
+        QTest::newRow("socket-control-error") << int(WinsockControl::sckWrongProtocol) << -4 << 2;
+    }
+
+    void socketErrors()
+    {
+        QFETCH(int, number);
+        Client client;
+        auto *socket = client.helper->findChild<WinsockControl *>();
+        TestServer server([&](QTcpSocket *, int) { Q_EMIT socket->error(number, QString()); });
+        QVERIFY(client.helper->Dispatch(server.url()));
+        QTRY_COMPARE(client.calls.size(), 1);
+        QTEST(int(client.calls[0].code), "code");
+        QTEST(server.connections, "connections");
+    }
+
+    // The credentials of the URL go out as Basic authorization; a refused
+    // DataType keeps the type set before (JPEG here).
+    void credentialsAndDataType()
+    {
+        const QByteArray image("\xFF\xD8img\xFF\xD9", 7);
+        TestServer server([&](QTcpSocket *socket, int) { respond(socket, ok("x" + image)); });
+        Client client;
+        client.helper->DataType(Http::JpegImage);
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, client.helper->DataType(256));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, client.helper->DataType(-1));
+        QVERIFY(client.helper->Dispatch(
+                server.url().replace(QStringLiteral("//"), QStringLiteral("//us:p:w@"))));
+        QTRY_COMPARE(client.calls.size(), 1);
+        QCOMPARE(client.calls[0].contents, image);
+        QVERIFY(server.requests.value(0).endsWith(
+                "Connection: close\r\nAuthorization: Basic dXM6cDp3\r\n\r\n"));
     }
 
     void releaseFromCallback()

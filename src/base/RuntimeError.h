@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
-// A numbered run-time error: 6 overflow, 53 file not found, 727 control name
-// already taken, and so on. Each procedure catches it where its failure rules
-// say; it never travels further.
+// A numbered run-time error: 6 overflow, 53 file not found, 91 object not set,
+// 727 control name already taken, and so on. Each procedure catches it where
+// its failure rules say; it never travels further.
 class RuntimeError : public std::runtime_error
 {
 public:
@@ -13,6 +13,7 @@ public:
         FileNotFound = 53,
         PermissionDenied = 70,
         InvalidProcedureCall = 5,
+        ObjectNotSet = 91,
         ControlNameTaken = 727,
     };
 

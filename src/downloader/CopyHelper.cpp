@@ -13,11 +13,58 @@
 #include <QTimer>
 
 #include <cstdlib>
+#include <limits>
 
 namespace {
 
 constexpr int kMaxInstances = 100;
-constexpr qint16 kTimeoutTicks = 10;
+constexpr qint16 kMaxAttempts = 2; // the first and one automatic retry
+
+// Numbers the data arrival handler reports its own failures under, through
+// the error handler.
+constexpr int kGetDataFailed = -3;
+constexpr int kEmptyArrival = -5;
+
+// Bytes taken at a time while the decoder reads framing rather than body
+// data: a header block, or the few bytes between two chunks' data (what a
+// piece holds beyond them is copied instead of received in place).
+constexpr qint64 kHeaderPiece = 16 * 1024;
+constexpr qint64 kChunkLinePiece = 64;
+
+CopyHelper::WatchdogTiming &watchdogTiming()
+{
+    static CopyHelper::WatchdogTiming timing;
+    return timing;
+}
+
+// The code a socket error ends a transfer with, and whether the transfer is
+// tried once more first.
+struct SocketFailure
+{
+    qint16 code;
+    bool retried;
+};
+
+SocketFailure socketFailure(int number)
+{
+    using namespace DownloadResult;
+    switch (number) {
+    case WinsockControl::sckHostNotFound:
+    case WinsockControl::sckHostNotFoundTryAgain:
+        return {HostNotFound, false};
+    case WinsockControl::sckConnectAborted:
+    case WinsockControl::sckTimedout:
+        return {ConnectionAborted, false};
+    case WinsockControl::sckConnectionReset:
+    case WinsockControl::sckNoBufferSpace:
+    case WinsockControl::sckWrongProtocol:
+        return {ConnectionReset, true};
+    case kEmptyArrival:
+        return {NothingReceived, true};
+    default: // kGetDataFailed and every other number
+        return {SocketFailed, true};
+    }
+}
 
 CopyHelper::EndProgramHandler &endProgramHandler()
 {
@@ -32,10 +79,15 @@ void CopyHelper::setEndProgramHandler(EndProgramHandler handler)
     endProgramHandler() = std::move(handler);
 }
 
+void CopyHelper::setWatchdogTiming(WatchdogTiming timing)
+{
+    watchdogTiming() = timing;
+}
+
 CopyHelper::CopyHelper(QObject *parent)
     : QObject(parent)
 {
-    int stage = 1;
+    CreationStage stage = TimerStage;
     try {
         QWidget *form = Forms::first();
         for (int n = 1;; ++n) {
@@ -49,14 +101,14 @@ CopyHelper::CopyHelper(QObject *parent)
             }
         }
 
-        stage = 2;
+        stage = SocketStage;
         mWinsockControl = new WinsockControl(this);
         mWinsockControl->setObjectName(QStringLiteral("mWinsockControl"));
 
-        stage = 3;
+        stage = SetupStage;
         mAttempts = 0;
         mBusy = false;
-        mWatchdog->setInterval(1000);
+        mWatchdog->setInterval(watchdogTiming().tick);
         mWatchdog->stop();
         mWinsockControl->setProtocol(WinsockControl::sckTCPProtocol);
         connect(mWatchdog, &QTimer::timeout, this, &CopyHelper::mWatchdog_Timer);
@@ -69,11 +121,12 @@ CopyHelper::CopyHelper(QObject *parent)
         connect(mWinsockControl, &WinsockControl::error, this, &CopyHelper::mWinsockControl_Error);
         connect(mWinsockControl, &WinsockControl::closed, this, &CopyHelper::mWinsockControl_Close);
     } catch (...) {
+        // Whatever failed, even memory, no partly created object may remain.
         creationFailed(stage);
     }
 }
 
-void CopyHelper::creationFailed(int stage)
+void CopyHelper::creationFailed(CreationStage stage)
 {
     static const char *const lines[] = {
             "Fehler beim Anlegen der Timer des CopyHelpers!",
@@ -111,7 +164,7 @@ void CopyHelper::Parent(QObject *objParent)
 
 void CopyHelper::DataType(qint32 vType)
 {
-    if (vType < 0 || vType > 255)
+    if (vType < 0 || vType > std::numeric_limits<quint8>::max())
         throw RuntimeError(RuntimeError::Overflow, "overflow");
     mDataType = quint8(vType);
 }
@@ -163,6 +216,8 @@ QString CopyHelper::getReport() const
 
 bool CopyHelper::Dispatch(const QString &strSource)
 {
+    // Callers learn of every failure only through the result: nothing that
+    // goes wrong in here, of any kind, may leave the call.
     try {
         // A running transfer is refused before anything of it is touched:
         // its retry still needs mSource and its response.
@@ -176,7 +231,6 @@ bool CopyHelper::Dispatch(const QString &strSource)
         mAuthorization.clear();
         mHost.clear();
         mPath.clear();
-        mChunkState = 0;
 
         const Http::UrlParts parts = Http::splitUrl(strSource);
         if (!parts.ok)
@@ -188,14 +242,15 @@ bool CopyHelper::Dispatch(const QString &strSource)
         mPort = parts.port;
         mPath = parts.path;
 
+        if (mAttempts == 0)
+            mTransferTicks = 0; // a new transfer, not the retry of one
         ++mAttempts;
-        ++mTransfer;
         mBusy = true;
-        mError = 0;
         mStatus.clear();
         mIdleTicks = 0;
         if (!mWatchdog)
-            throw RuntimeError(91, "object variable not set");
+            throw RuntimeError(RuntimeError::ObjectNotSet, "object variable not set");
+        mWatchdog->setInterval(watchdogTiming().tick);
         mWatchdog->start();
         mWinsockControl->setRemotePort(mPort);
         mWinsockControl->Connect(mHost);
@@ -223,30 +278,34 @@ void CopyHelper::callBack(qint16 code)
                                   QGenericArgument("QByteArray&", &mContents),
                                   QGenericArgument("qint16&", &chError));
     } catch (...) {
-        // The parent's failure does not change how the transfer ended.
+        // The parent's code may fail in any way; that does not change how
+        // the transfer ended, and nothing may reach the event loop.
     }
     --mCallbackDepth;
+}
+
+// The one way a transfer ends: the helper is idle again (watchdog off,
+// socket closed, response dropped, not busy) before the parent hears the
+// code, so the parent may start the next transfer from its callback.
+void CopyHelper::endTransfer(qint16 code)
+{
+    stopWatchdog();
+    mIdleTicks = 0;
+    mWinsockControl->Close();
+    mResponse.clear();
+    mAttempts = 0;
+    mBusy = false;
+    callBack(code);
 }
 
 void CopyHelper::mWatchdog_Timer()
 {
     if (!mBusy)
         return; // a tick that outlived its transfer
-    if (++mIdleTicks < kTimeoutTicks)
-        return;
-    stopWatchdog();
-    mIdleTicks = 0;
-    mWinsockControl->Close();
-    mResponse.clear();
-    mError = -8;
-    const quint64 transfer = mTransfer;
-    callBack(mError);
-    // The parent may have started its next transfer from the callback;
-    // that one keeps its own state.
-    if (transfer == mTransfer) {
-        mAttempts = 0;
-        mBusy = false;
-    }
+    ++mIdleTicks;
+    ++mTransferTicks;
+    if (mIdleTicks >= kIdleTicks || mTransferTicks >= watchdogTiming().transferTicks)
+        endTransfer(DownloadResult::TimedOut);
 }
 
 void CopyHelper::mWinsockControl_Connect()
@@ -254,8 +313,9 @@ void CopyHelper::mWinsockControl_Connect()
     mStatus = QStringLiteral("Verbunden - Anfrage senden...");
     try {
         mWinsockControl->SendData(Http::buildRequest(mPath, mHost, mAuthorization));
-    } catch (...) {
-        // Skipped: the watchdog or the socket ends the transfer.
+    } catch (const RuntimeError &) {
+        // Not connected after all: the socket's error or the watchdog ends
+        // the transfer.
     }
 }
 
@@ -268,102 +328,89 @@ void CopyHelper::mWinsockControl_DataArrival(qint32 bytesTotal)
 {
     using Progress = Http::ResponseDecoder::Progress;
     Progress progress = Progress::NeedMore;
-    bool empty = false;
+    qint64 taken = 0;
     bool failed = false;
+    // Taking and decoding the data may fail in any way, running out of
+    // memory for a large body included; every such failure ends the
+    // transfer through the error path instead of reaching the event loop.
     try {
         mStatus = QStringLiteral("Verbunden - Daten empfangen...(")
                   + Utils::trimOneSpace(bytesTotal) + QStringLiteral(" bytes)");
-        const QByteArray arrival = mWinsockControl->GetData(bytesTotal);
+        taken = takeArrival(bytesTotal, progress);
         mIdleTicks = 0;
-        empty = arrival.isEmpty();
-        if (!empty) {
-            progress = mResponse.feed(arrival);
-            mChunkState = mResponse.chunkState();
-        }
     } catch (...) {
         failed = true;
     }
 
     if (failed)
-        mWinsockControl_Error(-3, QStringLiteral("GetData fehlgeschlagen"));
-    else if (empty)
-        mWinsockControl_Error(-5, QStringLiteral("0 Bytes zurückgeliefert"));
+        mWinsockControl_Error(kGetDataFailed, QStringLiteral("GetData fehlgeschlagen"));
+    else if (taken == 0)
+        mWinsockControl_Error(kEmptyArrival, QStringLiteral("0 Bytes zurückgeliefert"));
     else if (progress == Progress::TooLarge)
-        abandon(-3);
+        endTransfer(DownloadResult::SocketFailed);
     else if (progress != Progress::NeedMore)
-        mWinsockControl_Close(); // the body is complete (or broken): no need to wait
+        endWithResponse(); // the body is complete (or broken): no need to wait
 }
 
-QByteArray CopyHelper::ExtractBody()
+// Takes up to bytesTotal bytes into the decoder. Body bytes go from the
+// socket straight to their place in the body; the rest (header blocks,
+// chunk size lines) in small pieces through feed(). Returns how many bytes
+// were taken; progress is the decoder's answer to the last of them.
+qint64 CopyHelper::takeArrival(qint64 bytesTotal, Http::ResponseDecoder::Progress &progress)
 {
-    return Http::extractBody(mResponse.header(), mResponse.takeBody(), mDataType, mError);
+    using Progress = Http::ResponseDecoder::Progress;
+    qint64 taken = 0;
+    while (taken < bytesTotal && progress == Progress::NeedMore) {
+        const qint64 left = bytesTotal - taken;
+        const qsizetype room = qsizetype(qMin<qint64>(mResponse.directRoom(), left));
+        qint64 got = 0;
+        if (room > 0) {
+            char *space = mResponse.beginDirect(room);
+            got = mWinsockControl->GetDataInto(space, room);
+            progress = mResponse.endDirect(qsizetype(got));
+        } else {
+            const qint64 size = mResponse.chunkState() == 1 ? kChunkLinePiece : kHeaderPiece;
+            const QByteArray piece = mWinsockControl->GetData(qMin(left, size));
+            got = piece.size();
+            if (got > 0)
+                progress = mResponse.feed(piece);
+        }
+        if (got == 0)
+            break;
+        taken += got;
+    }
+    return taken;
+}
+
+QByteArray CopyHelper::ExtractBody(qint16 &code)
+{
+    return Http::extractBody(mResponse.header(), mResponse.takeBody(), mDataType, code);
+}
+
+// The response is over: its content replaces the previous one, and the
+// decoder's verdict (or the image search's) is the code.
+void CopyHelper::endWithResponse()
+{
+    qint16 code = mResponse.finish();
+    mContents = ExtractBody(code);
+    endTransfer(code);
 }
 
 void CopyHelper::mWinsockControl_Close()
 {
-    mIdleTicks = 0;
-    stopWatchdog();
-    mWinsockControl->Close();
-    const qint16 verdict = mResponse.finish();
-    if (mError == 0)
-        mError = verdict;
-    mContents = ExtractBody();
-    mResponse.clear();
-    mAttempts = 0;
-    mBusy = false;
-    callBack(mError);
-}
-
-// Ends the transfer at once, without a retry, like a socket error that is
-// not retried; the response so far is dropped.
-void CopyHelper::abandon(qint16 code)
-{
-    mIdleTicks = 0;
-    mWinsockControl->Close();
-    mBusy = false;
-    stopWatchdog();
-    mResponse.clear();
-    mError = code;
-    mAttempts = 0;
-    callBack(mError);
+    endWithResponse();
 }
 
 void CopyHelper::mWinsockControl_Error(int Number, const QString &Description)
 {
-    Q_UNUSED(Description);
-    mIdleTicks = 0;
-    mWinsockControl->Close();
-    mBusy = false;
-    mResponse.clear();
-
-    if (Number == WinsockControl::sckHostNotFound
-        || Number == WinsockControl::sckHostNotFoundTryAgain)
-        mError = -2;
-    if (Number == WinsockControl::sckConnectAborted || Number == WinsockControl::sckTimedout)
-        mError = -7;
-
-    if (mError != 0 || mAttempts >= 2) {
-        stopWatchdog();
-        if (mError == 0)
-            mError = -3;
-        if (Number == 40026 || Number == WinsockControl::sckConnectionReset
-            || Number == WinsockControl::sckNoBufferSpace)
-            mError = -4;
-        if (Number == -3)
-            mError = -3;
-        if (Number == -5)
-            mError = -5;
-        mAttempts = 0;
-        callBack(mError);
+    Q_UNUSED(Description); // kept for the handler's signature
+    const SocketFailure failure = socketFailure(Number);
+    if (!failure.retried || mAttempts >= kMaxAttempts) {
+        endTransfer(failure.code);
         return;
     }
-
-    if (!Dispatch(mSource)) {
-        // The retry never started: end here, with the watchdog stopped so
-        // that no second ending follows.
-        stopWatchdog();
-        mBusy = false;
-        mAttempts = 0;
-        callBack(-1);
-    }
+    mWinsockControl->Close();
+    mBusy = false;
+    if (!Dispatch(mSource))
+        endTransfer(DownloadResult::RetryNotStarted);
 }

@@ -7,16 +7,14 @@
 // connected -> the request is sent; each arrival -> fed to the response
 // decoder (Http.h); the server's close or a complete body -> the content is
 // cut out and the parent's CHCallBack(QByteArray &, qint16 &) is called by
-// name. A socket error is retried once; 10 watchdog ticks without data end
-// the transfer with -8. Every transfer that Dispatch started ends with
-// exactly one callback, and the callback may start the next transfer.
+// name. A socket error is retried once. The watchdog ends a transfer with
+// TimedOut after 10 ticks without data, and after kTransferTicks ticks in
+// all however data trickles in. Every transfer that Dispatch started ends
+// in endTransfer(), with exactly one callback, after the helper is idle
+// again: the callback may start the next transfer.
 //
-// Result codes: 0 success; -1 the retry could not be started; -2 host not
-// found; -3 other socket error, failure taking data, or a response beyond
-// 256 MiB; -4 connection reset or no buffer space; -5 an empty arrival;
-// -6 JPEG markers missing; -7 connection aborted or timed out; -8 watchdog
-// timeout; -9 no valid 2xx response (missing or malformed status line,
-// status not 2xx, or a body cut short), with the body as received.
+// Result codes: see DownloadResult.h. On failure the parent receives the
+// content of the last successful transfer.
 
 #include "downloader/Http.h"
 
@@ -25,6 +23,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 
 class QTimer;
@@ -44,8 +43,9 @@ public:
 
     // The parent whose CHCallBack is called when a transfer ends.
     void Parent(QObject *objParent);
-    // How the content is cut out: 0 HTTP body, 1 JPEG image, else nothing.
-    // A value outside 0..255 raises run-time error 6 and stores nothing.
+    // How the content is cut out (Http::ContentKind: HttpBody, JpegImage;
+    // other values give nothing). A value outside 0..255 raises
+    // RuntimeError::Overflow and keeps the value stored before.
     void DataType(qint32 vType);
     // Tags for the parent, never looked at here.
     quint8 Task() const { return mTask; }
@@ -72,6 +72,20 @@ public:
     // The watchdog tick; also called directly by tests.
     void mWatchdog_Timer();
 
+    // Ticks of the watchdog without data that end a transfer.
+    static constexpr qint16 kIdleTicks = 10;
+    // Ticks that end a transfer however data trickles in (both attempts
+    // together): 15 minutes, far beyond any honest fetch of the update files.
+    static constexpr int kTransferTicks = 15 * 60;
+    // How often the watchdog ticks (from the next Dispatch on) and how many
+    // ticks a transfer may last in all. Tests shorten both.
+    struct WatchdogTiming
+    {
+        std::chrono::milliseconds tick {1000};
+        int transferTicks = kTransferTicks;
+    };
+    static void setWatchdogTiming(WatchdogTiming timing);
+
     // Disables the watchdog and closes the socket; idempotent.
     void teardown();
     // True while the parent's CHCallBack runs.
@@ -87,17 +101,21 @@ public:
     static void setEndProgramHandler(EndProgramHandler handler);
 
 private:
+    enum CreationStage { TimerStage = 1, SocketStage = 2, SetupStage = 3 };
+
     void mWinsockControl_Connect();
     void mWinsockControl_SendComplete();
     void mWinsockControl_DataArrival(qint32 bytesTotal);
     void mWinsockControl_Error(int Number, const QString &Description);
     void mWinsockControl_Close();
 
-    QByteArray ExtractBody();
-    void abandon(qint16 code);
+    qint64 takeArrival(qint64 bytesTotal, Http::ResponseDecoder::Progress &progress);
+    QByteArray ExtractBody(qint16 &code);
+    void endWithResponse();
+    void endTransfer(qint16 code);
     void stopWatchdog();
     void callBack(qint16 code);
-    [[noreturn]] void creationFailed(int stage);
+    [[noreturn]] void creationFailed(CreationStage stage);
 
     qint16 mIdleTicks = 0;
     QPointer<QObject> mParent;
@@ -110,17 +128,15 @@ private:
     QString mAuthorization;
     qint32 mPort = 0;
     QString mPath;
-    qint16 mChunkState = 0;
     QString mName;
     bool mBusy = false;
     qint16 mAttempts = 0;
     QString mStatus;
-    qint16 mError = 0;
     quint8 mTask = 0;
     quint8 mStep = 0;
     QPointer<QTimer> mWatchdog;
     WinsockControl *mWinsockControl = nullptr;
 
-    quint64 mTransfer = 0; // counts Dispatch calls that started something
+    int mTransferTicks = 0; // ticks since the transfer's first Dispatch
     int mCallbackDepth = 0;
 };

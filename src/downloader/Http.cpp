@@ -15,9 +15,24 @@ namespace Http {
 
 namespace {
 
-// A size line, a trailer line or the CR LF behind a chunk longer than this
-// is taken as garbage rather than waited for.
+// Any line longer than this (a header line, a chunk size line with its
+// extension, a trailer line) is taken as garbage rather than waited for.
 constexpr qsizetype kMaxLine = 64 * 1024;
+// All header blocks of one response together, interim ones included.
+constexpr qsizetype kMaxHead = 256 * 1024;
+constexpr qsizetype kHeadTooLarge = -2; // findHeadEnd's verdict
+constexpr int kMaxInterim = 32;
+constexpr qint64 kMaxTrailer = 64 * 1024;
+// Content-Length values with more digits could overflow 64 bits.
+constexpr qsizetype kMaxLengthDigits = 18;
+
+// "HTTP/d.d ddd", and the status codes and classes that decide the framing.
+constexpr qsizetype kStatusLineMin = 12;
+constexpr int kInformational = 1;
+constexpr int kSuccessful = 2;
+constexpr int kSwitchingProtocols = 101;
+constexpr int kNoContent = 204;
+constexpr int kNotModified = 304;
 
 // Bodies up to kSmallBody grow as usual; beyond it the body reserves at
 // least kLargeBody at once, more than glibc ever serves from its heap, so the
@@ -134,7 +149,7 @@ UrlParts splitUrl(const QString &url)
         if (!inRange)
             return parts;
     }
-    parts.port = port > 0 ? port : 80;
+    parts.port = port > 0 ? port : kDefaultPort;
 
     qsizetype slash = -1;
     for (int i = 0; i < 3; ++i) {
@@ -183,124 +198,163 @@ qint16 ResponseDecoder::chunkState() const
 
 bool ResponseDecoder::withinLimit(qint64 more) const
 {
-    return qint64(mHeader.size()) + qint64(mBody.size()) + mTrailerBytes + mInterimBytes + more
-           <= mLimit;
+    return mHeadBytes + qint64(mHeader.size()) + qint64(mBody.size()) + more <= mLimit;
 }
 
-ResponseDecoder::Progress ResponseDecoder::fail(Progress why)
+// Every end of decoding goes through here: it is final, feed() keeps
+// answering it.
+ResponseDecoder::Progress ResponseDecoder::recordEnd(Progress outcome)
 {
-    mEnd = why;
-    return why;
+    mEnd = outcome;
+    return outcome;
 }
 
 ResponseDecoder::Progress ResponseDecoder::feed(const QByteArray &data)
 {
     if (mEnd != Progress::NeedMore)
         return mEnd;
-    if (mPhase != Phase::StatusPrefix && mPhase != Phase::Header)
-        return feedBody(data.constData(), data.size());
+    if (mPhase == Phase::StatusPrefix || mPhase == Phase::Header)
+        return feedHead(data);
+    return feedBody(data.constData(), data.size());
+}
 
-    if (!withinLimit(data.size()))
-        return fail(Progress::TooLarge);
+// The head phases work in place on mHeader, from the offset `from` where the
+// current header block begins: skipped interim blocks only move `from`, and
+// the buffer is cut once per arrival, so a flood of them costs time linear
+// in the bytes received.
+ResponseDecoder::Progress ResponseDecoder::feedHead(const QByteArray &data)
+{
     mHeader.append(data);
-
-    // Interim (1xx) responses are skipped in a loop, so that any number of
-    // them in one arrival costs no stack.
+    qsizetype from = 0;
     for (;;) {
         if (mPhase == Phase::StatusPrefix) {
             static const QByteArrayView prefix("HTTP/");
-            const qsizetype k = qMin(mHeader.size(), prefix.size());
-            if (std::memcmp(mHeader.constData(), prefix.data(), size_t(k)) != 0) {
-                // No status line: keep everything received as the body.
-                mStatusOk = false;
+            const qsizetype k = qMin(mHeader.size() - from, prefix.size());
+            if (std::memcmp(mHeader.constData() + from, prefix.data(), size_t(k)) != 0) {
+                // No status line: keep everything from here on as the body.
+                const QByteArray rest = mHeader.mid(from);
+                mHeader.clear();
                 mPhase = Phase::Plain;
-                mBody = std::exchange(mHeader, QByteArray());
-                return Progress::NeedMore;
+                return feedBody(rest.constData(), rest.size());
             }
             if (k < prefix.size())
-                return Progress::NeedMore;
+                break;
             mPhase = Phase::Header;
+            mScanFrom = mLineStart = from;
         }
 
-        const qsizetype end = findHeaderEnd();
+        const qsizetype end = findHeadEnd(from);
+        if (end == kHeadTooLarge) {
+            mHeader.clear();
+            return recordEnd(Progress::Failed);
+        }
         if (end < 0)
-            return Progress::NeedMore;
-        QByteArray rest = mHeader.mid(end);
-        mHeader.truncate(end);
-        const bool interim = parseHeaderBlock();
-        if (interim) {
-            mInterimBytes += mHeader.size();
-            mHeader = std::move(rest);
-            mScanFrom = 0;
+            break;
+
+        const Head head = parseHead(QByteArrayView(mHeader).sliced(from, end - from));
+        if (head == Head::Interim) {
+            mHeadBytes += end - from;
+            from = end;
             mPhase = Phase::StatusPrefix;
-            if (mHeader.isEmpty())
-                return Progress::NeedMore;
+            if (++mInterimCount > kMaxInterim) {
+                mHeader.clear();
+                return recordEnd(Progress::Failed);
+            }
             continue;
         }
+        const QByteArray rest = mHeader.mid(end);
+        mHeader.truncate(end);
+        mHeader.remove(0, from);
+        if (head == Head::BadFraming)
+            return recordEnd(Progress::Failed);
         if (mPhase == Phase::Done)
-            return fail(Progress::Complete);
+            return recordEnd(Progress::Complete);
         if (mContentLength >= 0 && !withinLimit(mContentLength))
-            return fail(Progress::TooLarge);
+            return recordEnd(Progress::TooLarge);
         if (mContentLength > 0)
             reserveBody(mContentLength);
         return feedBody(rest.constData(), rest.size());
     }
+    mHeader.remove(0, from);
+    mScanFrom -= from;
+    mLineStart -= from;
+    return Progress::NeedMore;
 }
 
-qsizetype ResponseDecoder::findHeaderEnd()
+// The offset behind the empty line that ends the header block beginning at
+// `from`; -1 while it has not arrived, kHeadTooLarge when a line or the
+// header blocks together exceed their limit (complete or not, so that the
+// verdict does not depend on where the bytes were split).
+qsizetype ResponseDecoder::findHeadEnd(qsizetype from)
 {
     const char *d = mHeader.constData();
-    for (qsizetype i = mHeader.indexOf('\n', mScanFrom); i >= 0; i = mHeader.indexOf('\n', i + 1)) {
-        if (i >= 1 && d[i - 1] == '\n')
-            return i + 1;
-        if (i >= 2 && d[i - 1] == '\r' && d[i - 2] == '\n')
-            return i + 1;
+    const qsizetype size = mHeader.size();
+    while (const void *hit = std::memchr(d + mScanFrom, '\n', size_t(size - mScanFrom))) {
+        const qsizetype lf = static_cast<const char *>(hit) - d;
+        const qsizetype length = lf - mLineStart;
+        if (length > kMaxLine)
+            return kHeadTooLarge;
+        const bool empty = length == 0 || (length == 1 && d[mLineStart] == '\r');
+        mScanFrom = mLineStart = lf + 1;
+        if (empty)
+            return mHeadBytes + (mScanFrom - from) > kMaxHead ? kHeadTooLarge : mScanFrom;
     }
-    mScanFrom = mHeader.size();
+    mScanFrom = size;
+    if (size - mLineStart > kMaxLine || mHeadBytes + (size - from) > kMaxHead)
+        return kHeadTooLarge;
     return -1;
 }
 
-// Reads the status line and the two fields that frame the body. Returns
-// true for an interim (1xx) response, which the caller skips.
-bool ResponseDecoder::parseHeaderBlock()
+// Reads the status line and the fields that frame the body, and sets the
+// phase that follows the header block.
+ResponseDecoder::Head ResponseDecoder::parseHead(QByteArrayView head)
 {
-    QList<QByteArray> lines = mHeader.split('\n');
-    for (QByteArray &line : lines) {
+    QList<QByteArrayView> lines;
+    for (qsizetype pos = 0; pos < head.size();) {
+        qsizetype lf = head.indexOf('\n', pos);
+        if (lf < 0)
+            lf = head.size();
+        QByteArrayView line = head.sliced(pos, lf - pos);
         if (line.endsWith('\r'))
             line.chop(1);
+        lines.append(line);
+        pos = lf + 1;
     }
 
-    const QByteArray &status = lines.constFirst();
-    mStatusOk = status.size() >= 12 && status.startsWith("HTTP/") && isDigit(status[5])
+    const QByteArrayView status = lines.constFirst();
+    mStatusOk = status.size() >= kStatusLineMin && status.startsWith("HTTP/") && isDigit(status[5])
                 && status[6] == '.' && isDigit(status[7]) && status[8] == ' ' && isDigit(status[9])
                 && isDigit(status[10]) && isDigit(status[11])
-                && (status.size() == 12 || status[12] == ' ');
-    mStatus = mStatusOk ? status.mid(9, 3).toInt() : -1;
-    if (mStatus >= 100 && mStatus < 200 && mStatus != 101)
-        return true;
+                && (status.size() == kStatusLineMin || status[kStatusLineMin] == ' ');
+    mStatus = mStatusOk ? status.sliced(9, 3).toInt() : -1;
+    if (mStatus / 100 == kInformational && mStatus != kSwitchingProtocols)
+        return Head::Interim;
 
+    // Field values, folded continuation lines joined with a blank.
     QByteArray transferEncoding;
+    bool hasTransferEncoding = false;
     QList<QByteArray> lengths;
     QByteArray *last = nullptr;
     for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QByteArray &line = lines.at(i);
+        const QByteArrayView line = lines.at(i);
         if (line.isEmpty())
             continue;
-        if (line.startsWith(' ') || line.startsWith('\t')) { // folded continuation
+        if (line.startsWith(' ') || line.startsWith('\t')) {
             if (last)
-                *last += ' ' + line.trimmed();
+                *last += ' ' + line.trimmed().toByteArray();
             continue;
         }
         last = nullptr;
         const qsizetype colon = line.indexOf(':');
         if (colon <= 0)
             continue;
-        const QByteArray name = line.left(colon).trimmed().toLower();
-        const QByteArray value = line.mid(colon + 1).trimmed();
+        const QByteArray name = line.first(colon).trimmed().toByteArray().toLower();
+        const QByteArray value = line.sliced(colon + 1).trimmed().toByteArray();
         if (name == "transfer-encoding") {
-            if (!transferEncoding.isEmpty())
+            if (hasTransferEncoding)
                 transferEncoding += ',';
             transferEncoding += value;
+            hasTransferEncoding = true;
             last = &transferEncoding;
         } else if (name == "content-length") {
             lengths.append(value);
@@ -310,47 +364,39 @@ bool ResponseDecoder::parseHeaderBlock()
 
     mChunked = false;
     mContentLength = -1;
-    if (!transferEncoding.isEmpty()) {
-        // Only the last coding frames the body; without chunked the body
-        // runs to the close.
-        QByteArray coding = transferEncoding.split(',').constLast();
+    if (mStatus == kNoContent || mStatus == kNotModified) {
+        mContentLength = 0; // never a body, whatever the fields say
+    } else if (hasTransferEncoding) {
+        // The request offers no coding, and chunked is the only one decoded
+        // here: anything else would hand on bytes that are not the content.
+        QByteArray coding = transferEncoding;
         const qsizetype semicolon = coding.indexOf(';');
         if (semicolon >= 0)
             coding.truncate(semicolon);
-        mChunked = coding.trimmed().toLower() == "chunked";
-    } else if (!lengths.isEmpty()) {
-        qint64 length = -1;
+        if (coding.trimmed().toLower() != "chunked")
+            return Head::BadFraming;
+        mChunked = true;
+    } else {
         for (const QByteArray &field : std::as_const(lengths)) {
             for (const QByteArray &piece : field.split(',')) {
                 const QByteArray text = piece.trimmed();
-                bool numeric = !text.isEmpty() && text.size() <= 18;
+                bool numeric = !text.isEmpty() && text.size() <= kMaxLengthDigits;
                 for (const char c : text)
                     numeric = numeric && isDigit(c);
-                const qint64 value = numeric ? text.toLongLong() : -1;
-                if (!numeric || (length >= 0 && value != length)) {
-                    mFramingOk = false;
-                    length = -1;
-                    break;
-                }
-                length = value;
+                if (!numeric || (mContentLength >= 0 && text.toLongLong() != mContentLength))
+                    return Head::BadFraming;
+                mContentLength = text.toLongLong();
             }
-            if (!mFramingOk)
-                break;
         }
-        mContentLength = length;
     }
 
-    if (mStatus == 204 || mStatus == 304) {
-        mContentLength = 0;
-        mChunked = false;
-    }
     if (mChunked) {
         mPhase = Phase::ChunkSize;
     } else {
         mRemaining = mContentLength;
         mPhase = mContentLength == 0 ? Phase::Done : Phase::Plain;
     }
-    return false;
+    return Head::Final;
 }
 
 // A large body lives in one mapping, which later growth extends in place
@@ -368,12 +414,59 @@ void ResponseDecoder::reserveBody(qint64 size)
         ::madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
 }
 
-void ResponseDecoder::appendBody(const char *data, qsizetype size)
+void ResponseDecoder::growBody(qsizetype more)
 {
-    const qint64 needed = qint64(mBody.size()) + size;
+    const qint64 needed = qint64(mBody.size()) + more;
     if (needed > mBody.capacity() && needed > kSmallBody)
         reserveBody(qMax(needed, qMin(mLimit, qMax<qint64>(kLargeBody, 2 * needed))));
+}
+
+void ResponseDecoder::appendBody(const char *data, qsizetype size)
+{
+    growBody(size);
     mBody.append(data, size);
+}
+
+qsizetype ResponseDecoder::directRoom() const
+{
+    if (mEnd != Progress::NeedMore)
+        return 0;
+    if (mPhase == Phase::ChunkData || (mPhase == Phase::Plain && mContentLength >= 0))
+        return qsizetype(mRemaining);
+    if (mPhase == Phase::Plain)
+        return qsizetype(qMax<qint64>(0, mLimit - mHeadBytes - mHeader.size() - mBody.size()));
+    return 0;
+}
+
+char *ResponseDecoder::beginDirect(qsizetype n)
+{
+    growBody(n);
+    mDirectFrom = mBody.size();
+    mBody.resize(mDirectFrom + n);
+    return mBody.data() + mDirectFrom;
+}
+
+ResponseDecoder::Progress ResponseDecoder::endDirect(qsizetype received)
+{
+    mBody.resize(mDirectFrom + received);
+    return bodyTaken(received);
+}
+
+// Accounts for size body bytes just added: the end of a chunk's data, or
+// of a Content-Length body.
+ResponseDecoder::Progress ResponseDecoder::bodyTaken(qsizetype size)
+{
+    if (mPhase == Phase::Plain && mContentLength < 0)
+        return Progress::NeedMore;
+    mRemaining -= size;
+    if (mRemaining > 0)
+        return Progress::NeedMore;
+    if (mPhase == Phase::ChunkData) {
+        mPhase = Phase::ChunkEnd;
+        return Progress::NeedMore;
+    }
+    mPhase = Phase::Done;
+    return recordEnd(Progress::Complete);
 }
 
 QByteArray ResponseDecoder::takeBody()
@@ -386,38 +479,62 @@ QByteArray ResponseDecoder::takeBody()
 ResponseDecoder::Progress ResponseDecoder::feedBody(const char *data, qsizetype size)
 {
     if (mPhase == Phase::Done)
-        return fail(Progress::Complete);
+        return recordEnd(Progress::Complete);
     if (mChunked)
         return feedChunked(data, size);
     if (mContentLength < 0) {
         if (!withinLimit(size))
-            return fail(Progress::TooLarge);
+            return recordEnd(Progress::TooLarge);
         appendBody(data, size);
         return Progress::NeedMore;
     }
     const qsizetype take = qsizetype(qMin<qint64>(size, mRemaining));
     appendBody(data, take);
-    mRemaining -= take;
-    if (mRemaining > 0)
-        return Progress::NeedMore;
-    mPhase = Phase::Done;
-    return fail(Progress::Complete);
+    return bodyTaken(take);
 }
 
-// Appends data up to the next line feed to line and moves pos behind it.
-// Returns true when the line is complete (its CR dropped), false when the
-// data ran out first.
-bool ResponseDecoder::takeLine(const char *data, qsizetype size, qsizetype &pos, QByteArray &line)
+// Appends data up to the next line feed to line and moves pos behind it,
+// the CR of a complete line dropped. A line over kMaxLine is TooLong whether
+// its end has arrived or not; nothing of it beyond the limit is kept.
+ResponseDecoder::Line ResponseDecoder::takeLine(const char *data, qsizetype size, qsizetype &pos,
+                                                QByteArray &line)
 {
     const void *hit = std::memchr(data + pos, '\n', size_t(size - pos));
     const qsizetype end = hit ? static_cast<const char *>(hit) - data : size;
+    if (line.size() + (end - pos) > kMaxLine)
+        return Line::TooLong;
     line.append(data + pos, end - pos);
     pos = hit ? end + 1 : size;
     if (!hit)
-        return false;
+        return Line::Partial;
     if (line.endsWith('\r'))
         line.chop(1);
-    return true;
+    return Line::Complete;
+}
+
+// chunk-size = 1*HEXDIG, then blanks, then ";" and an extension or nothing.
+ResponseDecoder::Progress ResponseDecoder::takeChunkSize()
+{
+    constexpr qint64 kLastSafe = std::numeric_limits<qint64>::max() / 16;
+    qint64 chunk = 0;
+    qsizetype i = 0;
+    for (; i < mLine.size() && hexValue(mLine[i]) >= 0; ++i) {
+        if (chunk > kLastSafe)
+            return recordEnd(Progress::Failed); // beyond 64 bits
+        chunk = chunk * 16 + hexValue(mLine[i]);
+    }
+    if (i == 0)
+        return recordEnd(Progress::Failed);
+    while (i < mLine.size() && (mLine[i] == ' ' || mLine[i] == '\t'))
+        ++i;
+    if (i < mLine.size() && mLine[i] != ';')
+        return recordEnd(Progress::Failed);
+    if (!withinLimit(chunk))
+        return recordEnd(Progress::TooLarge);
+    mLine.clear();
+    mRemaining = chunk;
+    mPhase = chunk == 0 ? Phase::Trailer : Phase::ChunkData;
+    return Progress::NeedMore;
 }
 
 ResponseDecoder::Progress ResponseDecoder::feedChunked(const char *data, qsizetype size)
@@ -426,71 +543,50 @@ ResponseDecoder::Progress ResponseDecoder::feedChunked(const char *data, qsizety
     while (pos < size) {
         switch (mPhase) {
         case Phase::ChunkSize: {
-            if (!takeLine(data, size, pos, mLine))
-                return mLine.size() > kMaxLine ? fail(Progress::Failed) : Progress::NeedMore;
-            qint64 chunk = 0;
-            bool tooLarge = false;
-            qsizetype i = 0;
-            for (; i < mLine.size() && hexValue(mLine[i]) >= 0; ++i) {
-                if (chunk > mLimit)
-                    tooLarge = true;
-                else
-                    chunk = chunk * 16 + hexValue(mLine[i]);
-            }
-            if (i == 0)
-                return fail(Progress::Failed);
-            while (i < mLine.size() && (mLine[i] == ' ' || mLine[i] == '\t'))
-                ++i;
-            if (i < mLine.size() && mLine[i] != ';')
-                return fail(Progress::Failed);
-            if (tooLarge || !withinLimit(chunk))
-                return fail(Progress::TooLarge);
-            mLine.clear();
-            if (chunk == 0) {
-                mPhase = Phase::Trailer;
-            } else {
-                mRemaining = chunk;
-                mPhase = Phase::ChunkData;
-            }
+            const Line line = takeLine(data, size, pos, mLine);
+            if (line == Line::TooLong)
+                return recordEnd(Progress::Failed);
+            if (line == Line::Partial)
+                return Progress::NeedMore;
+            if (takeChunkSize() != Progress::NeedMore)
+                return mEnd;
             break;
         }
         case Phase::ChunkData: {
             const qsizetype take = qsizetype(qMin<qint64>(size - pos, mRemaining));
             appendBody(data + pos, take);
             pos += take;
-            mRemaining -= take;
-            if (mRemaining == 0)
-                mPhase = Phase::ChunkEnd;
+            bodyTaken(take);
             break;
         }
         case Phase::ChunkEnd: {
-            const bool complete = takeLine(data, size, pos, mLine);
-            if (complete ? !mLine.isEmpty() : (!mLine.isEmpty() && mLine != "\r"))
-                return fail(Progress::Failed);
-            if (!complete)
+            const Line line = takeLine(data, size, pos, mLine);
+            if (line == Line::TooLong || (line == Line::Complete && !mLine.isEmpty())
+                || (line == Line::Partial && !mLine.isEmpty() && mLine != "\r"))
+                return recordEnd(Progress::Failed);
+            if (line == Line::Partial)
                 return Progress::NeedMore;
-            mLine.clear();
             mPhase = Phase::ChunkSize;
             break;
         }
         case Phase::Trailer: {
-            const qsizetype before = mLine.size();
-            const bool complete = takeLine(data, size, pos, mLine);
-            mTrailerBytes += mLine.size() - before;
-            if (!withinLimit(0))
-                return fail(Progress::TooLarge);
-            if (!complete)
-                return mLine.size() > kMaxLine ? fail(Progress::Failed) : Progress::NeedMore;
+            const qsizetype before = pos;
+            const Line line = takeLine(data, size, pos, mLine);
+            mTrailerBytes += pos - before;
+            if (line == Line::TooLong || mTrailerBytes > kMaxTrailer)
+                return recordEnd(Progress::Failed);
+            if (line == Line::Partial)
+                return Progress::NeedMore;
             const bool last = mLine.isEmpty();
             mLine.clear();
             if (last) {
                 mPhase = Phase::Done;
-                return fail(Progress::Complete);
+                return recordEnd(Progress::Complete);
             }
             break;
         }
         default:
-            return fail(Progress::Complete);
+            return recordEnd(Progress::Complete);
         }
     }
     return Progress::NeedMore;
@@ -498,32 +594,82 @@ ResponseDecoder::Progress ResponseDecoder::feedChunked(const char *data, qsizety
 
 qint16 ResponseDecoder::finish() const
 {
+    using namespace DownloadResult;
     if (mPhase == Phase::StatusPrefix || mPhase == Phase::Header)
-        return -9; // nothing, or a header block that never ended
-    if (!mStatusOk || mStatus < 200 || mStatus > 299 || !mFramingOk || mEnd == Progress::Failed)
-        return -9;
+        return BadResponse; // nothing, or a header block that never ended
+    if (!mStatusOk || mStatus / 100 != kSuccessful || mEnd == Progress::Failed)
+        return BadResponse;
     if (mChunked && mPhase != Phase::Done)
-        return -9;
+        return BadResponse;
     if (mContentLength >= 0 && mRemaining > 0)
-        return -9;
-    return 0;
+        return BadResponse;
+    return Success;
 }
+
+namespace {
+
+// The first position of a two-byte marker in a + b, as if they were joined.
+qsizetype indexAcross(const QByteArray &a, const QByteArray &b, QByteArrayView marker)
+{
+    qsizetype at = a.indexOf(marker);
+    if (at >= 0)
+        return at;
+    if (a.endsWith(marker[0]) && b.startsWith(marker[1]))
+        return a.size() - 1;
+    at = b.indexOf(marker);
+    return at >= 0 ? a.size() + at : -1;
+}
+
+// The last position of a two-byte marker in a + b, as if they were joined.
+qsizetype lastIndexAcross(const QByteArray &a, const QByteArray &b, QByteArrayView marker)
+{
+    const qsizetype at = b.lastIndexOf(marker);
+    if (at >= 0)
+        return a.size() + at;
+    if (a.endsWith(marker[0]) && b.startsWith(marker[1]))
+        return a.size() - 1;
+    return a.lastIndexOf(marker);
+}
+
+// header + body in body's own block: grown in place where the allocator
+// can, the body moved up, the header copied in front.
+QByteArray prependInPlace(const QByteArray &header, QByteArray body)
+{
+    const qsizetype bodySize = body.size();
+    body.resize(header.size() + bodySize);
+    char *d = body.data();
+    std::memmove(d + header.size(), d, size_t(bodySize));
+    std::memcpy(d, header.constData(), size_t(header.size()));
+    return body;
+}
+
+} // namespace
 
 QByteArray extractBody(const QByteArray &header, QByteArray body, quint8 dataType, qint16 &error)
 {
     switch (dataType) {
-    case 0:
+    case HttpBody:
         return body;
-    case 1: {
-        const QByteArray whole = header + body;
-        body.clear();
-        const qsizetype start = whole.indexOf(QByteArrayView("\xFF\xD8", 2));
-        const qsizetype end = whole.lastIndexOf(QByteArrayView("\xFF\xD9", 2));
-        if (start >= 0 && end > start)
-            return whole.mid(start, end - start + 2);
-        if (error == 0)
-            error = -6;
-        return whole;
+    case JpegImage: {
+        static const QByteArrayView start("\xFF\xD8", 2);
+        static const QByteArrayView end("\xFF\xD9", 2);
+        const qsizetype first = indexAcross(header, body, start);
+        const qsizetype last = lastIndexAcross(header, body, end);
+        if (first >= 0 && last > first) {
+            const qsizetype h = header.size();
+            if (first < h) { // the image begins in the header: rare, and small to copy
+                QByteArray image = header.mid(first, last + 2 - first);
+                if (last + 2 > h)
+                    image += body.first(last + 2 - h);
+                return image;
+            }
+            body.truncate(last + 2 - h);
+            body.remove(0, first - h);
+            return body;
+        }
+        if (error == DownloadResult::Success)
+            error = DownloadResult::ImageMarkersMissing;
+        return prependInPlace(header, std::move(body));
     }
     default:
         return QByteArray();

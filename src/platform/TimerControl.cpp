@@ -10,7 +10,7 @@ namespace TimerControl {
 QTimer *add(QWidget *form, const QString &name)
 {
     if (!form)
-        throw RuntimeError(91, "object variable not set");
+        throw RuntimeError(RuntimeError::ObjectNotSet, "object variable not set");
     if (form->findChild<QObject *>(name, Qt::FindDirectChildrenOnly))
         throw RuntimeError(RuntimeError::ControlNameTaken, "control name already taken");
     auto *timer = new QTimer(form);

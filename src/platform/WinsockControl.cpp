@@ -10,19 +10,17 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <netinet/in.h>
 #include <unistd.h>
 
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 namespace {
 
-// Received bytes are taken in large pieces: few events, few copies.
-constexpr qsizetype kReadPiece = 256 * 1024;
-constexpr qsizetype kReadPerEvent = 1024 * 1024;
-
 // errno values and the numbers the socket reports for them. Numbers not in
-// this table are 20000 + errno, clear of every Winsock number.
+// this table are sckUnlistedErrno + errno, clear of every Winsock number.
 struct ErrnoEntry
 {
     int errnoValue;
@@ -38,18 +36,20 @@ constexpr ErrnoEntry kErrnoTable[] = {
         {ENOBUFS, WinsockControl::sckNoBufferSpace, "No buffer space is available"},
         {EADDRNOTAVAIL, WinsockControl::sckAddressNotAvailable,
          "Address is not available from the local machine"},
-        {EACCES, 10013, "Permission denied"},
-        {EINVAL, 10022, "Invalid argument"},
-        {EMFILE, 10024, "Too many open files"},
-        {EAFNOSUPPORT, 10047, "Address family is not supported"},
-        {EADDRINUSE, 10048, "Address in use"},
-        {ENETDOWN, 10050, "Network is down"},
-        {ENETUNREACH, 10051, "Network is unreachable"},
-        {ENETRESET, 10052, "Connection has timed out when SO_KEEPALIVE is set"},
-        {ENOTCONN, 10057, "Socket is not connected"},
-        {EPIPE, 10058, "Socket has been shut down"},
-        {EHOSTDOWN, 10064, "Host is down"},
-        {EHOSTUNREACH, 10065, "Host is unreachable"},
+        {EACCES, WinsockControl::sckPermissionDenied, "Permission denied"},
+        {EINVAL, WinsockControl::sckInvalidArgument, "Invalid argument"},
+        {EMFILE, WinsockControl::sckTooManyOpenFiles, "Too many open files"},
+        {EAFNOSUPPORT, WinsockControl::sckAddressFamilyNotSupported,
+         "Address family is not supported"},
+        {EADDRINUSE, WinsockControl::sckAddressInUse, "Address in use"},
+        {ENETDOWN, WinsockControl::sckNetworkSubsystemFailed, "Network is down"},
+        {ENETUNREACH, WinsockControl::sckNetworkUnreachable, "Network is unreachable"},
+        {ENETRESET, WinsockControl::sckNetReset,
+         "Connection has timed out when SO_KEEPALIVE is set"},
+        {ENOTCONN, WinsockControl::sckNotConnected, "Socket is not connected"},
+        {EPIPE, WinsockControl::sckSocketShutdown, "Socket has been shut down"},
+        {EHOSTDOWN, WinsockControl::sckHostDown, "Host is down"},
+        {EHOSTUNREACH, WinsockControl::sckHostUnreachable, "Host is unreachable"},
 };
 
 } // namespace
@@ -60,7 +60,7 @@ WinsockControl::ErrorInfo WinsockControl::errorFor(int errnoValue)
         if (entry.errnoValue == errnoValue)
             return {entry.number, QString::fromLatin1(entry.description)};
     }
-    return {20000 + errnoValue, QString::fromLocal8Bit(std::strerror(errnoValue))};
+    return {sckUnlistedErrno + errnoValue, QString::fromLocal8Bit(std::strerror(errnoValue))};
 }
 
 WinsockControl::WinsockControl(QObject *parent)
@@ -75,7 +75,7 @@ WinsockControl::~WinsockControl()
 void WinsockControl::setProtocol(int protocol)
 {
     if (protocol != sckTCPProtocol)
-        throw RuntimeError(380, "invalid property value");
+        throw RuntimeError(sckInvalidPropertyValue, "invalid property value");
 }
 
 void WinsockControl::Connect(const QString &host)
@@ -115,7 +115,7 @@ void WinsockControl::Connect(const QString &host)
 void WinsockControl::resolved(const QList<QHostAddress> &addresses)
 {
     mState = sckHostResolved;
-    if (mRemotePort < 1 || mRemotePort > 65535) {
+    if (mRemotePort < 1 || mRemotePort > std::numeric_limits<quint16>::max()) {
         fail(sckAddressNotAvailable,
              QStringLiteral("Address is not available from the local machine"));
         return;
@@ -225,49 +225,90 @@ void WinsockControl::onWritable()
     Q_EMIT sendComplete();
 }
 
+// Received bytes stay in the socket until the consumer takes them from
+// within dataArrival (GetData, GetDataInto), so that they can land where they
+// are kept without a copy. Bytes it leaves are moved into mInbox, so that
+// the socket does not report them again and again.
 void WinsockControl::onReadable()
 {
-    const quint64 generation = mGeneration;
-    const QPointer<WinsockControl> self(this);
-    bool peerClosed = false;
-    int failure = 0;
-    qsizetype received = 0;
+    if (mPendingErrno) {
+        failErrno(std::exchange(mPendingErrno, 0));
+        return;
+    }
+    const qint64 queued = queuedBytes();
+    if (queued > 0) {
+        const quint64 generation = mGeneration;
+        const QPointer<WinsockControl> self(this);
+        mTaken = false;
+        Q_EMIT dataArrival(
+                qint32(qMin<qint64>(mInbox.size() + queued, std::numeric_limits<qint32>::max())));
+        if (self && generation == mGeneration && !mTaken) {
+            const qsizetype old = mInbox.size();
+            mInbox.resize(old + qsizetype(queued));
+            mInbox.resize(old + qsizetype(receive(mInbox.data() + old, queued)));
+        }
+        return; // an end or error behind the data makes the socket readable again
+    }
 
-    if (mInbox.capacity() - mInbox.size() < kReadPerEvent)
-        mInbox.reserve(mInbox.size() + kReadPerEvent);
-    while (received < kReadPerEvent) {
-        const qsizetype old = mInbox.size();
-        mInbox.resize(old + kReadPiece);
-        const ssize_t n = ::recv(mFd, mInbox.data() + old, size_t(kReadPiece), 0);
-        const int saved = errno;
-        mInbox.resize(old + (n > 0 ? n : 0));
+    // Nothing queued: the peer closed the connection or reset it.
+    char probe;
+    ssize_t n;
+    do {
+        n = ::recv(mFd, &probe, 1, MSG_PEEK);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0)
+        return; // data came in meanwhile: the next wakeup reports it
+    if (n < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            failErrno(errno);
+        return;
+    }
+    mState = sckClosing;
+    if (mReadNotifier)
+        mReadNotifier->setEnabled(false);
+    if (mWriteNotifier)
+        mWriteNotifier->setEnabled(false);
+    Q_EMIT closed();
+}
+
+qint64 WinsockControl::queuedBytes() const
+{
+    int queued = 0;
+    if (mFd < 0 || ::ioctl(mFd, FIONREAD, &queued) < 0)
+        return 0;
+    return queued;
+}
+
+// Reads up to maxLen bytes from the socket, until it has no more. An error
+// is kept for the next readable event, which reports it after the data.
+qint64 WinsockControl::receive(char *buffer, qint64 maxLen)
+{
+    qint64 got = 0;
+    while (got < maxLen && mFd >= 0) {
+        const ssize_t n = ::recv(mFd, buffer + got, size_t(maxLen - got), 0);
         if (n > 0) {
-            received += n;
-        } else if (n == 0) {
-            peerClosed = true;
-            break;
-        } else if (saved != EINTR) {
-            if (saved != EAGAIN && saved != EWOULDBLOCK)
-                failure = saved;
-            break;
+            got += n;
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+                mPendingErrno = errno;
+            break; // n == 0: the peer closed; the next readable event says so
         }
     }
+    return got;
+}
 
-    if (received > 0) {
-        Q_EMIT dataArrival(qint32(qMin<qsizetype>(mInbox.size(), 0x7fffffff)));
-        if (!self || generation != mGeneration)
-            return; // closed, reconnected or gone inside the slot
+qint64 WinsockControl::GetDataInto(char *buffer, qint64 maxLen)
+{
+    const qint64 fromInbox = qMin<qint64>(qMax<qint64>(maxLen, 0), mInbox.size());
+    if (fromInbox > 0) {
+        std::memcpy(buffer, mInbox.constData(), size_t(fromInbox));
+        mInbox.remove(0, qsizetype(fromInbox));
     }
-    if (failure) {
-        failErrno(failure);
-    } else if (peerClosed) {
-        mState = sckClosing;
-        if (mReadNotifier)
-            mReadNotifier->setEnabled(false);
-        if (mWriteNotifier)
-            mWriteNotifier->setEnabled(false);
-        Q_EMIT closed();
-    }
+    const qint64 got = fromInbox + receive(buffer + fromInbox, maxLen - fromInbox);
+    mTaken = mTaken || got > 0;
+    return got;
 }
 
 void WinsockControl::SendData(const QByteArray &data)
@@ -280,11 +321,11 @@ void WinsockControl::SendData(const QByteArray &data)
 
 QByteArray WinsockControl::GetData(qint64 maxLen)
 {
-    if (maxLen < 0 || maxLen >= mInbox.size())
-        return std::exchange(mInbox, QByteArray());
-    QByteArray piece = mInbox.left(qsizetype(maxLen));
-    mInbox.remove(0, qsizetype(maxLen));
-    return piece;
+    if (maxLen < 0)
+        maxLen = mInbox.size() + queuedBytes();
+    QByteArray data(qsizetype(maxLen), Qt::Uninitialized);
+    data.resize(qsizetype(GetDataInto(data.data(), maxLen)));
+    return data;
 }
 
 void WinsockControl::Close()
@@ -297,6 +338,7 @@ void WinsockControl::Close()
     releaseSocket();
     mAddresses.clear();
     mInbox = QByteArray();
+    mPendingErrno = 0;
     mOutbox = QByteArray();
     mOutOffset = 0;
     mState = sckClosed;

@@ -36,18 +36,34 @@ public:
     };
     enum Protocol { sckTCPProtocol = 0, sckUDPProtocol = 1 };
 
-    // The error numbers of the socket, Winsock style.
+    // The error numbers of the socket, Winsock style. An errno value without
+    // a number of its own is reported as sckUnlistedErrno + errno.
     enum ErrorNumber {
+        sckInvalidPropertyValue = 380,
+        sckPermissionDenied = 10013,
+        sckInvalidArgument = 10022,
+        sckTooManyOpenFiles = 10024,
+        sckAddressFamilyNotSupported = 10047,
+        sckAddressInUse = 10048,
         sckAddressNotAvailable = 10049,
+        sckNetworkSubsystemFailed = 10050,
+        sckNetworkUnreachable = 10051,
+        sckNetReset = 10052,
         sckConnectAborted = 10053,
         sckConnectionReset = 10054,
         sckNoBufferSpace = 10055,
+        sckNotConnected = 10057,
+        sckSocketShutdown = 10058,
         sckTimedout = 10060,
         sckConnectionRefused = 10061,
+        sckHostDown = 10064,
+        sckHostUnreachable = 10065,
         sckHostNotFound = 11001,
         sckHostNotFoundTryAgain = 11002,
+        sckUnlistedErrno = 20000,
         sckBadState = 40006,
         sckInvalidOp = 40020,
+        sckWrongProtocol = 40026, // reported by the control itself, not the network
     };
 
     explicit WinsockControl(QObject *parent = nullptr);
@@ -55,23 +71,26 @@ public:
 
     int State() const { return mState; }
 
-    // Only TCP is offered; anything else raises run-time error 380.
+    // Only TCP is offered; anything else raises sckInvalidPropertyValue.
     void setProtocol(int protocol);
 
     qint32 RemotePort() const { return mRemotePort; }
     void setRemotePort(qint32 port) { mRemotePort = port; }
 
     // Starts resolving host and connecting to RemotePort; returns at once.
-    // The outcome is connected() or error(). Raises run-time error 40020 when
-    // the socket is not closed.
+    // The outcome is connected() or error(). Raises sckInvalidOp when the
+    // socket is not closed.
     void Connect(const QString &host);
 
     // Queues bytes for sending; sendComplete() follows once all queued bytes
-    // are written. Raises run-time error 40006 unless connected.
+    // are written. Raises sckBadState unless connected.
     void SendData(const QByteArray &data);
 
     // Takes up to maxLen received bytes (all of them for a negative maxLen).
     QByteArray GetData(qint64 maxLen = -1);
+    // Takes up to maxLen received bytes into buffer, without a copy of its
+    // own; returns how many. Never waits.
+    qint64 GetDataInto(char *buffer, qint64 maxLen);
 
     // Closes the connection and stops a pending resolution; state 0.
     void Close();
@@ -96,6 +115,8 @@ private:
     void connectNext();
     void onWritable();
     void onReadable();
+    qint64 queuedBytes() const;
+    qint64 receive(char *buffer, qint64 maxLen);
     void onConnected();
     void fail(int number, const QString &description);
     void failErrno(int errnoValue);
@@ -110,7 +131,9 @@ private:
     int mLastErrno = 0;
     QSocketNotifier *mReadNotifier = nullptr;
     QSocketNotifier *mWriteNotifier = nullptr;
-    QByteArray mInbox;
+    QByteArray mInbox;     // received bytes the consumer left in the socket
+    int mPendingErrno = 0; // an error met while taking data, reported next
+    bool mTaken = false;   // the consumer took data during dataArrival
     QByteArray mOutbox;
     qsizetype mOutOffset = 0;
 };

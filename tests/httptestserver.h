@@ -1,0 +1,108 @@
+#pragma once
+
+// A scripted HTTP server on 127.0.0.1 and a recording CopyHelper parent,
+// shared by the downloader's tests.
+
+#include "downloader/CopyHelper.h"
+
+#include "localserver.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <utility>
+
+#include <sys/socket.h>
+
+inline void respond(QTcpSocket *socket, const QByteArray &response)
+{
+    socket->write(response);
+    socket->disconnectFromHost();
+}
+
+inline QByteArray ok(const QByteArray &body)
+{
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()) + "\r\n\r\n"
+           + body;
+}
+
+// Each complete request goes to the handler with its connection number,
+// from 1; requests for "/prev" are answered here with the body "previous"
+// and not counted.
+struct TestServer
+{
+    using Handler = std::function<void(QTcpSocket *socket, int connection)>;
+
+    explicit TestServer(Handler handler)
+        : handler(std::move(handler))
+    {
+        server.listen(QHostAddress::LocalHost, 0);
+        onRequest(server, [this](QTcpSocket *socket, const QByteArray &request) {
+            if (request.startsWith("GET /prev "))
+                return respond(socket, ok("previous"));
+            requests.append(request);
+            this->handler(socket, ++connections);
+        });
+    }
+
+    QString url(const char *path = "/f") const
+    {
+        return QStringLiteral("http://127.0.0.1:%1").arg(server.serverPort()) + path;
+    }
+
+    Handler handler;
+    QList<QByteArray> requests;
+    int connections = 0;
+    QTcpServer server;
+};
+
+// The parent that is called back: records every call and whether the
+// helper was ready during it. Drives its own helper unless given one.
+class Client : public QObject
+{
+    Q_OBJECT
+public:
+    struct Call
+    {
+        QByteArray contents;
+        qint16 code;
+        bool readyDuring;
+    };
+
+    explicit Client(CopyHelper *other = nullptr)
+        : helper(other ? other : new CopyHelper(this))
+    {
+        helper->Parent(this);
+    }
+
+    Q_INVOKABLE void CHCallBack(QByteArray &arrContents, qint16 &chError)
+    {
+        calls.append({arrContents, chError, helper && helper->isReady()});
+        if (onCall)
+            onCall();
+    }
+
+    QPointer<CopyHelper> helper;
+    QList<Call> calls;
+    std::function<void()> onCall;
+};
+
+// Shortens the watchdog's tick while it lives.
+struct ShortTicks
+{
+    explicit ShortTicks(int transferTicks = CopyHelper::kTransferTicks)
+    {
+        CopyHelper::setWatchdogTiming({std::chrono::milliseconds(kTickMs), transferTicks});
+    }
+    ~ShortTicks() { CopyHelper::setWatchdogTiming({}); }
+    ShortTicks(const ShortTicks &) = delete;
+    ShortTicks &operator=(const ShortTicks &) = delete;
+
+    static constexpr int kTickMs = 20;
+};

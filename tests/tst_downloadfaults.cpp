@@ -1,0 +1,221 @@
+// Hostile and broken servers against the whole downloader, on 127.0.0.1:
+// every row ends with one code and exactly one callback, however the server
+// paces, breaks or floods the response.
+
+#include "downloader/CopyHelper.h"
+#include "platform/WinsockControl.h"
+#include "trainer/frmDummy.h"
+
+#include "httptestserver.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+// What the server does once it has read the request: send head at once,
+// then paced in pieces of `piece` bytes, one piece every pauseMs (0: every
+// turn of the event loop), then end the connection.
+enum class Ending { Close, Reset, Stall };
+
+struct Script
+{
+    QByteArray head;
+    QByteArray paced;
+    int piece = 1;
+    int pauseMs = 0;
+    Ending ending = Ending::Close;
+};
+
+void play(QTcpSocket *socket, const Script &script)
+{
+    socket->write(script.head);
+    socket->flush();
+    auto finish = [socket, ending = script.ending] {
+        if (ending == Ending::Close)
+            socket->disconnectFromHost();
+        else if (ending == Ending::Reset)
+            resetConnection(socket);
+    };
+    if (script.paced.isEmpty())
+        return finish();
+    auto *timer = new QTimer(socket);
+    timer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(timer, &QTimer::timeout, socket,
+                     [socket, timer, script, finish, sent = qsizetype(0)]() mutable {
+                         socket->write(script.paced.mid(sent, script.piece));
+                         socket->flush();
+                         sent += script.piece;
+                         if (sent >= script.paced.size()) {
+                             timer->stop();
+                             finish();
+                         }
+                     });
+    timer->start(script.pauseMs);
+}
+
+Script sendAll(const QByteArray &bytes, Ending ending = Ending::Close)
+{
+    return {bytes, {}, 1, 0, ending};
+}
+
+Script trickle(const QByteArray &head, const QByteArray &paced, int piece, int pauseMs)
+{
+    return {head, paced, piece, pauseMs, Ending::Close};
+}
+
+QByteArray chunkedHead()
+{
+    return "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Script)
+
+class tst_DownloadFaults : public QObject
+{
+    Q_OBJECT
+
+    frmDummy *mForm = nullptr;
+
+private Q_SLOTS:
+    void init() { mForm = new frmDummy; }
+    void cleanup() { delete std::exchange(mForm, nullptr); }
+
+    void faults_data()
+    {
+        QTest::addColumn<Script>("script");
+        QTest::addColumn<int>("transferTicks");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QByteArray>("contents");
+        QTest::addColumn<int>("connections");
+
+        const int ticks = CopyHelper::kTransferTicks;
+        const QByteArray previous("previous");
+        const QByteArray okHead("HTTP/1.1 200 OK\r\n\r\n");
+        const QByteArray line70k(70000, 'x');
+        const QByteArray oneByteBody(100000, 'b');
+        QByteArray head64k("HTTP/1.1 200 OK\r\n");
+        while (head64k.size() < 64 * 1024)
+            head64k += "X-Field: " + QByteArray(60, 'v') + "\r\n";
+
+        // Interim (1xx) responses: at most 32, each skipped in linear time.
+        QTest::newRow("interim-flood")
+                << sendAll(QByteArray("HTTP/1.1 100 Continue\r\n\r\n").repeated(4000)) << ticks
+                << -9 << QByteArray() << 1;
+        QTest::newRow("interim-flood-short-form")
+                << sendAll(QByteArray("HTTP/1.1 100\n\n").repeated(8000)) << ticks << -9
+                << QByteArray() << 1;
+        QTest::newRow("interim-endless-header")
+                << sendAll("HTTP/1.1 100 Continue\r\n" + QByteArray("X: y\r\n").repeated(60000))
+                << ticks << -9 << QByteArray() << 1;
+        // Pacing: data resets the idle count, but the transfer as a whole is
+        // bounded however it trickles.
+        QTest::newRow("trickle-0.9-ticks-for-15-ticks")
+                << trickle(okHead, "0123456789abcdefg", 1, ShortTicks::kTickMs * 9 / 10) << ticks
+                << 0 << QByteArray("0123456789abcdefg") << 1;
+        QTest::newRow("trickle-beyond-transfer-bound")
+                << trickle(okHead, QByteArray(1000, 't'), 1, ShortTicks::kTickMs / 2) << 20 << -8
+                << previous << 1;
+        QTest::newRow("stall-after-header")
+                << sendAll("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n", Ending::Stall) << ticks
+                << -8 << previous << 1;
+        QTest::newRow("100000-one-byte-arrivals")
+                << trickle("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n", oneByteBody, 1, 0)
+                << ticks << 0 << oneByteBody << 1;
+        QTest::newRow("header-block-64k") << sendAll(head64k + "Content-Length: 2\r\n\r\nok")
+                                          << ticks << 0 << QByteArray("ok") << 1;
+        // Resets: retried once, unless the response was already complete.
+        QTest::newRow("reset-inside-header")
+                << sendAll("HTTP/1.1 200 OK\r\nContent-Le", Ending::Reset) << ticks << -4
+                << previous << 2;
+        QTest::newRow("reset-inside-body")
+                << sendAll("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nabc", Ending::Reset)
+                << ticks << -4 << previous << 2;
+        QTest::newRow("reset-after-last-chunk")
+                << sendAll(chunkedHead() + "3\r\nabc\r\n0\r\n\r\n", Ending::Reset) << ticks << 0
+                << QByteArray("abc") << 1;
+        QTest::newRow("close-before-any-byte") << sendAll({}) << ticks << -9 << QByteArray() << 1;
+        // Lines over the limit, whole or in pieces; framing this client
+        // cannot decode.
+        QTest::newRow("long-chunk-extension")
+                << sendAll(chunkedHead() + "3;" + line70k + "\r\nabc\r\n0\r\n\r\n") << ticks << -9
+                << QByteArray() << 1;
+        QTest::newRow("long-chunk-extension-in-pieces")
+                << trickle(chunkedHead(), "3;" + line70k + "\r\nabc\r\n0\r\n\r\n", 4096, 0) << ticks
+                << -9 << QByteArray() << 1;
+        QTest::newRow("long-trailer-line")
+                << sendAll(chunkedHead() + "3\r\nabc\r\n0\r\nX: " + line70k + "\r\n\r\n") << ticks
+                << -9 << QByteArray("abc") << 1;
+        QTest::newRow("long-size-line-of-zeros")
+                << sendAll(chunkedHead() + QByteArray(70000, '0') + "3\r\nabc\r\n0\r\n\r\n")
+                << ticks << -9 << QByteArray() << 1;
+        QTest::newRow("chunk-size-overflowing-64-bit")
+                << sendAll(chunkedHead() + "1ffffffffffffffff\r\nabc") << ticks << -9
+                << QByteArray() << 1;
+        QTest::newRow("chunk-size-negative") << sendAll(chunkedHead() + "-3\r\nabc\r\n0\r\n\r\n")
+                                             << ticks << -9 << QByteArray() << 1;
+        QTest::newRow("chunk-size-not-hex") << sendAll(chunkedHead() + "g\r\nabc\r\n0\r\n\r\n")
+                                            << ticks << -9 << QByteArray() << 1;
+        QTest::newRow("chunked-then-identity")
+                << sendAll("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nTransfer-Encoding: "
+                           "identity\r\n\r\n3\r\nabc\r\n0\r\n\r\n")
+                << ticks << -9 << QByteArray() << 1;
+        QTest::newRow("gzip-with-length")
+                << sendAll("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\nContent-Length: "
+                           "3\r\n\r\n\x1F\x8B\x08")
+                << ticks << -9 << QByteArray() << 1;
+    }
+
+    // A transfer of "/prev" comes first: failures hand its contents on.
+    void faults()
+    {
+        QFETCH(Script, script);
+        QFETCH(int, transferTicks);
+        const ShortTicks shortTicks(transferTicks);
+        TestServer server([&](QTcpSocket *socket, int) { play(socket, script); });
+        Client client;
+        QVERIFY(client.helper->Dispatch(server.url("/prev")));
+        QTRY_COMPARE(client.calls.size(), 1);
+
+        QVERIFY(client.helper->Dispatch(server.url()));
+        QTRY_COMPARE_WITH_TIMEOUT(client.calls.size(), 2, 20000);
+        QTEST(int(client.calls[1].code), "code");
+        QTEST(client.calls[1].contents, "contents");
+        QTEST(server.connections, "connections");
+
+        // No second ending: neither from the watchdog nor from the socket.
+        for (int tick = 0; tick < 2 * CopyHelper::kIdleTicks; ++tick)
+            client.helper->mWatchdog_Timer();
+        QTest::qWait(3 * ShortTicks::kTickMs);
+        QCOMPARE(client.calls.size(), 2);
+        QVERIFY(client.helper->isReady());
+    }
+
+    // Data the consumer leaves in the socket is reported once, not again and
+    // again, and can still be taken later.
+    void untakenDataReportedOnce()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        QTcpSocket *peer = nullptr;
+        QObject::connect(&server, &QTcpServer::newConnection, &server,
+                         [&] { peer = server.nextPendingConnection(); });
+        WinsockControl socket;
+        int arrivals = 0;
+        QObject::connect(&socket, &WinsockControl::dataArrival, &socket, [&] { ++arrivals; });
+        socket.setRemotePort(server.serverPort());
+        socket.Connect(QStringLiteral("127.0.0.1"));
+        QTRY_VERIFY(peer && socket.State() == WinsockControl::sckConnected);
+        peer->write("abc");
+        QTRY_COMPARE(arrivals, 1);
+        QTest::qWait(5 * ShortTicks::kTickMs);
+        QCOMPARE(arrivals, 1);
+        QCOMPARE(socket.GetData(), QByteArray("abc"));
+    }
+};
+
+QTEST_MAIN(tst_DownloadFaults)
+#include "tst_downloadfaults.moc"
