@@ -9,6 +9,7 @@
 #include "program/Globals.h"
 #include "trainer/frmMain.h"
 #include "update/ProgramFile.h"
+#include "update/SignedRelease.h"
 #include "update/UpdateServer.h"
 #include "update/UpdaterStart.h"
 #include "update/Version.h"
@@ -20,7 +21,14 @@ enum UpgradeStep : quint8 {
     stepVersionArrived = 2,
     stepUpdaterArrived = 3,
     stepNewProgramArrived = 4,
+    // With a release key, each file's signature follows the file.
+    stepUpdaterSignatureArrived = 5,
+    stepNewProgramSignatureArrived = 6,
 };
+
+// The downloader's code for an answer that is not a whole 2xx response: for
+// a signature, the server has none (404), so the file counts as unsigned.
+constexpr qint16 noGoodResponse = -9;
 
 const QString restCaption = QStringLiteral("Verbodrom(EN)");
 
@@ -37,6 +45,18 @@ QString programFolderFile(const QString &fileName)
 Version localVersion()
 {
     return {quint32(App::Major()), quint32(App::Minor()), quint32(App::Revision())};
+}
+
+// The one chain's release; its files are held here between transfers.
+SignedRelease &release()
+{
+    static SignedRelease held;
+    return held;
+}
+
+bool isSignatureStep(quint8 ixStep)
+{
+    return ixStep == stepUpdaterSignatureArrived || ixStep == stepNewProgramSignatureArrived;
 }
 
 } // namespace
@@ -57,6 +77,11 @@ void UpgradeChain::run(quint8 ixStep)
             return updaterArrived();
         case stepNewProgramArrived:
             return newProgramArrived();
+        case stepUpdaterSignatureArrived:
+        case stepNewProgramSignatureArrived:
+            if (release().isSigned())
+                return signatureArrived(ixStep);
+            [[fallthrough]];
         default:
             mWindow.setWindowTitle(restCaption);
             return;
@@ -80,15 +105,18 @@ void UpgradeChain::transferEnded(const QByteArray &arrContents, qint16 chError)
     const CopyHelper &helper = Globals::g_objCopyHelper();
     if (helper.Task() != task)
         return;
-    if (!good)
-        return endAtRest();
-    // Read before the next step runs: step 4 releases the downloader.
+    // Read before the next step runs: the last step releases the downloader.
     const quint8 next = quint8(helper.Step() + 1);
-    run(next);
+    if (good)
+        return run(next);
+    if (chError == noGoodResponse && isSignatureStep(next))
+        return refuseRelease();
+    endAtRest();
 }
 
 void UpgradeChain::endAtRest()
 {
+    release().clear();
     mWindow.mUpgradeRunning = false;
     mWindow.setWindowTitle(restCaption);
     mWindow.updateMe(1);
@@ -100,11 +128,14 @@ void UpgradeChain::setErrMode(ErrMode mode, const QString &message)
     mErrMessage = message;
 }
 
-void UpgradeChain::dispatch(const QString &fileName)
+void UpgradeChain::dispatch(const QString &fileName, quint8 arrivalStep)
 {
     setErrMode(errDispatch);
+    CopyHelper &helper = Globals::g_objCopyHelper();
+    // The transfer's end enters the downloader's Step + 1.
+    helper.Step(quint8(arrivalStep - 1));
     // No transfer means no callback: nothing else would end the chain.
-    if (!Globals::g_objCopyHelper().Dispatch(UpdateServer::url(fileName)))
+    if (!helper.Dispatch(UpdateServer::url(fileName)))
         endAtRest();
 }
 
@@ -115,7 +146,8 @@ void UpgradeChain::start()
     helper.Parent(&mWindow);
     helper.DataType(0);
     mWindow.mUpgradeRunning = true;
-    dispatch(UpdateServer::versionFile);
+    release().begin(App::UpdateKey());
+    dispatch(UpdateServer::versionFile, stepVersionArrived);
 }
 
 void UpgradeChain::compareVersions()
@@ -130,10 +162,10 @@ void UpgradeChain::compareVersions()
                               + QString::fromLatin1(trimVersionText(g_arrContents))
                               + QStringLiteral(") ist verfügbar.\r\n"
                                                "Bitte klicken Sie OK, um sie zu installieren!");
-        if (MsgBox(offer, style, title(" - Update verfügbar")) == vbOK)
-            dispatch(UpdateServer::updaterFile);
-        else
-            endAtRest();
+        if (MsgBox(offer, style, title(" - Update verfügbar")) != vbOK)
+            return endAtRest();
+        release().offer(*remote);
+        dispatch(UpdateServer::updaterFile, stepUpdaterArrived);
         return;
     }
     if (remote && g_bManualUpdate)
@@ -141,34 +173,75 @@ void UpgradeChain::compareVersions()
     endAtRest();
 }
 
-bool UpgradeChain::keepFile(const QString &fileName, const QString &emptyMessage)
+bool UpgradeChain::arrivedWhole(const QString &emptyMessage)
 {
-    if (g_arrContents.isEmpty()) {
-        MsgBox(emptyMessage, vbExclamation, title(" - Update error"));
-        endAtRest();
-        return false;
-    }
+    if (!g_arrContents.isEmpty())
+        return true;
+    MsgBox(emptyMessage, vbExclamation, title(" - Update error"));
+    endAtRest();
+    return false;
+}
+
+void UpgradeChain::writeFile(const QString &fileName, const QByteArray &bytes)
+{
     const QString path = programFolderFile(fileName);
     setErrMode(errFile, QStringLiteral("Die Datei ") + path
                                 + QStringLiteral(" konnte nicht geschrieben werden.\r\n"
                                                  "Das Update wurde nicht installiert."));
-    if (!writeProgramFile(path, g_arrContents))
+    if (!writeProgramFile(path, bytes))
         throw RuntimeError(RuntimeError::PermissionDenied, "file cannot be written");
-    return true;
 }
 
 void UpgradeChain::updaterArrived()
 {
-    if (keepFile(UpdateServer::updaterFile,
-                 QStringLiteral("Der Updater konnte nicht heruntergeladen werden")))
-        dispatch(UpdateServer::newProgramFile);
+    if (!arrivedWhole(QStringLiteral("Der Updater konnte nicht heruntergeladen werden")))
+        return;
+    if (release().isSigned()) {
+        release().updater = g_arrContents;
+        return dispatch(UpdateServer::signatureFile(UpdateServer::updaterFile),
+                        stepUpdaterSignatureArrived);
+    }
+    writeFile(UpdateServer::updaterFile, g_arrContents);
+    dispatch(UpdateServer::newProgramFile, stepNewProgramArrived);
 }
 
 void UpgradeChain::newProgramArrived()
 {
-    if (!keepFile(UpdateServer::newProgramFile,
-                  QStringLiteral("Die neue Version konnte nicht heruntergeladen werden")))
+    if (!arrivedWhole(QStringLiteral("Die neue Version konnte nicht heruntergeladen werden")))
         return;
+    if (release().isSigned()) {
+        release().newProgram = g_arrContents;
+        return dispatch(UpdateServer::signatureFile(UpdateServer::newProgramFile),
+                        stepNewProgramSignatureArrived);
+    }
+    writeFile(UpdateServer::newProgramFile, g_arrContents);
+    askAndStart();
+}
+
+void UpgradeChain::signatureArrived(quint8 ixStep)
+{
+    SignedRelease &held = release();
+    const bool updater = ixStep == stepUpdaterSignatureArrived;
+    if (!held.verify(updater ? held.updater : held.newProgram, g_arrContents))
+        return refuseRelease();
+    if (updater)
+        return dispatch(UpdateServer::newProgramFile, stepNewProgramArrived);
+    // Both files are verified: only now does the release reach the folder.
+    writeFile(UpdateServer::updaterFile, held.updater);
+    writeFile(UpdateServer::newProgramFile, held.newProgram);
+    held.clear();
+    askAndStart();
+}
+
+void UpgradeChain::refuseRelease()
+{
+    MsgBox(QStringLiteral("Das Update ist nicht gültig signiert und wurde verworfen."),
+           vbExclamation, title(" - Update error"));
+    endAtRest();
+}
+
+void UpgradeChain::askAndStart()
+{
     if (MsgBox(QStringLiteral("Alle erforderlichen Dateien wurden heruntergeladen.\r\n"
                               "Update starten?"),
                vbOKCancel | vbExclamation, title(" - Update starten?"))
