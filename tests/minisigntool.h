@@ -40,6 +40,13 @@ inline QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The bytes with the lowest bit of one byte flipped.
+inline QByteArray flipped(QByteArray bytes, qsizetype at)
+{
+    bytes[at] = char(bytes[at] ^ 0x01);
+    return bytes;
+}
+
 // Makes a key pair without password named `name` in `folder`.
 inline std::optional<MinisignKey> makeMinisignKey(const QString &folder, const QString &name)
 {

@@ -79,7 +79,8 @@ void UpgradeChain::run(quint8 ixStep)
             return newProgramArrived();
         case stepUpdaterSignatureArrived:
         case stepNewProgramSignatureArrived:
-            if (release().isSigned())
+            // Only a running chain with a key has a file waiting for these.
+            if (mWindow.mUpgradeRunning && release().isSigned())
                 return signatureArrived(ixStep);
             [[fallthrough]];
         default:
@@ -192,28 +193,31 @@ void UpgradeChain::writeFile(const QString &fileName, const QByteArray &bytes)
         throw RuntimeError(RuntimeError::PermissionDenied, "file cannot be written");
 }
 
+bool UpgradeChain::awaitSignature(QByteArray &held, const QString &fileName, quint8 signatureStep)
+{
+    if (!release().isSigned())
+        return false;
+    held = g_arrContents;
+    dispatch(UpdateServer::signatureFile(fileName), signatureStep);
+    return true;
+}
+
 void UpgradeChain::updaterArrived()
 {
-    if (!arrivedWhole(QStringLiteral("Der Updater konnte nicht heruntergeladen werden")))
+    if (!arrivedWhole(QStringLiteral("Der Updater konnte nicht heruntergeladen werden"))
+        || awaitSignature(release().updater, UpdateServer::updaterFile,
+                          stepUpdaterSignatureArrived))
         return;
-    if (release().isSigned()) {
-        release().updater = g_arrContents;
-        return dispatch(UpdateServer::signatureFile(UpdateServer::updaterFile),
-                        stepUpdaterSignatureArrived);
-    }
     writeFile(UpdateServer::updaterFile, g_arrContents);
     dispatch(UpdateServer::newProgramFile, stepNewProgramArrived);
 }
 
 void UpgradeChain::newProgramArrived()
 {
-    if (!arrivedWhole(QStringLiteral("Die neue Version konnte nicht heruntergeladen werden")))
+    if (!arrivedWhole(QStringLiteral("Die neue Version konnte nicht heruntergeladen werden"))
+        || awaitSignature(release().newProgram, UpdateServer::newProgramFile,
+                          stepNewProgramSignatureArrived))
         return;
-    if (release().isSigned()) {
-        release().newProgram = g_arrContents;
-        return dispatch(UpdateServer::signatureFile(UpdateServer::newProgramFile),
-                        stepNewProgramSignatureArrived);
-    }
     writeFile(UpdateServer::newProgramFile, g_arrContents);
     askAndStart();
 }

@@ -54,6 +54,9 @@ private:
     void compareVersions();
     void updaterArrived();
     void newProgramArrived();
+    // With a release key: keeps the file that arrived in `held` and fetches
+    // its signature, then true; false without a key.
+    bool awaitSignature(QByteArray &held, const QString &fileName, quint8 signatureStep);
     // With a release key: checks the file held for this signature; writes
     // both files once the second one is verified.
     void signatureArrived(quint8 ixStep);
