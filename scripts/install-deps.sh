@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core curl xvfb xauth
-          desktop-file-utils appstream dpkg-dev file)
+          desktop-file-utils appstream dpkg-dev file pkg-config libsodium-dev minisign)
 
 missing=()
 for p in "${packages[@]}"; do

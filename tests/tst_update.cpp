@@ -1,221 +1,18 @@
 #include "base/RuntimeError.h"
-#include "downloader/CopyHelper.h"
-#include "platform/App.h"
-#include "platform/Forms.h"
-#include "program/Globals.h"
-#include "trainer/frmDummy.h"
-#include "trainer/frmMain.h"
 #include "update/Version.h"
 
-#include "localserver.h"
-#include "testsupport.h"
+#include "updatechain.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QHash>
-#include <QPointer>
-#include <QRandomGenerator>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
-
-#include <functional>
-#include <memory>
-
-#include <sys/stat.h>
-
-namespace {
-
-const QString rest = QStringLiteral("Verbodrom(EN)");
-const QString busy = QStringLiteral("Verbodrom(EN) - Versions-Upgrade läuft...");
-
-QByteArray randomBytes(int size)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (char &c : bytes)
-        c = char(QRandomGenerator::global()->bounded(256));
-    return bytes;
-}
-
-// The two program files the server delivers: binary, with line breaks and
-// blank lines inside, and large enough to arrive in many pieces.
-const QByteArray updaterBody = randomBytes(3000) + "\r\n\r\n" + randomBytes(5000);
-const QByteArray newBody = randomBytes(300 * 1024);
-
-// How the server answers one file. "=body" 200 with Content-Length, "~body"
-// 200 chunked, "404" an error page, "reset" RST, "silent" accept and never
-// answer, "hold" and one of the others: that answer once released.
-struct UpdateServerStub
-{
-    UpdateServerStub()
-    {
-        server.listen(QHostAddress::LocalHost, 0);
-        onRequest(server, [this](QTcpSocket *socket, const QByteArray &request) {
-            const QByteArray path = request.split(' ').value(1);
-            const QByteArray prefix = "/Updates/Verbodrom(EN)/";
-            const QByteArray file = path.startsWith(prefix) ? path.mid(prefix.size()) : path;
-            if (requested.isEmpty() || requested.constLast() != file)
-                requested.append(file);
-            answer(socket, replies.value(file, "404"));
-        });
-    }
-
-    void answer(QTcpSocket *socket, const QByteArray &reply)
-    {
-        if (reply == "reset")
-            return resetConnection(socket);
-        if (reply == "silent") {
-            ++silentPending;
-            return;
-        }
-        if (reply.startsWith("hold")) {
-            held = socket;
-            heldReply = reply.mid(4);
-            return;
-        }
-        QByteArray response;
-        if (reply.startsWith('=')) {
-            const QByteArray body = reply.mid(1);
-            response = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size())
-                       + "\r\n\r\n" + body;
-        } else if (reply.startsWith('~')) {
-            const QByteArray body = reply.mid(1);
-            response = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
-            for (qsizetype at = 0; at < body.size(); at += 4096) {
-                const QByteArray chunk = body.mid(at, 4096);
-                response += QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n";
-            }
-            response += "0\r\n\r\n";
-        } else {
-            const QByteArray page = "<html><body>Not Found</body></html>";
-            response = "HTTP/1.1 404 Not Found\r\nContent-Length: "
-                       + QByteArray::number(page.size()) + "\r\n\r\n" + page;
-        }
-        socket->write(response);
-        socket->disconnectFromHost();
-    }
-
-    void release()
-    {
-        if (held)
-            answer(held, heldReply);
-        held = nullptr;
-    }
-
-    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(server.serverPort()); }
-
-    QHash<QByteArray, QByteArray> replies;
-    QList<QByteArray> requested;
-    int silentPending = 0;
-    QPointer<QTcpSocket> held;
-    QByteArray heldReply;
-    QTcpServer server;
-};
-
-QString box(int style, const char *titleNote, const QString &prompt)
-{
-    return QString::number(style) + '|' + App::Title() + QString::fromUtf8(titleNote) + '|'
-           + prompt;
-}
-
-const QString offer = box(65, " - Update verfügbar",
-                          "Eine neue Version (1.2.0) ist verfügbar.\r\n"
-                          "Bitte klicken Sie OK, um sie zu installieren!");
-const QString offerAtStart = box(65 + 256, " - Update verfügbar",
-                                 "Eine neue Version (1.2.0) ist verfügbar.\r\n"
-                                 "Bitte klicken Sie OK, um sie zu installieren!");
-const QString nothingNew = box(0, " - Kein Upgrade", "Keine neue Version verfügbar.");
-const QString askStart = box(49, " - Update starten?",
-                             "Alle erforderlichen Dateien wurden heruntergeladen.\r\n"
-                             "Update starten?");
-const QString emptyUpdater
-        = box(48, " - Update error", "Der Updater konnte nicht heruntergeladen werden");
-const QString emptyNew
-        = box(48, " - Update error", "Die neue Version konnte nicht heruntergeladen werden");
-
-QStringList boxTexts(const MsgBoxRecorder &boxes)
-{
-    QStringList texts;
-    for (const RecordedBox &b : boxes.boxes)
-        texts << QString::number(b.style) + '|' + b.title + '|' + b.prompt;
-    return texts;
-}
-
-bool hostFormLoaded()
-{
-    for (QWidget *form : Forms::all()) {
-        if (qobject_cast<frmDummy *>(form))
-            return true;
-    }
-    return false;
-}
-
-} // namespace
 
 Q_DECLARE_METATYPE(Version)
 
-class tst_Update : public QObject
+class tst_Update : public UpdateChainTest
 {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> mDir;
-    QString mFolder;
-    QPointer<frmMain> mWindow;
-    std::unique_ptr<UpdateServerStub> mServer;
-
-    // Loads the host form and the main window as start-up does, with the
-    // chain aimed at the stub server.
-    frmMain *startWindow()
-    {
-        new frmDummy;
-        mWindow = new frmMain;
-        mWindow->show();
-        App::setUpdateServer(mServer->address());
-        return mWindow;
-    }
-
-    // Drives the event loop until the chain has ended: the caption is back
-    // at rest or the updater was started. A silent server gets its ten
-    // watchdog ticks at once.
-    bool runChain(const ShellRecorder &shell)
-    {
-        QDeadlineTimer deadline(10000);
-        while (!deadline.hasExpired()) {
-            if (mWindow->windowTitle() == rest || !shell.starts.isEmpty())
-                return true;
-            if (mServer->silentPending > 0 && Globals::hasCopyHelper()) {
-                mServer->silentPending = 0;
-                for (int tick = 0; tick < 10; ++tick)
-                    Globals::g_objCopyHelper().mWatchdog_Timer();
-            }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        }
-        return false;
-    }
-
-    QString file(const char *name) const { return mFolder + '/' + QString::fromUtf8(name); }
-
-    QByteArray contents(const char *name) const
-    {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
-    }
-
-    static int mode(const QString &path)
-    {
-        struct stat status
-        {};
-        return ::stat(QFile::encodeName(path).constData(), &status) == 0
-                       ? int(status.st_mode & 07777)
-                       : -1;
-    }
 
 private Q_SLOTS:
     // Remote text against a local version: "newer", "same", "older", or
@@ -286,33 +83,8 @@ private Q_SLOTS:
         QCOMPARE(MsgBox(QStringLiteral("?"), style, QStringLiteral("t")), enterGives);
     }
 
-    void init()
-    {
-        mDir = std::make_unique<QTemporaryDir>();
-        mFolder = mDir->path() + QStringLiteral("/Programm Ordner");
-        QDir().mkpath(mFolder);
-        QFile verbs(mFolder + QStringLiteral("/IrregularVerbs.txt"));
-        QVERIFY(verbs.open(QIODevice::WriteOnly));
-        verbs.write("to be\twas/were\tbeen\tsein\r\n");
-        verbs.close();
-        App::setPath(mFolder);
-        mServer = std::make_unique<UpdateServerStub>();
-        g_bManualUpdate = false;
-    }
-
-    void cleanup()
-    {
-        if (mWindow)
-            mWindow->close();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!Globals::hasCopyHelper());
-        QVERIFY(!hostFormLoaded());
-        QCOMPARE(Forms::count(), 0);
-        App::setPath(QString());
-        App::setUpdateServer(QString());
-        mServer.reset();
-        mDir.reset();
-    }
+    void init() { initChain(); }
+    void cleanup() { cleanupChain(); }
 
     // One whole chain per row: what the server answers for each file, the
     // answers to the questions, and what the user sees and finds afterwards.

@@ -15,6 +15,12 @@ QString &serverOverride()
     static QString server;
     return server;
 }
+
+std::optional<QString> &keyOverride()
+{
+    static std::optional<QString> key;
+    return key;
+}
 } // namespace
 
 namespace App {
@@ -70,6 +76,17 @@ void setUpdateServer(const QString &server)
 {
     serverOverride() = server;
 }
+
+QString UpdateKey()
+{
+    return keyOverride().value_or(QStringLiteral(VERBODROM_UPDATE_KEY));
+}
+
+void setUpdateKey(std::optional<QString> key)
+{
+    keyOverride() = std::move(key);
+}
+
 QString Homepage()
 {
     return QStringLiteral(VERBODROM_HOMEPAGE);

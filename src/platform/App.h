@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // The running program's own facts: its folder, file name, title and version.
 namespace App {
 
@@ -29,5 +31,12 @@ QString Homepage();
 // Test seam: makes UpdateServer() answer the given host[:port]; an empty
 // text restores the build setting.
 void setUpdateServer(const QString &server);
+
+// The release key fixed at build time: the base64 line of a minisign.pub, or
+// an empty text when updates are not signed.
+QString UpdateKey();
+// Test seam: makes UpdateKey() answer `key` (empty: no key); nullopt
+// restores the build setting.
+void setUpdateKey(std::optional<QString> key);
 
 } // namespace App

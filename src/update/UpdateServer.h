@@ -12,6 +12,12 @@ inline const QString versionFile = QStringLiteral("Version.txt");
 inline const QString updaterFile = QStringLiteral("Updater.exe");
 inline const QString newProgramFile = QStringLiteral("New.exe");
 
+// The name of a file's minisign signature beside it on the server.
+inline QString signatureFile(const QString &fileName)
+{
+    return fileName + QStringLiteral(".minisig");
+}
+
 // "http://" + server + "/Updates/Verbodrom(EN)/" + fileName, the
 // parentheses sent as they stand.
 QString url(const QString &fileName);

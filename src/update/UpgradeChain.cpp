@@ -4,11 +4,13 @@
 #include "base/RuntimeError.h"
 #include "base/Utils.h"
 #include "downloader/CopyHelper.h"
+#include "downloader/DownloadResult.h"
 #include "platform/App.h"
 #include "platform/MsgBox.h"
 #include "program/Globals.h"
 #include "trainer/frmMain.h"
 #include "update/ProgramFile.h"
+#include "update/SignedRelease.h"
 #include "update/UpdateServer.h"
 #include "update/UpdaterStart.h"
 #include "update/Version.h"
@@ -20,6 +22,9 @@ enum UpgradeStep : quint8 {
     stepVersionArrived = 2,
     stepUpdaterArrived = 3,
     stepNewProgramArrived = 4,
+    // With a release key, each file's signature follows the file.
+    stepUpdaterSignatureArrived = 5,
+    stepNewProgramSignatureArrived = 6,
 };
 
 const QString restCaption = QStringLiteral("Verbodrom(EN)");
@@ -37,6 +42,18 @@ QString programFolderFile(const QString &fileName)
 Version localVersion()
 {
     return {quint32(App::Major()), quint32(App::Minor()), quint32(App::Revision())};
+}
+
+// The one chain's release; its files are held here between transfers.
+SignedRelease &release()
+{
+    static SignedRelease held;
+    return held;
+}
+
+bool isSignatureStep(quint8 ixStep)
+{
+    return ixStep == stepUpdaterSignatureArrived || ixStep == stepNewProgramSignatureArrived;
 }
 
 } // namespace
@@ -57,6 +74,12 @@ void UpgradeChain::run(quint8 ixStep)
             return updaterArrived();
         case stepNewProgramArrived:
             return newProgramArrived();
+        case stepUpdaterSignatureArrived:
+        case stepNewProgramSignatureArrived:
+            // Only a running chain with a key has a file waiting for these.
+            if (mWindow.mUpgradeRunning && release().isSigned())
+                return signatureArrived(ixStep);
+            [[fallthrough]];
         default:
             mWindow.setWindowTitle(restCaption);
             return;
@@ -71,7 +94,7 @@ void UpgradeChain::run(quint8 ixStep)
 void UpgradeChain::transferEnded(const QByteArray &arrContents, qint16 chError)
 {
     // Partial or earlier content of a failed transfer never goes on.
-    const bool good = chError == 0;
+    const bool good = chError == DownloadResult::Success;
     g_arrContents = good ? arrContents : QByteArray();
     g_strContents = Ansi::decode(g_arrContents);
 
@@ -80,15 +103,19 @@ void UpgradeChain::transferEnded(const QByteArray &arrContents, qint16 chError)
     const CopyHelper &helper = Globals::g_objCopyHelper();
     if (helper.Task() != task)
         return;
-    if (!good)
-        return endAtRest();
-    // Read before the next step runs: step 4 releases the downloader.
+    // Read before the next step runs: the last step releases the downloader.
     const quint8 next = quint8(helper.Step() + 1);
-    run(next);
+    if (good)
+        return run(next);
+    // No whole 2xx answer for a signature (a 404): the file counts as unsigned.
+    if (chError == DownloadResult::BadResponse && isSignatureStep(next))
+        return refuseRelease();
+    endAtRest();
 }
 
 void UpgradeChain::endAtRest()
 {
+    release().clear();
     mWindow.mUpgradeRunning = false;
     mWindow.setWindowTitle(restCaption);
     mWindow.updateMe(1);
@@ -100,11 +127,14 @@ void UpgradeChain::setErrMode(ErrMode mode, const QString &message)
     mErrMessage = message;
 }
 
-void UpgradeChain::dispatch(const QString &fileName)
+void UpgradeChain::dispatch(const QString &fileName, quint8 arrivalStep)
 {
     setErrMode(errDispatch);
+    CopyHelper &helper = Globals::g_objCopyHelper();
+    // The transfer's end enters the downloader's Step + 1.
+    helper.Step(quint8(arrivalStep - 1));
     // No transfer means no callback: nothing else would end the chain.
-    if (!Globals::g_objCopyHelper().Dispatch(UpdateServer::url(fileName)))
+    if (!helper.Dispatch(UpdateServer::url(fileName)))
         endAtRest();
 }
 
@@ -115,7 +145,8 @@ void UpgradeChain::start()
     helper.Parent(&mWindow);
     helper.DataType(0);
     mWindow.mUpgradeRunning = true;
-    dispatch(UpdateServer::versionFile);
+    release().begin(App::UpdateKey());
+    dispatch(UpdateServer::versionFile, stepVersionArrived);
 }
 
 void UpgradeChain::compareVersions()
@@ -130,10 +161,10 @@ void UpgradeChain::compareVersions()
                               + QString::fromLatin1(trimVersionText(g_arrContents))
                               + QStringLiteral(") ist verfügbar.\r\n"
                                                "Bitte klicken Sie OK, um sie zu installieren!");
-        if (MsgBox(offer, style, title(" - Update verfügbar"), &mWindow) == vbOK)
-            dispatch(UpdateServer::updaterFile);
-        else
-            endAtRest();
+        if (MsgBox(offer, style, title(" - Update verfügbar"), &mWindow) != vbOK)
+            return endAtRest();
+        release().offer(*remote);
+        dispatch(UpdateServer::updaterFile, stepUpdaterArrived);
         return;
     }
     if (remote && g_bManualUpdate)
@@ -142,34 +173,78 @@ void UpgradeChain::compareVersions()
     endAtRest();
 }
 
-bool UpgradeChain::keepFile(const QString &fileName, const QString &emptyMessage)
+bool UpgradeChain::arrivedWhole(const QString &emptyMessage)
 {
-    if (g_arrContents.isEmpty()) {
-        MsgBox(emptyMessage, vbExclamation, title(" - Update error"), &mWindow);
-        endAtRest();
-        return false;
-    }
+    if (!g_arrContents.isEmpty())
+        return true;
+    MsgBox(emptyMessage, vbExclamation, title(" - Update error"), &mWindow);
+    endAtRest();
+    return false;
+}
+
+void UpgradeChain::writeFile(const QString &fileName, const QByteArray &bytes)
+{
     const QString path = programFolderFile(fileName);
     setErrMode(errFile, QStringLiteral("Die Datei ") + path
                                 + QStringLiteral(" konnte nicht geschrieben werden.\r\n"
                                                  "Das Update wurde nicht installiert."));
-    if (!writeProgramFile(path, g_arrContents))
+    if (!writeProgramFile(path, bytes))
         throw RuntimeError(RuntimeError::PermissionDenied, "file cannot be written");
+}
+
+bool UpgradeChain::awaitSignature(QByteArray &held, const QString &fileName, quint8 signatureStep)
+{
+    if (!release().isSigned())
+        return false;
+    held = g_arrContents;
+    dispatch(UpdateServer::signatureFile(fileName), signatureStep);
     return true;
 }
 
 void UpgradeChain::updaterArrived()
 {
-    if (keepFile(UpdateServer::updaterFile,
-                 QStringLiteral("Der Updater konnte nicht heruntergeladen werden")))
-        dispatch(UpdateServer::newProgramFile);
+    if (!arrivedWhole(QStringLiteral("Der Updater konnte nicht heruntergeladen werden"))
+        || awaitSignature(release().updater, UpdateServer::updaterFile,
+                          stepUpdaterSignatureArrived))
+        return;
+    writeFile(UpdateServer::updaterFile, g_arrContents);
+    dispatch(UpdateServer::newProgramFile, stepNewProgramArrived);
 }
 
 void UpgradeChain::newProgramArrived()
 {
-    if (!keepFile(UpdateServer::newProgramFile,
-                  QStringLiteral("Die neue Version konnte nicht heruntergeladen werden")))
+    if (!arrivedWhole(QStringLiteral("Die neue Version konnte nicht heruntergeladen werden"))
+        || awaitSignature(release().newProgram, UpdateServer::newProgramFile,
+                          stepNewProgramSignatureArrived))
         return;
+    writeFile(UpdateServer::newProgramFile, g_arrContents);
+    askAndStart();
+}
+
+void UpgradeChain::signatureArrived(quint8 ixStep)
+{
+    SignedRelease &held = release();
+    const bool updater = ixStep == stepUpdaterSignatureArrived;
+    if (!held.verify(updater ? held.updater : held.newProgram, g_arrContents))
+        return refuseRelease();
+    if (updater)
+        return dispatch(UpdateServer::newProgramFile, stepNewProgramArrived);
+    // Both files are verified: only now does the release reach the folder.
+    writeFile(UpdateServer::updaterFile, held.updater);
+    writeFile(UpdateServer::newProgramFile, held.newProgram);
+    held.clear();
+    askAndStart();
+}
+
+void UpgradeChain::refuseRelease()
+{
+    MsgBox(QStringLiteral("Das Update ist nicht gültig signiert und wurde verworfen."),
+           vbExclamation, title(" - Update error"), &mWindow);
+    endAtRest();
+}
+
+void UpgradeChain::askAndStart()
+{
     if (MsgBox(QStringLiteral("Alle erforderlichen Dateien wurden heruntergeladen.\r\n"
                               "Update starten?"),
                vbOKCancel | vbExclamation, title(" - Update starten?"), &mWindow)

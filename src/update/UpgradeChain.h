@@ -12,12 +12,16 @@ class frmMain;
 // Version.txt. Each transfer end enters CHCallBack, which goes on with the
 // downloader's Step + 1: step 2 compares the versions and offers the update,
 // step 3 writes Updater.exe and asks for New.exe, step 4 writes New.exe,
-// asks and starts the updater. A chain ends at rest (caption
+// asks and starts the updater. With a release key (App::UpdateKey) each file
+// is followed by its ".minisig" (steps 5 and 6) and held in memory; both are
+// written only once both are verified, and a file that is not validly
+// signed for the offered version is refused. A chain ends at rest (caption
 // "Verbodrom(EN)", updateMe(1)) after a failed transfer, a text that is no
-// newer version, a refusal, an empty file or an error; it ends with the busy
-// caption once the updater runs. Network failures and unusable version texts
-// stay quiet; a file that cannot be written or an updater that cannot start
-// is told in a box, since the user has accepted the update by then.
+// newer version, a refusal, an empty or unsigned file or an error; it ends
+// with the busy caption once the updater runs. Network failures and unusable
+// version texts stay quiet; an unsigned release, a file that cannot be
+// written or an updater that cannot start is told in a box, since the user
+// has accepted the update by then.
 class UpgradeChain
 {
 public:
@@ -50,9 +54,22 @@ private:
     void compareVersions();
     void updaterArrived();
     void newProgramArrived();
-    // Writes the received file; false when the chain has ended instead.
-    bool keepFile(const QString &fileName, const QString &emptyMessage);
-    void dispatch(const QString &fileName);
+    // With a release key: keeps the file that arrived in `held` and fetches
+    // its signature, then true; false without a key.
+    bool awaitSignature(QByteArray &held, const QString &fileName, quint8 signatureStep);
+    // With a release key: checks the file held for this signature; writes
+    // both files once the second one is verified.
+    void signatureArrived(quint8 ixStep);
+    // Tells the user the release is not validly signed; ends at rest.
+    void refuseRelease();
+    // Asks "Update starten?" and starts the updater on OK.
+    void askAndStart();
+    // False, after telling the user, when the transfer brought no bytes.
+    bool arrivedWhole(const QString &emptyMessage);
+    // Writes a program file; throws after setting the error mode's message.
+    void writeFile(const QString &fileName, const QByteArray &bytes);
+    // Fetches `fileName`; its arrival runs `arrivalStep`.
+    void dispatch(const QString &fileName, quint8 arrivalStep);
     void setErrMode(ErrMode mode, const QString &message = QString());
 
     frmMain &mWindow;

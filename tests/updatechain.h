@@ -1,0 +1,247 @@
+#pragma once
+
+// A scripted update server on 127.0.0.1 and the pieces every test of the
+// update chain needs: the program folder, the main window, the chain driven
+// to its end, the texts of the boxes.
+
+#include "downloader/CopyHelper.h"
+#include "platform/App.h"
+#include "platform/Forms.h"
+#include "program/Globals.h"
+#include "trainer/frmDummy.h"
+#include "trainer/frmMain.h"
+
+#include "localserver.h"
+#include "testsupport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+#include <sys/stat.h>
+
+inline const QString rest = QStringLiteral("Verbodrom(EN)");
+inline const QString busy = QStringLiteral("Verbodrom(EN) - Versions-Upgrade läuft...");
+
+inline QByteArray randomBytes(int size)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (char &c : bytes)
+        c = char(QRandomGenerator::global()->bounded(256));
+    return bytes;
+}
+
+// The two program files the server delivers: binary, with line breaks and
+// blank lines inside, and large enough to arrive in many pieces.
+inline const QByteArray updaterBody = randomBytes(3000) + "\r\n\r\n" + randomBytes(5000);
+inline const QByteArray newBody = randomBytes(300 * 1024);
+
+// How the server answers one file. "=body" 200 with Content-Length, "~body"
+// 200 chunked, "404" an error page, "reset" RST, "silent" accept and never
+// answer, "hold" and one of the others: that answer once released.
+struct UpdateServerStub
+{
+    UpdateServerStub()
+    {
+        server.listen(QHostAddress::LocalHost, 0);
+        onRequest(server, [this](QTcpSocket *socket, const QByteArray &request) {
+            const QByteArray path = request.split(' ').value(1);
+            const QByteArray prefix = "/Updates/Verbodrom(EN)/";
+            const QByteArray file = path.startsWith(prefix) ? path.mid(prefix.size()) : path;
+            if (requested.isEmpty() || requested.constLast() != file)
+                requested.append(file);
+            answer(socket, replies.value(file, "404"));
+        });
+    }
+
+    void answer(QTcpSocket *socket, const QByteArray &reply)
+    {
+        if (reply == "reset")
+            return resetConnection(socket);
+        if (reply == "silent") {
+            ++silentPending;
+            return;
+        }
+        if (reply.startsWith("hold")) {
+            held = socket;
+            heldReply = reply.mid(4);
+            return;
+        }
+        QByteArray response;
+        if (reply.startsWith('=')) {
+            const QByteArray body = reply.mid(1);
+            response = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size())
+                       + "\r\n\r\n" + body;
+        } else if (reply.startsWith('~')) {
+            const QByteArray body = reply.mid(1);
+            response = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+            for (qsizetype at = 0; at < body.size(); at += 4096) {
+                const QByteArray chunk = body.mid(at, 4096);
+                response += QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n";
+            }
+            response += "0\r\n\r\n";
+        } else {
+            const QByteArray page = "<html><body>Not Found</body></html>";
+            response = "HTTP/1.1 404 Not Found\r\nContent-Length: "
+                       + QByteArray::number(page.size()) + "\r\n\r\n" + page;
+        }
+        socket->write(response);
+        socket->disconnectFromHost();
+    }
+
+    void release()
+    {
+        if (held)
+            answer(held, heldReply);
+        held = nullptr;
+    }
+
+    QString address() const { return QStringLiteral("127.0.0.1:%1").arg(server.serverPort()); }
+
+    QHash<QByteArray, QByteArray> replies;
+    QList<QByteArray> requested;
+    int silentPending = 0;
+    QPointer<QTcpSocket> held;
+    QByteArray heldReply;
+    QTcpServer server;
+};
+
+inline QString box(int style, const char *titleNote, const QString &prompt)
+{
+    return QString::number(style) + '|' + App::Title() + QString::fromUtf8(titleNote) + '|'
+           + prompt;
+}
+
+inline const QString offer = box(65, " - Update verfügbar",
+                                 "Eine neue Version (1.2.0) ist verfügbar.\r\n"
+                                 "Bitte klicken Sie OK, um sie zu installieren!");
+inline const QString offerAtStart = box(65 + 256, " - Update verfügbar",
+                                        "Eine neue Version (1.2.0) ist verfügbar.\r\n"
+                                        "Bitte klicken Sie OK, um sie zu installieren!");
+inline const QString nothingNew = box(0, " - Kein Upgrade", "Keine neue Version verfügbar.");
+inline const QString askStart = box(49, " - Update starten?",
+                                    "Alle erforderlichen Dateien wurden heruntergeladen.\r\n"
+                                    "Update starten?");
+inline const QString emptyUpdater
+        = box(48, " - Update error", "Der Updater konnte nicht heruntergeladen werden");
+inline const QString emptyNew
+        = box(48, " - Update error", "Die neue Version konnte nicht heruntergeladen werden");
+
+inline QStringList boxTexts(const MsgBoxRecorder &boxes)
+{
+    QStringList texts;
+    for (const RecordedBox &b : boxes.boxes)
+        texts << QString::number(b.style) + '|' + b.title + '|' + b.prompt;
+    return texts;
+}
+
+inline bool hostFormLoaded()
+{
+    for (QWidget *form : Forms::all()) {
+        if (qobject_cast<frmDummy *>(form))
+            return true;
+    }
+    return false;
+}
+
+// The program folder (with a blank in its path), the stub server and the
+// main window of one test function.
+class UpdateChainTest : public QObject
+{
+protected:
+    std::unique_ptr<QTemporaryDir> mDir;
+    QString mFolder;
+    QPointer<frmMain> mWindow;
+    std::unique_ptr<UpdateServerStub> mServer;
+
+    // Loads the host form and the main window as start-up does, with the
+    // chain aimed at the stub server.
+    frmMain *startWindow()
+    {
+        new frmDummy;
+        mWindow = new frmMain;
+        mWindow->show();
+        App::setUpdateServer(mServer->address());
+        return mWindow;
+    }
+
+    // Drives the event loop until the chain has ended: the caption is back
+    // at rest or the updater was started. A silent server gets its ten
+    // watchdog ticks at once.
+    bool runChain(const ShellRecorder &shell)
+    {
+        QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired()) {
+            if (mWindow->windowTitle() == rest || !shell.starts.isEmpty())
+                return true;
+            if (mServer->silentPending > 0 && Globals::hasCopyHelper()) {
+                mServer->silentPending = 0;
+                for (int tick = 0; tick < 10; ++tick)
+                    Globals::g_objCopyHelper().mWatchdog_Timer();
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        }
+        return false;
+    }
+
+    QString file(const char *name) const { return mFolder + '/' + QString::fromUtf8(name); }
+
+    QByteArray contents(const char *name) const
+    {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+    }
+
+    static int mode(const QString &path)
+    {
+        struct stat status
+        {};
+        return ::stat(QFile::encodeName(path).constData(), &status) == 0
+                       ? int(status.st_mode & 07777)
+                       : -1;
+    }
+
+    // For the test's init(): a fresh folder with a verb list, a fresh
+    // server, no release key.
+    void initChain()
+    {
+        mDir = std::make_unique<QTemporaryDir>();
+        mFolder = mDir->path() + QStringLiteral("/Programm Ordner");
+        QDir().mkpath(mFolder);
+        QFile verbs(mFolder + QStringLiteral("/IrregularVerbs.txt"));
+        QVERIFY(verbs.open(QIODevice::WriteOnly));
+        verbs.write("to be\twas/were\tbeen\tsein\r\n");
+        verbs.close();
+        App::setPath(mFolder);
+        App::setUpdateKey(QString());
+        mServer = std::make_unique<UpdateServerStub>();
+        g_bManualUpdate = false;
+    }
+
+    // For the test's cleanup(): everything the chain made is gone.
+    void cleanupChain()
+    {
+        if (mWindow)
+            mWindow->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!Globals::hasCopyHelper());
+        QVERIFY(!hostFormLoaded());
+        QCOMPARE(Forms::count(), 0);
+        App::setPath(QString());
+        App::setUpdateServer(QString());
+        App::setUpdateKey(std::nullopt);
+        mServer.reset();
+        mDir.reset();
+    }
+};
