@@ -85,6 +85,9 @@ void UpgradeChain::run(quint8 ixStep)
             return;
         }
     } catch (...) {
+        // A step runs inside the downloader's callback or a menu handler:
+        // whatever fails in it, a run-time error or anything a library
+        // throws, ends the chain at rest and never travels further.
         if (mErrMode == errFile)
             MsgBox(mErrMessage, vbExclamation, title(" - Update error"), &mWindow);
         endAtRest();
