@@ -3,7 +3,10 @@
 # Does nothing when everything is there already.
 set -euo pipefail
 
-packages=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core curl xvfb xauth)
+# clang and libclang-rt-14-dev (libFuzzer and clang's sanitizer runtimes)
+# build the fuzz targets under fuzz/.
+packages=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core curl xvfb xauth
+          clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
