@@ -18,7 +18,6 @@
 #include <fstream>
 #include <iostream>
 #include <optional>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -41,6 +40,31 @@ std::size_t layerOf(const std::string &folder)
 {
     const auto it = std::find(kLayers.begin(), kLayers.end(), folder);
     return it == kLayers.end() ? 0 : std::size_t(it - kLayers.begin());
+}
+
+// The file named by an #include line ("..." or <...>), or nothing.
+std::optional<std::string> includedFile(std::string_view line)
+{
+    const auto skipBlanks = [&line] {
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+    };
+    skipBlanks();
+    if (!line.starts_with('#'))
+        return std::nullopt;
+    line.remove_prefix(1);
+    skipBlanks();
+    if (!line.starts_with("include"))
+        return std::nullopt;
+    line.remove_prefix(7);
+    skipBlanks();
+    if (line.empty() || (line.front() != '"' && line.front() != '<'))
+        return std::nullopt;
+    const char close = line.front() == '"' ? '"' : '>';
+    const std::size_t end = line.find(close, 1);
+    if (end == std::string_view::npos || end == 1)
+        return std::nullopt;
+    return std::string(line.substr(1, end - 1));
 }
 
 bool isSource(const fs::path &path)
@@ -85,7 +109,6 @@ int main(int argc, char *argv[])
         return kExitUsage;
     }
 
-    static const std::regex includeLine(R"(^\s*#\s*include\s*["<]([^">]+)[">])");
     std::size_t files = 0;
     std::size_t includes = 0;
     std::vector<std::string> upward;
@@ -101,10 +124,10 @@ int main(int argc, char *argv[])
         std::ifstream in(entry.path());
         std::string line;
         for (std::size_t number = 1; std::getline(in, line); ++number) {
-            std::smatch match;
-            if (!std::regex_search(line, match, includeLine))
+            const std::optional<std::string> included = includedFile(line);
+            if (!included)
                 continue;
-            const std::optional<fs::path> target = resolve(root, entry.path(), match[1].str());
+            const std::optional<fs::path> target = resolve(root, entry.path(), *included);
             if (!target)
                 continue;
             ++includes;
