@@ -21,6 +21,7 @@ cmake --build "$build" -j "$(nproc)"
 display=()
 if command -v xvfb-run >/dev/null; then
     display=(xvfb-run -a -s "-screen 0 1280x1024x24")
+    export QT_QPA_PLATFORM=xcb
 else
     export QT_QPA_PLATFORM=offscreen
 fi
@@ -39,6 +40,7 @@ system="Debian $(cat /etc/debian_version 2>/dev/null || echo '?'), Linux $(uname
 compiler=$(g++ --version | head -n 1)
 qt=$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null || echo '?')
 load=$(cut -d ' ' -f 1-3 /proc/loadavg)
+busy=$(awk -v cores="$(nproc)" '{ print ($1 > cores) ? "yes" : "no" }' /proc/loadavg)
 
 rows=""
 details=""
@@ -55,7 +57,8 @@ for binary in "$build"/bench/*; do
         result="FAILED (exit $status)${result:+: $result}"
         failed=1
     fi
-    rows+="| \`bench/$name\` | $(describe "$name") | ${result:-(no result line)} |"$'\n'
+    what=$(describe "$name")
+    rows+="| \`bench/$name\` | ${what:-(no opening comment)} | ${result:-(no result line)} |"$'\n'
     details+=$'\n'"### bench/$name"$'\n\n```\n'"$output"$'\n```\n'
 done
 
@@ -72,6 +75,12 @@ done
     echo "- load average at the start (1, 5, 15 min): $load"
     echo "- display: $([ ${#display[@]} -gt 0 ] && echo 'Xvfb' || echo 'offscreen')"
     echo
+    if [ "$busy" = yes ]; then
+        echo "The machine was busy with other work (load above its core count): the times"
+        echo "scatter more than usual, and a ratio can even fall below 1. Rerun on an idle"
+        echo "machine for figures to compare."
+        echo
+    fi
     echo "| program | what it measures | result |"
     echo "|---|---|---|"
     printf '%s' "$rows"
