@@ -1,12 +1,13 @@
 // The verb loader against a plain reference: split the file at LF, drop the
-// CR in front of it, decode each line as Windows-1252, skip lines that begin
-// with "#", and keep the lines that split at tabs into exactly four fields,
-// in file order, up to the table's limit. Each line on its own must also give
-// what parseVerbLine gives.
+// CR in front of it, skip lines that begin with "#", and keep the lines that
+// split at tabs into exactly four fields, in file order, up to the table's
+// limit. Each line on its own must also give what parseVerbLine gives.
 //
-// Input: one byte (the table's limit, 1 to 16), then the file.
+// Input: one byte (the table's limit, 1 to 16), then the text. parseVerbLine
+// sees every line as it is; the file is written with each byte cut to 7 bits,
+// so that every encoding the loader may choose reads it alike, and ends with
+// LF where it would end with a bare CR.
 
-#include "base/Ansi.h"
 #include "platform/FileSystem.h"
 #include "trainer/VerbList.h"
 
@@ -42,7 +43,7 @@ Reference referenceLoad(const QByteArray &file, qsizetype maxVerbs)
     for (QByteArray &line : lines) {
         if (line.endsWith('\r'))
             line.chop(1);
-        const QStringList fields = referenceFields(Ansi::decode(line));
+        const QStringList fields = referenceFields(QString::fromLatin1(line));
         if (fields.isEmpty())
             continue;
         if (ref.verbs.size() == maxVerbs) {
@@ -75,16 +76,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 1)
         return 0;
     const qsizetype maxVerbs = 1 + data[0] % kMaxVerbsChoice;
-    const QByteArray bytes(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
+    const QByteArray input(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
 
-    for (const QByteArray &line : bytes.split('\n')) {
-        const QString text = Ansi::decode(line);
-        const std::optional<VerbEntry> entry = parseVerbLine(text);
-        const QStringList expected = referenceFields(text);
+    for (const QByteArray &bytes : input.split('\n')) {
+        const QString line = QString::fromLatin1(bytes);
+        const std::optional<VerbEntry> entry = parseVerbLine(line);
+        const QStringList expected = referenceFields(line);
         FUZZ_CHECK(entry ? fieldsOf(*entry) == expected : expected.isEmpty(),
-                   "line " + shown(line) + " gave " + (entry ? "a verb" : "no verb"));
+                   "line " + shown(bytes) + " gave " + (entry ? "a verb" : "no verb"));
     }
 
+    QByteArray bytes = input;
+    for (char &c : bytes)
+        c = char(c & 0x7F);
+    if (bytes.endsWith('\r'))
+        bytes += '\n';
     const QString path = folder.filePath(QStringLiteral("IrregularVerbs.txt"));
     {
         QFile file(path);
