@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets under fuzz/ with clang and runs each one for
 # a while (default 20 s, or the first argument), starting from its committed
-# seed corpus. Fails on the first finding: a crash, a broken check, a
-# sanitizer report, a leak, an input slower than 10 s, or 2 GiB of memory.
+# seed corpus. Fails when any target finds something: a crash, a broken
+# check, a sanitizer report, a leak, an input slower than 10 s, or 2 GiB of
+# memory.
 #
 #   scripts/fuzz.sh [seconds per target]
 #
@@ -25,6 +26,7 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 mkdir -p "$build/findings" "$build/logs"
 targets=0
+found=()
 for binary in "$build"/bin/*; do
     [ -x "$binary" ] || continue
     name=$(basename "$binary")
@@ -37,11 +39,16 @@ for binary in "$build"/bin/*; do
             "$build/corpus/$name" "$seeds" >"$log" 2>&1; then
         tail -n 60 "$log"
         echo "fuzz: $name FOUND A FAULT (full log: $log; input: $build/findings/$name-*)"
-        exit 1
+        found+=("$name")
+    else
+        runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
+        echo "fuzz: $name ran clean for ${seconds} s ($runs inputs)"
     fi
-    runs=$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$' || echo '?')
-    echo "fuzz: $name ran clean for ${seconds} s ($runs inputs)"
     targets=$((targets + 1))
 done
 [ "$targets" -gt 0 ] || { echo "fuzz: no targets built"; exit 1; }
+if [ ${#found[@]} -gt 0 ]; then
+    echo "fuzz: ${#found[@]} of $targets targets found faults: ${found[*]}"
+    exit 1
+fi
 echo "fuzz: all $targets targets clean"
