@@ -82,5 +82,9 @@ int main(int argc, char *argv[])
     std::printf("main_window_ms: %.1f\n", main);
     std::printf("ratio_to_empty: %.2f\n", main / empty);
     std::printf("ratio_to_text: %.2f\n", main / label);
+    std::printf("result: main window on screen %.1f ms after start, %.2f times an empty Qt window "
+                "(%.1f ms) and %.2f times a window with one line of text (%.1f ms), "
+                "platform %s\n",
+                main, main / empty, empty, main / label, label, platform.constData());
     return 0;
 }

@@ -1,8 +1,8 @@
-// Loads a verb file of 32,760 verbs with the program's loader and, in the
-#include "platform/FileSystem.h"
-// same run, reads the same file line by line with a plain loop. Prints both
+// Loads a verb file of 32,760 verbs with the program's loader against, in
+// the same run, a plain loop reading the same file line by line. Prints both
 // times (the best of several rounds, taken in turns) and their ratio.
 
+#include "platform/FileSystem.h"
 #include "trainer/VerbList.h"
 
 #include <QCoreApplication>
@@ -61,5 +61,9 @@ int main(int argc, char *argv[])
     std::printf("loader_ms: %.2f\n", bestLoader / 1e6);
     std::printf("plain_loop_ms: %.2f\n", bestPlain / 1e6);
     std::printf("ratio: %.2f\n", double(bestLoader) / double(bestPlain));
+    std::printf("result: %lld verbs loaded in %.2f ms, %.2f times a plain read loop over the same "
+                "file (%.2f ms)\n",
+                static_cast<long long>(verbs), bestLoader / 1e6,
+                double(bestLoader) / double(bestPlain), bestPlain / 1e6);
     return verbs == MaxVerbs ? 0 : 1;
 }

@@ -1,23 +1,35 @@
 #!/usr/bin/env bash
-# Builds Verbodrom(EN) twice, normally and with AddressSanitizer and
-# UndefinedBehaviorSanitizer, and runs the whole test suite on each build.
+# The test command. Builds Verbodrom(EN) twice from CMakePresets.json, a
+# normal build and one with AddressSanitizer and UndefinedBehaviorSanitizer
+# (both with warnings as errors), runs the whole test suite on each, then
+# builds the fuzz targets with clang and runs each for 20 s (override with
+# VERBODROM_FUZZ_SECONDS). Installs what is missing first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+stage="installing dependencies"
+trap 'status=$?; [ $status -eq 0 ] || echo "test.sh: FAILED while $stage"' EXIT
 
 scripts/install-deps.sh
 
 jobs=$(nproc)
-export QT_QPA_PLATFORM=offscreen
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
-export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-
-for variant in normal sanitize; do
-    dir=build-test-$variant
-    sanitize=OFF
-    [ "$variant" = sanitize ] && sanitize=ON
-    echo "== $variant build =="
-    cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVERBODROM_SANITIZE=$sanitize
-    cmake --build "$dir" -j "$jobs"
-    ctest --test-dir "$dir" --output-on-failure --timeout 300 -j "$jobs"
+passed=0
+for preset in normal sanitize; do
+    stage="building the $preset preset"
+    echo "== $preset build =="
+    cmake --preset "$preset"
+    cmake --build --preset "$preset" -j "$jobs"
+    stage="testing the $preset preset"
+    log=build-test-$preset/ctest-summary.log
+    ctest --preset "$preset" -j "$jobs" | tee "$log"
+    passed=$((passed + $(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$log")))
 done
+
+stage="fuzzing"
+echo "== fuzz targets =="
+mkdir -p build-fuzz
+scripts/fuzz.sh "${VERBODROM_FUZZ_SECONDS:-20}" | tee build-fuzz/summary.log
+targets=$(sed -n 's/^fuzz: all \([0-9]*\) targets clean$/\1/p' build-fuzz/summary.log)
+
+echo "test.sh: both builds passed every test, and $targets fuzz targets ran clean"
+echo "total: $((passed + targets)) passed, 0 failed"

@@ -1,5 +1,7 @@
 #include "platform/App.h"
 
+#include "BuildSettings.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 

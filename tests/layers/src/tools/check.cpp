@@ -1,0 +1,3 @@
+#include "program/Globals.h"
+#include "trainer/Window.h"
+#include "program/main.h"
