@@ -296,6 +296,8 @@ private Q_SLOTS:
         verbs.write("to be\twas/were\tbeen\tsein\r\n");
         verbs.close();
         App::setPath(mFolder);
+        // The window reads the learner's progress: never the real user's.
+        qputenv("XDG_STATE_HOME", QFile::encodeName(mDir->filePath(QStringLiteral("state"))));
         mServer = std::make_unique<UpdateServerStub>();
         g_bManualUpdate = false;
     }
