@@ -67,6 +67,7 @@ private Q_SLOTS:
     void aboutAndUnload();
     void plainDrawWhileRepeatOff();
     void repeatMistakesDrawsWrongMore();
+    void neverTwiceOverReload();
     void progressKeptBetweenRuns();
     void corruptProgressIgnored();
     void progressNotWritable();
@@ -551,6 +552,18 @@ void tst_frmMain::repeatMistakesDrawsWrongMore()
     QVERIFY(file.contains(kept(1, "to v5\tg5")));
     QVERIFY(file.contains(kept(5, "to v1\tg1")));
     QCOMPARE(file.count('\n'), 12);
+}
+
+// Clicking the tab between two draws does not bring the same verb again.
+void tst_frmMain::neverTwiceOverReload()
+{
+    QVERIFY(open(QString()));
+    action("mnuRepeatMistakes")->trigger();
+    click("btNewWord"); // r = 0.5 in three even boxes: the middle verb
+    QCOMPARE(mWindow->currentVerb(), qint16(2));
+    action("mnuReload")->trigger();
+    click("btNewWord"); // the same r over the two others: the last one
+    QCOMPARE(mWindow->currentVerb(), qint16(3));
 }
 
 // The item and the boxes outlive the run; the verb list is never written, and

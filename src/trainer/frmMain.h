@@ -108,7 +108,7 @@ private:
     void buildScoreLine(QWidget *page);
     void loadProgress();
     void saveProgress();
-    qint16 drawVerb(float r) const;
+    qint16 drawVerb(float r);
     void recordCheck(const VerbEntry &verb, bool allRight);
 
     void btNewWord_Click();
@@ -132,6 +132,8 @@ private:
     qint16 ixCurrentVerb = -1;
 
     SessionScore mScore;
+    // The verb drawn last, by its progress key; it outlives a reload.
+    QString mLastDrawn;
     ProgressState mProgress;
     // Set after a failed write, so that the log tells of it once, not after
     // every check.

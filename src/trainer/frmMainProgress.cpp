@@ -32,11 +32,23 @@ void frmMain::saveProgress()
     mProgressWriteFailed = failed;
 }
 
-qint16 frmMain::drawVerb(float r) const
+qint16 frmMain::drawVerb(float r)
 {
-    if (!mProgress.repeatMistakes)
-        return Quiz::drawIndex(r, ixFirstVerb, ixLastVerb);
-    return Leitner::draw(r, progressBoxes(mProgress, VerbList), ixCurrentVerb);
+    qint16 drawn = -1;
+    if (!mProgress.repeatMistakes) {
+        drawn = Quiz::drawIndex(r, ixFirstVerb, ixLastVerb);
+    } else {
+        // After a reload the verb drawn last is found again by its key, so
+        // that clicking the tab never brings it twice in a row.
+        qint16 previous = ixCurrentVerb;
+        for (qsizetype k = 0; previous == -1 && !mLastDrawn.isNull() && k < VerbList.size(); ++k) {
+            if (progressKey(VerbList.at(k)) == mLastDrawn)
+                previous = qint16(k + 1);
+        }
+        drawn = Leitner::draw(r, progressBoxes(mProgress, VerbList), previous);
+    }
+    mLastDrawn = progressKey(VerbList.at(drawn - 1));
+    return drawn;
 }
 
 void frmMain::recordCheck(const VerbEntry &verb, bool allRight)
