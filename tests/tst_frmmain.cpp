@@ -132,6 +132,13 @@ private:
         mWindow->findChild<QPushButton *>(QLatin1String(button))->click();
     }
     QAction *action(const char *name) { return mWindow->findChild<QAction *>(QLatin1String(name)); }
+    // A progress file left by an earlier run.
+    bool putProgressFile(const QByteArray &content)
+    {
+        QDir().mkpath(QFileInfo(mProgressFile).absolutePath());
+        QFile file(mProgressFile);
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    }
     QByteArray progressFile()
     {
         QFile file(mProgressFile);
@@ -479,11 +486,8 @@ void tst_frmMain::aboutAndUnload()
 // with boxes kept from an earlier run, and again after the item was on.
 void tst_frmMain::plainDrawWhileRepeatOff()
 {
-    QDir().mkpath(QFileInfo(mProgressFile).absolutePath());
-    QFile file(mProgressFile);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("verbodrom-progress 1\nrepeat-mistakes off\n5\t2026-01-01\tto v1\tg1\n");
-    file.close();
+    QVERIFY(putProgressFile(
+            "verbodrom-progress 1\nrepeat-mistakes off\n5\t2026-01-01\tto v1\tg1\n"));
     QVERIFY(open(QStringLiteral("ten")));
     QVERIFY(!action("mnuRepeatMistakes")->isChecked());
     Quiz::Random random, expected;
@@ -607,11 +611,7 @@ void tst_frmMain::progressKeptBetweenRuns()
 // next write replaces it.
 void tst_frmMain::corruptProgressIgnored()
 {
-    QDir().mkpath(QFileInfo(mProgressFile).absolutePath());
-    QFile file(mProgressFile);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("verbodrom-progress 1\nrepeat-mistakes on\n9\tx\n");
-    file.close();
+    QVERIFY(putProgressFile("verbodrom-progress 1\nrepeat-mistakes on\n9\tx\n"));
     QTest::ignoreMessage(QtWarningMsg,
                          QRegularExpression(QStringLiteral("^Progress file .* ignored")));
     QVERIFY(open(QString()));

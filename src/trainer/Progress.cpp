@@ -21,26 +21,23 @@ constexpr QChar fieldSeparator = u'\t';
 constexpr qsizetype fieldsPerVerb = 4;
 constexpr qsizetype isoDateLength = 10; // yyyy-MM-dd
 
+// The characters a text field cannot hold as they are, each with the letter
+// that stands for it after a backslash.
+constexpr std::pair<char16_t, char16_t> escapes[] {
+        {u'\\', u'\\'}, {u'\t', u't'}, {u'\r', u'r'}, {u'\n', u'n'}};
+
 QString escapeField(QStringView text)
 {
     QString out;
     out.reserve(text.size());
     for (const QChar c : text) {
-        switch (c.unicode()) {
-        case u'\\':
-            out += u"\\\\";
-            break;
-        case u'\t':
-            out += u"\\t";
-            break;
-        case u'\r':
-            out += u"\\r";
-            break;
-        case u'\n':
-            out += u"\\n";
-            break;
-        default:
+        const auto *escape = std::find_if(std::begin(escapes), std::end(escapes),
+                                          [c](const auto &e) { return e.first == c; });
+        if (escape == std::end(escapes)) {
             out += c;
+        } else {
+            out += u'\\';
+            out += QChar(escape->second);
         }
     }
     return out;
@@ -57,22 +54,12 @@ std::optional<QString> unescapeField(QStringView text)
         }
         if (++i == text.size())
             return std::nullopt;
-        switch (text[i].unicode()) {
-        case u'\\':
-            out += u'\\';
-            break;
-        case u't':
-            out += u'\t';
-            break;
-        case u'r':
-            out += u'\r';
-            break;
-        case u'n':
-            out += u'\n';
-            break;
-        default:
+        const QChar letter = text[i];
+        const auto *escape = std::find_if(std::begin(escapes), std::end(escapes),
+                                          [letter](const auto &e) { return e.second == letter; });
+        if (escape == std::end(escapes))
             return std::nullopt;
-        }
+        out += QChar(escape->first);
     }
     return out;
 }
