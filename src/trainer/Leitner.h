@@ -22,8 +22,9 @@ quint8 nextBox(quint8 box, bool right);
 // Draws a 1-based verb index from r in [0, 1): verb k (boxes[k - 1] its box)
 // with odds proportional to its box's weight. With two or more verbs the
 // previous draw (1-based, -1 for none) is left out, so no verb comes twice in
-// a row; a single verb is always drawn. -1 for an empty list. One pass over
-// the list; r outside [0, 1) is clamped.
+// a row; a single verb is always drawn. -1 for an empty list. Takes at most
+// 32,767 verbs, as a 16-bit index holds; two passes over the list. r outside
+// [0, 1) is clamped.
 qint16 draw(float r, const QList<quint8> &boxes, qint16 previous);
 
 } // namespace Leitner
