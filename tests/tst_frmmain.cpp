@@ -1,5 +1,6 @@
 #include "platform/App.h"
 #include "platform/Forms.h"
+#include "trainer/Quiz.h"
 #include "trainer/frmAbout.h"
 #include "trainer/frmDummy.h"
 #include "trainer/frmMain.h"
@@ -8,13 +9,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -38,9 +43,14 @@ private Q_SLOTS:
     {
         for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
             qputenv(name, mDir.path().toLocal8Bit());
+        qputenv("XDG_STATE_HOME", QFile::encodeName(mStateHome));
         App::setPath(mDir.path());
     }
-    void init() { mBoxes.emplace(); }
+    void init()
+    {
+        mBoxes.emplace();
+        QVERIFY(QDir(mStateHome).removeRecursively());
+    }
     void cleanup()
     {
         delete mWindow;
@@ -55,6 +65,13 @@ private Q_SLOTS:
     void screenReaders();
     void messageBoxOverWindow();
     void aboutAndUnload();
+    void plainDrawWhileRepeatOff();
+    void repeatMistakesDrawsWrongMore();
+    void neverTwiceOverReload();
+    void progressKeptBetweenRuns();
+    void corruptProgressIgnored();
+    void progressNotWritable();
+    void resetAsksFirst();
 
 private:
     // Starts the window over a leftover read-only Updater.exe; false unless
@@ -70,6 +87,10 @@ private:
         if (kind == u"many") {
             for (int i = 0; i < MaxVerbs; ++i)
                 content += "to v\tp\tpp\tg\r\n";
+        } else if (kind == u"ten") {
+            content.clear();
+            for (int k = 1; k <= 10; ++k)
+                content += QStringLiteral("to v%1\tp%1\tpp%1\tg%1\r\n").arg(k).toLatin1();
         } else if (kind == u"long") {
             content = "to a\t" + QByteArray(20, 'b') + '\t' + QByteArray(3000, 'c') + "\td\r\n";
         } else if (kind == u"shipped") {
@@ -94,7 +115,48 @@ private:
         return !updater.exists();
     }
 
+    // Answers the drawn verb: every form right, or the infinitive wrong.
+    void answer(bool right)
+    {
+        const VerbEntry verb = mWindow->verbList().at(mWindow->currentVerb() - 1);
+        const auto type = [this](const char *name, const QString &text) {
+            mWindow->findChild<QLineEdit *>(QLatin1String(name))->setText(text);
+        };
+        type("txtEngInf", right ? verb.EngInf() : QStringLiteral("to err"));
+        type("txtEngPast", verb.EngPast().section(u'/', 0, 0));
+        type("txtEngPastParticiple", verb.EngPastParticiple().section(u'/', 0, 0));
+        click("btEnter");
+    }
+    void click(const char *button)
+    {
+        mWindow->findChild<QPushButton *>(QLatin1String(button))->click();
+    }
+    QAction *action(const char *name) { return mWindow->findChild<QAction *>(QLatin1String(name)); }
+    // A progress file left by an earlier run.
+    bool putProgressFile(const QByteArray &content)
+    {
+        QDir().mkpath(QFileInfo(mProgressFile).absolutePath());
+        QFile file(mProgressFile);
+        return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+    }
+    QByteArray progressFile()
+    {
+        QFile file(mProgressFile);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    // A progress line as the window writes it on the day of the check.
+    static QByteArray kept(int box, const char *verb)
+    {
+        return QByteArray::number(box) + '\t'
+               + QDate::currentDate().toString(Qt::ISODate).toLatin1() + '\t' + verb + '\n';
+    }
+    // How often each of the ten verbs is drawn in 200 draws from one fixed
+    // seed, verb 5 always answered wrong and every other one right.
+    QList<int> drillTen(bool repeatMistakes);
+
     QTemporaryDir mDir;
+    QString mStateHome = mDir.filePath(QStringLiteral("state"));
+    QString mProgressFile = mStateHome + QStringLiteral("/verbodrom/progress.txt");
     QString mVerbFile = mDir.filePath(QStringLiteral("IrregularVerbs.txt"));
     QPointer<frmMain> mWindow;
     std::optional<MsgBoxRecorder> mBoxes;
@@ -173,6 +235,24 @@ void tst_frmMain::flow_data()
     row("focus-chain",
         "chain btNewWord txtGerInf txtEngInf txtEngPast txtEngPastParticiple btEnter optDE "
         "btNewWord | click optEN | chain btEnter optEN btNewWord");
+    const QString rightBurn = QStringLiteral("click btNewWord | type txtEngInf burn | type "
+                                             "txtEngPast burnt | type txtEngPastParticiple burned"
+                                             " | click btEnter");
+    row("score-right-verb", "text lblScore Heute: 0 von 0 richtig | " + rightBurn
+                                    + " | text lblScore Heute: 1 von 1 "
+                                      "richtig");
+    row("score-wrong-checked-twice-then-right",
+        "click btNewWord | type txtEngInf burn | click btEnter | click btEnter"
+        " | text lblScore Heute: 0 von 1 richtig | "
+                + rightBurn + " | click btEnter | text lblScore Heute: 1 von 2 richtig");
+    row("score-english-round-two-forms",
+        "click optEN | click btNewWord | type txtEngPast burned | type txtEngPastParticiple BURNT"
+        " | click btEnter | text lblScore Heute: 1 von 1 richtig");
+    row("score-kept-over-reload",
+        rightBurn
+                + " | menu mnuReload | click btEnter | title VerbodromEN - Kein Wort gezogen"
+                  " | text lblScore Heute: 1 von 1 richtig | click btNewWord | click btEnter"
+                  " | text lblScore Heute: 1 von 2 richtig");
     row("enter-in-text-box-checks",
         "click btNewWord | enter txtEngPastParticiple | text lblEngPast WRONG! --> burnt/burned");
 }
@@ -400,6 +480,195 @@ void tst_frmMain::aboutAndUnload()
     QTRY_VERIFY(!mWindow);
     QVERIFY(!dummy);
     QCOMPARE(Forms::count(), 1); // the About window lives on by itself
+}
+
+// While "Fehler wiederholen" is off the draw is the plain one, value for value:
+// with boxes kept from an earlier run, and again after the item was on.
+void tst_frmMain::plainDrawWhileRepeatOff()
+{
+    QVERIFY(putProgressFile(
+            "verbodrom-progress 1\nrepeat-mistakes off\n5\t2026-01-01\tto v1\tg1\n"));
+    QVERIFY(open(QStringLiteral("ten")));
+    QVERIFY(!action("mnuRepeatMistakes")->isChecked());
+    Quiz::Random random, expected;
+    random.seed(7);
+    expected.seed(7);
+    mWindow->setRandomSource([&random] { return random.next(); });
+    const auto drawPlain = [&](int draws) {
+        for (int i = 0; i < draws; ++i) {
+            click("btNewWord");
+            QCOMPARE(mWindow->currentVerb(), Quiz::drawIndex(expected.next(), 1, 10));
+            answer(i % 3 != 0);
+        }
+    };
+    drawPlain(60);
+    action("mnuRepeatMistakes")->trigger();
+    for (int i = 0; i < 20; ++i) {
+        click("btNewWord");
+        answer(false);
+        expected.next();
+    }
+    action("mnuRepeatMistakes")->trigger();
+    QVERIFY(!action("mnuRepeatMistakes")->isChecked());
+    drawPlain(60);
+}
+
+QList<int> tst_frmMain::drillTen(bool repeatMistakes)
+{
+    delete mWindow;
+    QList<int> counts(10);
+    if (!open(QStringLiteral("ten")))
+        return {};
+    if (repeatMistakes)
+        action("mnuRepeatMistakes")->trigger();
+    Quiz::Random random;
+    random.seed(2026);
+    mWindow->setRandomSource([&random] { return random.next(); });
+    qint16 previous = -1;
+    for (int i = 0; i < 200; ++i) {
+        click("btNewWord");
+        const qint16 k = mWindow->currentVerb();
+        if (repeatMistakes && k == previous)
+            return {}; // never the same verb twice in a row
+        ++counts[k - 1];
+        answer(k != 5);
+        previous = k;
+    }
+    return counts;
+}
+
+// A verb answered wrong again and again comes up far more often than the
+// others, and far more often than without the item; the others climb to the
+// last box.
+void tst_frmMain::repeatMistakesDrawsWrongMore()
+{
+    const QList<int> plain = drillTen(false), repeat = drillTen(true);
+    QCOMPARE(plain.size(), 10);
+    QCOMPARE(repeat.size(), 10);
+    QVERIFY2(repeat[4] > 3 * plain[4],
+             qPrintable(QStringLiteral("%1 against %2").arg(repeat[4]).arg(plain[4])));
+    for (int k = 0; k < 10; ++k) {
+        if (k != 4)
+            QVERIFY2(repeat[4] > 3 * repeat[k], qPrintable(QString::number(k + 1)));
+    }
+    const QByteArray file = progressFile();
+    QVERIFY(file.startsWith("verbodrom-progress 1\nrepeat-mistakes on\n"));
+    QVERIFY(file.contains(kept(1, "to v5\tg5")));
+    QVERIFY(file.contains(kept(5, "to v1\tg1")));
+    QCOMPARE(file.count('\n'), 12);
+}
+
+// Clicking the tab between two draws does not bring the same verb again.
+void tst_frmMain::neverTwiceOverReload()
+{
+    QVERIFY(open(QString()));
+    action("mnuRepeatMistakes")->trigger();
+    click("btNewWord"); // r = 0.5 in three even boxes: the middle verb
+    QCOMPARE(mWindow->currentVerb(), qint16(2));
+    action("mnuReload")->trigger();
+    click("btNewWord"); // the same r over the two others: the last one
+    QCOMPARE(mWindow->currentVerb(), qint16(3));
+}
+
+// The item and the boxes outlive the run; the verb list is never written, and
+// a verb that left the list leaves the file with the next write.
+void tst_frmMain::progressKeptBetweenRuns()
+{
+    QVERIFY(open(QString()));
+    QVERIFY(!QFile::exists(mProgressFile)); // nothing written until something is kept
+    action("mnuRepeatMistakes")->trigger();
+    const QByteArray head("verbodrom-progress 1\nrepeat-mistakes on\n");
+    QCOMPARE(progressFile(), head);
+    click("btNewWord"); // to burn
+    answer(true);
+    mWindow->setRandomSource([] { return 0.0f; });
+    click("btNewWord");
+    QCOMPARE(mWindow->currentVerb(), qint16(1));
+    answer(false);
+    click("btEnter"); // a second check moves no box
+    QCOMPARE(progressFile(), head + kept(2, "to burn\tbrennen") + kept(1, "to go\tgehen"));
+
+    delete mWindow;
+    QVERIFY(open(QString()));
+    QVERIFY(action("mnuRepeatMistakes")->isChecked());
+    QFile verbs(mVerbFile);
+    QVERIFY(verbs.open(QIODevice::ReadWrite));
+    QCOMPARE(verbs.readAll(), threeVerbs);
+    verbs.resize(0);
+    verbs.write(QByteArray(threeVerbs).replace("to go\t", "to walk\t"));
+    verbs.close();
+    action("mnuReload")->trigger();
+    click("btNewWord");
+    answer(true);
+    QCOMPARE(progressFile(), head + kept(3, "to burn\tbrennen"));
+
+    action("mnuRepeatMistakes")->trigger();
+    QCOMPARE(progressFile(),
+             "verbodrom-progress 1\nrepeat-mistakes off\n" + kept(3, "to burn\tbrennen"));
+}
+
+// A corrupt file is told once in the log and never stops the drill; the
+// next write replaces it.
+void tst_frmMain::corruptProgressIgnored()
+{
+    QVERIFY(putProgressFile("verbodrom-progress 1\nrepeat-mistakes on\n9\tx\n"));
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("^Progress file .* ignored")));
+    QVERIFY(open(QString()));
+    QVERIFY(!action("mnuRepeatMistakes")->isChecked());
+    click("btNewWord");
+    answer(true);
+    QCOMPARE(mBoxes->boxes.size(), 0);
+    action("mnuRepeatMistakes")->trigger();
+    QCOMPARE(progressFile(), "verbodrom-progress 1\nrepeat-mistakes on\n");
+}
+
+// A state folder that cannot be written is told once in the log; the drill
+// and the boxes go on.
+void tst_frmMain::progressNotWritable()
+{
+    QVERIFY(QDir().mkpath(mStateHome));
+    QFile blocker(mStateHome + QStringLiteral("/verbodrom")); // a file where the folder goes
+    QVERIFY(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    QVERIFY(open(QStringLiteral("ten")));
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Progress not kept: ")));
+    action("mnuRepeatMistakes")->trigger();
+    for (int i = 0; i < 5; ++i) {
+        click("btNewWord");
+        answer(false);
+    }
+    QCOMPARE(mWindow->findChild<QLabel *>(QStringLiteral("lblScore"))->text(),
+             QStringLiteral("Heute: 0 von 5 richtig"));
+    QCOMPARE(mBoxes->boxes.size(), 0);
+}
+
+// "Übung" follows "Datei"; resetting asks first, Cancel the default, and then
+// empties every box but keeps the item.
+void tst_frmMain::resetAsksFirst()
+{
+    QVERIFY(open(QString()));
+    QStringList menus;
+    for (QAction *menu : mWindow->findChild<QMenuBar *>()->actions())
+        menus << menu->text();
+    QCOMPARE(menus, (QStringList {"&Datei", "&Übung", "?"}));
+    QVERIFY(action("mnuRepeatMistakes")->isCheckable());
+
+    action("mnuRepeatMistakes")->trigger();
+    click("btNewWord");
+    answer(true);
+    const QByteArray before = progressFile();
+    mBoxes->answers << vbCancel << vbOK;
+    action("mnuResetProgress")->trigger();
+    QCOMPARE(mBoxes->boxes.size(), 1);
+    QCOMPARE(mBoxes->boxes.last().style, vbOKCancel + vbExclamation + vbDefaultButton2);
+    QCOMPARE(mBoxes->boxes.last().title, QStringLiteral("VerbodromEN - Lernstand zurücksetzen"));
+    QCOMPARE(progressFile(), before);
+    action("mnuResetProgress")->trigger();
+    QCOMPARE(progressFile(), "verbodrom-progress 1\nrepeat-mistakes on\n");
+    QCOMPARE(mWindow->findChild<QLabel *>(QStringLiteral("lblScore"))->text(),
+             QStringLiteral("Heute: 1 von 1 richtig"));
 }
 
 QTEST_MAIN(tst_frmMain)

@@ -224,6 +224,8 @@ protected:
         verbs.write("to be\twas/were\tbeen\tsein\r\n");
         verbs.close();
         App::setPath(mFolder);
+        // The window reads the learner's progress: never the real user's.
+        qputenv("XDG_STATE_HOME", QFile::encodeName(mDir->filePath(QStringLiteral("state"))));
         App::setUpdateKey(QString());
         mServer = std::make_unique<UpdateServerStub>();
         g_bManualUpdate = false;

@@ -121,6 +121,12 @@ void frmMain::buildMenu(QVBoxLayout *layout)
     mnuFile = addMenu("mnuFile", QStringLiteral("&Datei"));
     mnuReload = addEntry(mnuFile, "mnuReload", QStringLiteral("&Neu einlesen"));
     mnuUpdate = addEntry(mnuFile, "mnuUpdate", QStringLiteral("&Internet Update"));
+    mnuPractice = addMenu("mnuPractice", QStringLiteral("&Übung"));
+    mnuRepeatMistakes
+            = addEntry(mnuPractice, "mnuRepeatMistakes", QStringLiteral("&Fehler wiederholen"));
+    mnuRepeatMistakes->setCheckable(true);
+    mnuResetProgress
+            = addEntry(mnuPractice, "mnuResetProgress", QStringLiteral("Lernstand &zurücksetzen"));
     mnuOther = addMenu("mnuOther", QStringLiteral("?"));
     mnuAbout = addEntry(mnuOther, "mnuAbout", QStringLiteral("Ü&ber"));
 
@@ -169,6 +175,7 @@ void frmMain::buildQuizPage(QWidget *page)
     lblEngPastParticiple = verdict("lblEngPastParticiple", {5400, 3720, 3915, 435});
     btEnter = Forms::addButton(page, "btEnter", QStringLiteral("&Prüfen"), {1500, 4290, 2745, 435});
     btEnter->setDefault(true);
+    buildScoreLine(page);
 
     nameAfter(txtGerInf, Label1);
     nameAfter(txtEngInf, Label2);
@@ -226,6 +233,8 @@ void frmMain::connectHandlers()
     connect(mnuReload, &QAction::triggered, this, [this] { mnuReload_Click(); });
     connect(mnuUpdate, &QAction::triggered, this, [this] { mnuUpdate_Click(); });
     connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
+    connect(mnuRepeatMistakes, &QAction::triggered, this, [this] { mnuRepeatMistakes_Click(); });
+    connect(mnuResetProgress, &QAction::triggered, this, [this] { mnuResetProgress_Click(); });
     // Every click on a tab counts, the current one included.
     connect(SSTab1->tabBar(), &QTabBar::tabBarClicked, this, [this](int index) {
         if (index >= 0)
@@ -241,6 +250,7 @@ void frmMain::Form_Load()
         g_prgIE = Utils::browserProgramPart(mBrowserExec);
     });
     skipOnError("verb list", [this] { LoadVerbs(); });
+    skipOnError("progress", [this] { loadProgress(); });
     skipOnError("random seed", [this] { mRandom.seed(Quiz::systemSeed()); });
     // A leftover updater from the previous upgrade; usually there is none,
     // and that is no failure worth a log line.
@@ -305,6 +315,7 @@ void frmMain::LoadVerbs()
     ixFirstVerb = -1;
     ixLastVerb = -1;
     ixCurrentVerb = -1;
+    mScore.verbForgotten();
 
     const QString fileNamed = QStringLiteral("Die Verben-Datei (") + verbFileName;
     const QString title = App::Title() + QStringLiteral(" - keine Verben-Datei");

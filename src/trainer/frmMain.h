@@ -1,7 +1,9 @@
 #pragma once
 
 #include "platform/Forms.h"
+#include "trainer/Progress.h"
 #include "trainer/Quiz.h"
+#include "trainer/Score.h"
 #include "trainer/VerbList.h"
 
 #include <QByteArray>
@@ -23,19 +25,26 @@ class QTabWidget;
 class QVBoxLayout;
 class frmAbout;
 
-// The main window: the verb drill on one tab, the menus "Datei" and "?".
+// The main window: the verb drill on one tab, the menus "Datei", "Übung" and
+// "?".
 //
 // Data flow: Form_Load (run by the constructor, before the window can be
-// shown) reads the verb list into VerbList via loadVerbFile(). "Neues Wort"
-// draws ixCurrentVerb with Quiz::drawIndex() and fills the boxes; "Prüfen"
-// (or Enter anywhere in the window) normalises the typed answers with the
-// Quiz functions, writes them back, sets the three verdict labels and hands
-// the focus back to "Neues Wort". A reload (menu or tab click) replaces the
-// list and forgets the drawn verb. Every user-visible problem ends in a modal
-// MsgBox over this window; nothing throws out of a handler.
+// shown) reads the verb list into VerbList via loadVerbFile() and the
+// learner's progress via readProgressFile(). "Neues Wort" draws ixCurrentVerb
+// with Quiz::drawIndex(), or with Leitner::draw() while "Fehler wiederholen"
+// is on, and fills the boxes; "Prüfen" (or Enter anywhere in the window)
+// normalises the typed answers with the Quiz functions, writes them back,
+// sets the three verdict labels and hands the focus back to "Neues Wort". The
+// first check after a draw counts in the score line and, while "Fehler
+// wiederholen" is on, moves the verb's box and writes the progress file. A
+// reload (menu or tab click) replaces the list and forgets the drawn verb.
+// Every user-visible problem ends in a modal MsgBox over this window; nothing
+// throws out of a handler.
 //
 // Built in frmMain.cpp (controls, menus, start-up, reload), drilled in
-// frmMainQuiz.cpp (the quiz handlers); fonts and colours in frmMainLook.
+// frmMainQuiz.cpp (the quiz handlers), scored and kept in
+// frmMainProgress.cpp (score line, "Übung" menu, progress file); fonts and
+// colours in frmMainLook.
 class frmMain : public Form
 {
     Q_OBJECT
@@ -95,12 +104,21 @@ private:
     // Locks or opens an answer box; a locked one looks locked.
     void lockAnswer(QLineEdit *box, bool locked);
 
+    // The score, the Leitner boxes and the progress file.
+    void buildScoreLine(QWidget *page);
+    void loadProgress();
+    void saveProgress();
+    qint16 drawVerb(float r);
+    void recordCheck(const VerbEntry &verb, bool allRight);
+
     void btNewWord_Click();
     void btEnter_Click();
     void optDE_Click();
     void optEN_Click();
     void mnuReload_Click();
     void mnuAbout_Click();
+    void mnuRepeatMistakes_Click();
+    void mnuResetProgress_Click();
     // PreviousTab is not used: it is kept for the tab Click handler's signature.
     void SSTab1_Click(int PreviousTab);
 
@@ -113,6 +131,14 @@ private:
     qint16 ixLastVerb = -1;
     qint16 ixCurrentVerb = -1;
 
+    SessionScore mScore;
+    // The verb drawn last, by its progress key; it outlives a reload.
+    QString mLastDrawn;
+    ProgressState mProgress;
+    // Set after a failed write, so that the log tells of it once, not after
+    // every check.
+    bool mProgressWriteFailed = false;
+
     Quiz::Random mRandom;
     std::function<float()> mRandomSource;
     QPointer<frmAbout> mAbout;
@@ -121,6 +147,9 @@ private:
     QMenu *mnuFile = nullptr;
     QAction *mnuReload = nullptr;
     QAction *mnuUpdate = nullptr;
+    QMenu *mnuPractice = nullptr;
+    QAction *mnuRepeatMistakes = nullptr;
+    QAction *mnuResetProgress = nullptr;
     QMenu *mnuOther = nullptr;
     QAction *mnuAbout = nullptr;
 
@@ -142,4 +171,5 @@ private:
     QLineEdit *txtEngPastParticiple = nullptr;
     QLabel *lblEngPastParticiple = nullptr;
     QPushButton *btEnter = nullptr;
+    QLabel *lblScore = nullptr;
 };

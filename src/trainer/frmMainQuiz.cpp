@@ -73,8 +73,8 @@ void frmMain::btNewWord_Click()
         return;
     }
 
-    const float r = mRandomSource ? mRandomSource() : mRandom.next();
-    ixCurrentVerb = Quiz::drawIndex(r, ixFirstVerb, ixLastVerb);
+    ixCurrentVerb = drawVerb(mRandomSource ? mRandomSource() : mRandom.next());
+    mScore.verbDrawn();
     const VerbEntry &verb = VerbList.at(ixCurrentVerb - 1);
 
     txtGerInf->setText(verb.GerInf());
@@ -109,22 +109,24 @@ void frmMain::btEnter_Click()
     txtEngPast->setText(Utils::Trim(txtEngPast->text()));
     txtEngPastParticiple->setText(Utils::Trim(txtEngPastParticiple->text()));
 
+    bool allRight = true;
     if (optDE->isChecked()) {
         lockAnswer(txtEngInf, true);
         txtEngInf->setText(Quiz::normaliseInfinitive(txtEngInf->text()));
-        showVerdict(lblEngInf, Quiz::isInfinitiveCorrect(txtEngInf->text(), verb.EngInf()),
-                    verb.EngInf());
+        allRight = Quiz::isInfinitiveCorrect(txtEngInf->text(), verb.EngInf());
+        showVerdict(lblEngInf, allRight, verb.EngInf());
     } else {
         clearVerdict(lblEngInf);
     }
 
     lockAnswer(txtEngPast, true);
-    showVerdict(lblEngPast, Quiz::isFormCorrect(txtEngPast->text(), verb.EngPast()),
-                verb.EngPast());
+    const bool pastRight = Quiz::isFormCorrect(txtEngPast->text(), verb.EngPast());
+    showVerdict(lblEngPast, pastRight, verb.EngPast());
     lockAnswer(txtEngPastParticiple, true);
-    showVerdict(lblEngPastParticiple,
-                Quiz::isFormCorrect(txtEngPastParticiple->text(), verb.EngPastParticiple()),
-                verb.EngPastParticiple());
+    const bool participleRight
+            = Quiz::isFormCorrect(txtEngPastParticiple->text(), verb.EngPastParticiple());
+    showVerdict(lblEngPastParticiple, participleRight, verb.EngPastParticiple());
+    recordCheck(verb, allRight && pastRight && participleRight);
     // Enter, type, Enter: the drill goes on from the keyboard. A screen
     // reader announces the button that takes the focus with its description,
     // so that carries the verdicts.
