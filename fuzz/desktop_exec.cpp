@@ -189,9 +189,6 @@ void checkRaw(FuzzedDataProvider &fdp)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider fdp(data, size);
-    if (fdp.ConsumeBool())
-        checkBuilt(fdp);
-    else
-        checkRaw(fdp);
+    runMode(fdp, checkBuilt, checkRaw);
     return 0;
 }
