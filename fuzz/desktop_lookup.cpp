@@ -230,9 +230,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Q_UNUSED(ready);
     clearTree();
     FuzzedDataProvider fdp(data, size);
-    if (fdp.ConsumeBool())
-        checkBuilt(fdp);
-    else
-        checkRaw(fdp);
+    runMode(fdp, checkBuilt, checkRaw);
     return 0;
 }
