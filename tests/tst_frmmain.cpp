@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -64,6 +65,7 @@ private Q_SLOTS:
     void longVerdictStepsDown();
     void screenReaders();
     void messageBoxOverWindow();
+    void resetQuestionInGerman();
     void aboutAndUnload();
     void plainDrawWhileRepeatOff();
     void repeatMistakesDrawsWrongMore();
@@ -460,6 +462,32 @@ void tst_frmMain::messageBoxOverWindow()
     mWindow->findChild<QPushButton *>(QStringLiteral("btEnter"))->click(); // no word drawn
     closer.stop();
     QCOMPARE(owner.data(), static_cast<QWidget *>(mWindow.data()));
+}
+
+// The question before a reset offers German buttons; Esc answers Cancel.
+void tst_frmMain::resetQuestionInGerman()
+{
+    QVERIFY(open(QString()));
+    mBoxes.reset(); // real boxes from here on
+    mWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(mWindow));
+    QStringList buttons;
+    QTimer closer;
+    int tries = 0;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            for (QAbstractButton *button : box->buttons())
+                buttons << button->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        } else if (++tries > 200) {
+            closer.stop();
+        }
+    });
+    closer.start(10);
+    action("mnuResetProgress")->trigger();
+    closer.stop();
+    buttons.sort();
+    QCOMPARE(buttons, (QStringList {"Abbrechen", "OK"}));
 }
 
 void tst_frmMain::aboutAndUnload()
