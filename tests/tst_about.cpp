@@ -26,6 +26,8 @@ private Q_SLOTS:
     void birthday();
     void hoverSwapThenEnterCloses();
     void escapeCloses();
+    void keyboardReachesHomepage_data();
+    void keyboardReachesHomepage();
     void homepageStart();
     void browserStartFailure();
     void realBrowserGetsHomepage_data();
@@ -115,6 +117,35 @@ void tst_About::escapeCloses()
     w->show();
     QTest::keyClick(w->findChild<QPushButton *>("btOK"), Qt::Key_Escape); // passed on to the window
     QTRY_VERIFY(w.isNull());
+}
+
+// Tab from OK lands on the homepage: the button takes the label's place and
+// the focus, and its key starts the browser with the window left open.
+void tst_About::keyboardReachesHomepage_data()
+{
+    QTest::addColumn<Qt::Key>("key");
+    QTest::newRow("enter") << Qt::Key_Return;
+    QTest::newRow("space") << Qt::Key_Space;
+}
+
+void tst_About::keyboardReachesHomepage()
+{
+    QFETCH(Qt::Key, key);
+    ShellRecorder shell;
+    frmAbout w("firefox %u");
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    auto *button = w.findChild<QPushButton *>("btHomepage");
+    w.findChild<QPushButton *>("btOK")->setFocus();
+    QTest::keyClick(w.focusWidget(), Qt::Key_Tab);
+    QCOMPARE(w.focusWidget(), button);
+    QVERIFY(button->isVisible() && !w.findChild<QLabel *>("lblHomepage")->isVisible());
+    QTest::keyClick(button, key);
+    QCOMPARE(shell.starts.size(), 1);
+    QCOMPARE(shell.starts.first().arguments, QStringList {App::Homepage()});
+    QVERIFY(w.isVisible());
+    QTest::keyClick(button, Qt::Key_Tab); // on round to OK
+    QCOMPARE(w.focusWidget()->objectName(), QStringLiteral("btOK"));
 }
 
 // Clicks with no browser, a quoted one and an unquoted one: two starts.

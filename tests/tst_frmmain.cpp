@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -64,6 +65,7 @@ private Q_SLOTS:
     void longVerdictStepsDown();
     void screenReaders();
     void messageBoxOverWindow();
+    void resetQuestionInGerman();
     void aboutAndUnload();
     void plainDrawWhileRepeatOff();
     void repeatMistakesDrawsWrongMore();
@@ -222,7 +224,8 @@ void tst_frmMain::flow_data()
     // The offscreen platform leaves no window active after a popup: "active"
     // again before the buttons' keys.
     row("menu-and-button-keys",
-        "active | key F10 | popup mnuFile | key Alt+D | popup mnuFile | active | key Alt+N"
+        "active | key F10 | popup mnuFile | key Alt+D | popup mnuFile | active | key Alt+?"
+        " | popup mnuOther | active | key Alt+N"
         " | text txtGerInf brennen | key Alt+P | text lblEngInf WRONG! --> to burn");
     row("reload-by-tab-after-file-deleted",
         "click btNewWord | delete | tab | verbs 0 | title VerbodromEN - keine"
@@ -461,6 +464,32 @@ void tst_frmMain::messageBoxOverWindow()
     QCOMPARE(owner.data(), static_cast<QWidget *>(mWindow.data()));
 }
 
+// The question before a reset offers German buttons; Esc answers Cancel.
+void tst_frmMain::resetQuestionInGerman()
+{
+    QVERIFY(open(QString()));
+    mBoxes.reset(); // real boxes from here on
+    mWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(mWindow));
+    QStringList buttons;
+    QTimer closer;
+    int tries = 0;
+    connect(&closer, &QTimer::timeout, this, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            for (QAbstractButton *button : box->buttons())
+                buttons << button->text();
+            QTest::keyClick(box, Qt::Key_Escape);
+        } else if (++tries > 200) {
+            closer.stop();
+        }
+    });
+    closer.start(10);
+    action("mnuResetProgress")->trigger();
+    closer.stop();
+    buttons.sort();
+    QCOMPARE(buttons, (QStringList {"Abbrechen", "OK"}));
+}
+
 void tst_frmMain::aboutAndUnload()
 {
     QPointer<frmDummy> dummy = new frmDummy;
@@ -652,7 +681,7 @@ void tst_frmMain::resetAsksFirst()
     QStringList menus;
     for (QAction *menu : mWindow->findChild<QMenuBar *>()->actions())
         menus << menu->text();
-    QCOMPARE(menus, (QStringList {"&Datei", "&Übung", "?"}));
+    QCOMPARE(menus, (QStringList {"&Datei", "&Übung", "&?"}));
     QVERIFY(action("mnuRepeatMistakes")->isCheckable());
 
     action("mnuRepeatMistakes")->trigger();

@@ -94,8 +94,15 @@ void tst_VerbCheck::lines_data()
                             "2: skipped: 1 field(s), a verb line has 4 separated by single tabs",
                             "3: skipped: 1 field(s), a verb line has 4 separated by single tabs",
                             "4: skipped: 3 field(s), a verb line has 4 separated by single tabs",
-                            "5: skipped: 5 field(s), a verb line has 4 separated by single tabs"}
+                            "5: skipped: 5 field(s), a verb line has 4 separated by single tabs",
+                            "0: no verb line: the trainer has nothing to drill"}
             << 0;
+    QTest::newRow("empty-file-has-nothing-to-drill")
+            << QByteArray() << QStringList {"0: no verb line: the trainer has nothing to drill"}
+            << 0;
+    QTest::newRow("comments-only-have-nothing-to-drill")
+            << QByteArray("\xEF\xBB\xBF# to a\tb\tc\td\r\n\r\n")
+            << QStringList {"0: no verb line: the trainer has nothing to drill"} << 0;
     QTest::newRow("line-numbers-count-every-line")
             << QByteArray("#\n\nbe\tb\tc\td\n")
             << QStringList {R"(3: English infinitive "be" does not begin with "to ")"} << 1;
@@ -133,26 +140,38 @@ void tst_VerbCheck::exitStatus_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
-    QTest::newRow("clean") << QStringList {"clean"} << 0;
-    QTest::newRow("problem-found") << QStringList {"clean", "bad"} << 1;
-    QTest::newRow("missing-wins") << QStringList {"bad", "gone", "clean"} << 2;
-    QTest::newRow("folder-is-not-a-file") << QStringList {"."} << 2;
-    QTest::newRow("no-arguments") << QStringList {} << 2;
-    QTest::newRow("help") << QStringList {"--help"} << 0;
+    QTest::addColumn<QString>("said"); // a line of the output
+    QTest::newRow("clean") << QStringList {"clean"} << 0 << "clean: 1 verbs, 0 problem(s)";
+    QTest::newRow("problem-found") << QStringList {"clean", "bad"} << 1
+                                   << "bad:1: skipped: 3 field(s), a verb line has 4 separated "
+                                      "by single tabs";
+    QTest::newRow("missing-wins") << QStringList {"bad", "gone", "clean"} << 2
+                                  << "gone: no such file";
+    QTest::newRow("folder-is-not-a-file") << QStringList {"."} << 2 << ".: not a file";
+    QTest::newRow("no-arguments") << QStringList {} << 2 << "Usage: verbodrom-check FILE...";
+    QTest::newRow("help") << QStringList {"--help"} << 0 << "Usage: verbodrom-check FILE...";
+    QTest::newRow("no-verbs-is-a-problem")
+            << QStringList {"clean", "empty"} << 1
+            << "empty: no verb line: the trainer has nothing to drill";
 }
 
 void tst_VerbCheck::exitStatus()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, status);
+    QFETCH(QString, said);
     writeFile("clean", "to go\twent\tgone\tgehen\r\n");
     writeFile("bad", "to go\twent\tgone\r\n");
+    writeFile("empty", "# nothing yet\r\n");
     QProcess check;
     check.setWorkingDirectory(mDir.path());
+    check.setProcessChannelMode(QProcess::MergedChannels);
     check.start(QStringLiteral(VERBODROM_CHECK), arguments);
     QVERIFY(check.waitForFinished(10000));
     QCOMPARE(check.exitStatus(), QProcess::NormalExit);
     QCOMPARE(check.exitCode(), status);
+    const QStringList lines = QString::fromUtf8(check.readAll()).split(u'\n');
+    QVERIFY2(lines.contains(said), qPrintable(lines.join(u'\n')));
 }
 
 QTEST_GUILESS_MAIN(tst_VerbCheck)

@@ -7,6 +7,7 @@
 #include "trainer/VerbCheck.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QStringList>
 #include <QTextStream>
 
@@ -23,6 +24,17 @@ const char Usage[] = "Usage: verbodrom-check FILE...\n"
                      "every line the trainer skips and every verb a learner can never answer\n"
                      "right or that shows untidily. Exit status: 0 clean, 1 problems found,\n"
                      "2 a file could not be read.\n";
+
+// Why a file that checkFile could not load was not read.
+QString unreadable(VerbFileOutcome outcome, const QString &file)
+{
+    if (outcome == VerbFileOutcome::TooLarge)
+        return QStringLiteral("larger than the trainer reads (%1 MiB)").arg(MaxVerbFileBytes >> 20);
+    if (outcome == VerbFileOutcome::Missing)
+        return QFileInfo::exists(file) ? QStringLiteral("not a file")
+                                       : QStringLiteral("no such file");
+    return QStringLiteral("cannot be read");
+}
 
 } // namespace
 
@@ -42,14 +54,16 @@ int main(int argc, char *argv[])
     for (const QString &file : files) {
         const VerbCheck::FileReport report = VerbCheck::checkFile(fso, file);
         if (report.outcome != VerbFileOutcome::Loaded) {
-            err << file
-                << (report.outcome == VerbFileOutcome::Missing ? ": no such file\n"
-                                                               : ": cannot be read\n");
+            err << file << ": " << unreadable(report.outcome, file) << '\n';
             status = CannotRead;
             continue;
         }
-        for (const VerbCheck::Finding &finding : report.findings)
-            out << file << ':' << finding.line << ": " << finding.message << '\n';
+        for (const VerbCheck::Finding &finding : report.findings) {
+            out << file;
+            if (finding.line > 0)
+                out << ':' << finding.line;
+            out << ": " << finding.message << '\n';
+        }
         out << file << ": " << report.verbs << " verbs, " << report.findings.size()
             << " problem(s)\n";
         if (!report.findings.isEmpty() && status == Clean)

@@ -3,6 +3,7 @@
 #include "platform/App.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 MsgBoxHandler &handler()
@@ -47,6 +48,9 @@ int MsgBox(const QString &prompt, int style, const QString &title, QWidget *owne
     }
     if ((style & 0x7) == vbOKCancel) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        // The program speaks German whether or not Qt's own translations are
+        // installed.
+        box.button(QMessageBox::Cancel)->setText(QStringLiteral("Abbrechen"));
         box.setEscapeButton(QMessageBox::Cancel);
         box.setDefaultButton((style & vbDefaultButton2) ? QMessageBox::Cancel : QMessageBox::Ok);
     } else {

@@ -140,6 +140,10 @@ FileReport checkFile(FileSystemObject &fso, const QString &path, qsizetype maxVe
     if (report.outcome != VerbFileOutcome::Loaded) {
         report.findings.clear();
         report.verbs = 0;
+    } else if (report.verbs == 0) {
+        // The trainer turns such a file down as empty.
+        report.findings.append(
+                {0, QStringLiteral("no verb line: the trainer has nothing to drill")});
     }
     report.verbs = qMin(report.verbs, maxVerbs);
     return report;

@@ -15,7 +15,7 @@ namespace VerbCheck {
 
 struct Finding
 {
-    qsizetype line; // 1-based
+    qsizetype line; // 1-based; 0 for the file as a whole
     QString message;
 
     friend bool operator==(const Finding &, const Finding &) = default;

@@ -7,6 +7,7 @@
 #include "platform/MsgBox.h"
 #include "platform/Shell.h"
 
+#include <QFocusEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
@@ -90,6 +91,9 @@ frmAbout::frmAbout(const QString &browserExec, QWidget *parent)
     setMouseTracking(true);
     lblHomepage->setMouseTracking(true);
     lblHomepage->installEventFilter(this);
+    // The keyboard reaches the homepage too: Tab onto the label swaps in the
+    // button and hands it the focus, so Enter or Space starts the browser.
+    lblHomepage->setFocusPolicy(Qt::TabFocus);
 
     connect(btOK, &QPushButton::clicked, this, &frmAbout::btOK_Click);
     connect(btHomepage, &QPushButton::clicked, this, &frmAbout::btHomepage_Click);
@@ -183,6 +187,11 @@ bool frmAbout::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == lblHomepage && event->type() == QEvent::MouseMove) {
         lblHomepage_MouseMove();
+        return true;
+    }
+    if (watched == lblHomepage && event->type() == QEvent::FocusIn) {
+        lblHomepage_MouseMove();
+        btHomepage->setFocus(static_cast<QFocusEvent *>(event)->reason());
         return true;
     }
     return Form::eventFilter(watched, event);

@@ -15,7 +15,8 @@ class QPushButton;
 // Form_Load, which fills the version text and decides the birthday line once.
 // The homepage label and the button in the same place swap under the mouse:
 // moving over the label shows the button, moving over the bare window
-// background shows the label again; no other control reacts. The button starts
+// background shows the label again; no other control reacts. Tab onto the
+// label makes the same swap and puts the focus on the button. The button starts
 // the browser found at start-up as its desktop file says, with the homepage
 // host in place of its URL field code. Enter (unless a focused button takes
 // it) and Esc close the window as OK does.

@@ -127,7 +127,7 @@ void frmMain::buildMenu(QVBoxLayout *layout)
     mnuRepeatMistakes->setCheckable(true);
     mnuResetProgress
             = addEntry(mnuPractice, "mnuResetProgress", QStringLiteral("Lernstand &zurücksetzen"));
-    mnuOther = addMenu("mnuOther", QStringLiteral("?"));
+    mnuOther = addMenu("mnuOther", QStringLiteral("&?"));
     mnuAbout = addEntry(mnuOther, "mnuAbout", QStringLiteral("Ü&ber"));
 
     // F10 opens the first menu, as on every classic desktop.
