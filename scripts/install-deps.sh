@@ -5,11 +5,10 @@ set -euo pipefail
 
 # clang and libclang-rt-14-dev (libFuzzer and clang's sanitizer runtimes)
 # build the fuzz targets under fuzz/; desktop-file-utils and appstream
-# validate the launcher and the metainfo; minisign signs test releases;
-# xdotool drives the real program under Xvfb for checks by hand.
+# validate the launcher and the metainfo; minisign signs test releases.
 packages=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core curl xvfb xauth
           desktop-file-utils appstream dpkg-dev file pkg-config libsodium-dev minisign
-          clang libclang-rt-14-dev xdotool)
+          clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do
