@@ -141,7 +141,7 @@ void tst_VerbCheck::exitStatus_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("said"); // a line of the output
-    QTest::newRow("clean") << QStringList {"clean"} << 0 << "clean: 1 verbs, 0 problem(s)";
+    QTest::newRow("clean") << QStringList {"clean"} << 0 << "clean: 1 verb, 0 problems";
     QTest::newRow("problem-found") << QStringList {"clean", "bad"} << 1
                                    << "bad:1: skipped: 3 field(s), a verb line has 4 separated "
                                       "by single tabs";

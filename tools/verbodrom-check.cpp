@@ -64,8 +64,9 @@ int main(int argc, char *argv[])
                 out << ':' << finding.line;
             out << ": " << finding.message << '\n';
         }
-        out << file << ": " << report.verbs << " verbs, " << report.findings.size()
-            << " problem(s)\n";
+        const auto problems = report.findings.size();
+        out << file << ": " << report.verbs << (report.verbs == 1 ? " verb, " : " verbs, ")
+            << problems << (problems == 1 ? " problem\n" : " problems\n");
         if (!report.findings.isEmpty() && status == Clean)
             status = ProblemsFound;
     }
