@@ -3,6 +3,7 @@
 #include "platform/App.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace {
 MsgBoxHandler &handler()
@@ -48,7 +49,16 @@ int MsgBox(const QString &prompt, int style, const QString &title, QWidget *owne
     if ((style & 0x7) == vbOKCancel) {
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         box.setEscapeButton(QMessageBox::Cancel);
-        box.setDefaultButton((style & vbDefaultButton2) ? QMessageBox::Cancel : QMessageBox::Ok);
+        if (style & vbDefaultButton2) {
+            // Cancel stays the default wherever the focus goes: a button that
+            // takes the focus by Tab would otherwise take Enter with it.
+            // Space still presses the button that has the focus.
+            for (QPushButton *button : box.findChildren<QPushButton *>())
+                button->setAutoDefault(false);
+            box.setDefaultButton(QMessageBox::Cancel);
+        } else {
+            box.setDefaultButton(QMessageBox::Ok);
+        }
     } else {
         box.setStandardButtons(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Ok);
