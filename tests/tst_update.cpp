@@ -61,26 +61,42 @@ private Q_SLOTS:
     }
 
     // The offer at start-up takes Cancel as its default button: a learner's
-    // stray Enter never accepts an update. From the menu Enter means OK.
+    // stray Enter never accepts an update, not even after a Tab (the key that
+    // moves between the answer fields) has put the focus on OK. From the menu
+    // Enter means OK, or the button the user moved to.
     void enterOnTheOffer_data()
     {
         QTest::addColumn<int>("style");
-        QTest::addColumn<int>("enterGives");
-        QTest::newRow("from the menu") << 65 << int(vbOK);
-        QTest::newRow("at start-up") << 65 + 256 << int(vbCancel);
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<int>("result");
+        const QList<int> enter {Qt::Key_Return};
+        const QList<int> tabEnter {Qt::Key_Tab, Qt::Key_Return};
+        const QList<int> backtabEnter {Qt::Key_Backtab, Qt::Key_Return};
+        QTest::newRow("from the menu") << 65 << enter << int(vbOK);
+        QTest::newRow("from the menu, Tab to Cancel") << 65 << tabEnter << int(vbCancel);
+        QTest::newRow("at start-up") << 65 + 256 << enter << int(vbCancel);
+        QTest::newRow("at start-up, Tab to OK") << 65 + 256 << tabEnter << int(vbCancel);
+        QTest::newRow("at start-up, Backtab to OK") << 65 + 256 << backtabEnter << int(vbCancel);
+        QTest::newRow("at start-up, Tab to OK and Space")
+                << 65 + 256 << QList<int> {Qt::Key_Tab, Qt::Key_Space} << int(vbOK);
     }
     void enterOnTheOffer()
     {
         QFETCH(int, style);
-        QFETCH(int, enterGives);
-        QTimer enter;
-        enter.setInterval(10);
-        QObject::connect(&enter, &QTimer::timeout, &enter, [] {
-            if (QWidget *box = QApplication::activeModalWidget())
-                QTest::keyClick(box, Qt::Key_Return);
+        QFETCH(QList<int>, keys);
+        QFETCH(int, result);
+        QTimer type;
+        type.setInterval(10);
+        QObject::connect(&type, &QTimer::timeout, &type, [&keys] {
+            QWidget *box = QApplication::activeModalWidget();
+            if (!box || keys.isEmpty())
+                return;
+            QWidget *focus = QApplication::focusWidget();
+            QTest::keyClick(focus && box->isAncestorOf(focus) ? focus : box,
+                            Qt::Key(keys.takeFirst()));
         });
-        enter.start();
-        QCOMPARE(MsgBox(QStringLiteral("?"), style, QStringLiteral("t")), enterGives);
+        type.start();
+        QCOMPARE(MsgBox(QStringLiteral("?"), style, QStringLiteral("t")), result);
     }
 
     void init() { initChain(); }

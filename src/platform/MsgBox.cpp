@@ -52,7 +52,16 @@ int MsgBox(const QString &prompt, int style, const QString &title, QWidget *owne
         // installed.
         box.button(QMessageBox::Cancel)->setText(QStringLiteral("Abbrechen"));
         box.setEscapeButton(QMessageBox::Cancel);
-        box.setDefaultButton((style & vbDefaultButton2) ? QMessageBox::Cancel : QMessageBox::Ok);
+        if (style & vbDefaultButton2) {
+            // Cancel stays the default wherever the focus goes: a button that
+            // takes the focus by Tab would otherwise take Enter with it.
+            // Space still presses the button that has the focus.
+            for (QPushButton *button : box.findChildren<QPushButton *>())
+                button->setAutoDefault(false);
+            box.setDefaultButton(QMessageBox::Cancel);
+        } else {
+            box.setDefaultButton(QMessageBox::Ok);
+        }
     } else {
         box.setStandardButtons(QMessageBox::Ok);
         box.setEscapeButton(QMessageBox::Ok);

@@ -9,7 +9,8 @@ class QWidget;
 // Modal message boxes. Styles are the classic numeric flags: 0 OK only,
 // 48 OK with exclamation icon, 49 OK and Cancel with exclamation icon,
 // 65 OK and Cancel with information icon; adding 256 makes the second
-// button (Cancel) the default. The prompt is always shown as plain text.
+// button (Cancel) the default, and Enter then gives Cancel even when the
+// focus was moved to OK. The prompt is always shown as plain text.
 // Returns 1 for OK and 2 for Cancel. A box with an owner opens over the
 // owner's window while that is shown (and in the middle of the screen
 // otherwise, as one without an owner does).
