@@ -1,60 +1,124 @@
-// Time from process start until the main window is on screen, against two
-// minimal Qt windows in the same run: an empty one, and one with a line of
-// text (which pays for the font set-up that any window with text needs). Each measurement runs in a fresh child
-// process (this program started again with "empty" or "main"), so that
-// neither window profits from what the other has loaded; the median of
-// several runs is printed with the ratio.
+// Time from the start of main() until the main window is on screen, against
+// two minimal Qt windows in the same run: an empty one, and one with a line of
+// text (which pays for the font set-up that any window with text needs). Each
+// measurement runs in a fresh child process (this program started again with
+// "empty", "label" or "main"), so that no window profits from what another has
+// loaded; all three are the same executable, so loading it costs them alike.
+// The runs go in rounds, each round one run of every window in a rotating
+// order, after one warm-up round that is not counted, so that a busy spell of
+// the machine falls on all three alike. Printed are the median and the best
+// of every window, the ratios, and the part after QApplication is set up (the
+// window's own work, where the program can make a difference).
+//
+//   startup [runs]   (default 15 rounds)
 
 #include "platform/App.h"
 #include "platform/Forms.h"
 #include "program/Globals.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProcess>
-#include <QTest>
+#include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace {
 
-// In a child: shows one window and prints the nanoseconds from the start of
-// main() until the window is exposed.
+constexpr int defaultRounds = 15;
+constexpr int exposeTimeoutMs = 10000;
+constexpr int childTimeoutMs = 30000;
+
+enum Window { Empty, Label, Main, WindowCount };
+const std::array<const char *, WindowCount> windowArgs = {"empty", "label", "main"};
+
+// Runs the event loop until the window is exposed (its first frame painted
+// and flushed by the expose handler), waking on every event rather than
+// polling, so that no sleep rounds the time up. False after the timeout.
+bool waitUntilExposed(QWidget *window)
+{
+    QTimer bound;
+    bound.setSingleShot(true);
+    bound.start(exposeTimeoutMs); // wakes the loop at the latest then
+    const QDeadlineTimer deadline(exposeTimeoutMs);
+    const auto exposed
+            = [window] { return window->windowHandle() && window->windowHandle()->isExposed(); };
+    while (!exposed() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return exposed();
+}
+
+// In a child: shows one window and prints two times in nanoseconds since the
+// start of main(): QApplication ready, and the window exposed.
 int showOne(const QString &which, const QElapsedTimer &sinceStart, int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    const qint64 appReady = sinceStart.nsecsElapsed();
     QWidget *window = nullptr;
-    if (which == QLatin1String("empty") || which == QLatin1String("label")) {
-        window = which == QLatin1String("empty") ? new QWidget
-                                                 : new QLabel(QStringLiteral("Verbodrom(EN)"));
+    if (which == QLatin1String(windowArgs[Empty]) || which == QLatin1String(windowArgs[Label])) {
+        window = which == QLatin1String(windowArgs[Empty])
+                         ? new QWidget
+                         : new QLabel(QStringLiteral("Verbodrom(EN)"));
         window->resize(640, 480);
         window->show();
-    } else {
+    } else if (which == QLatin1String(windowArgs[Main])) {
         App::setPath(QStringLiteral(VERBODROM_SOURCE_DIR)); // the shipped verb list
         Globals::Main();
         window = Forms::all().last();
+    } else {
+        return 2;
     }
-    if (!QTest::qWaitForWindowExposed(window))
+    if (!waitUntilExposed(window))
         return 1;
-    std::printf("%lld\n", static_cast<long long>(sinceStart.nsecsElapsed()));
+    std::printf("%lld %lld\n", static_cast<long long>(appReady),
+                static_cast<long long>(sinceStart.nsecsElapsed()));
     return 0;
 }
 
-double medianMs(const QString &which, int runs)
+struct Sample
 {
-    QList<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {which});
-        if (!child.waitForFinished(30000) || child.exitCode() != 0)
-            return -1;
-        times.append(child.readAllStandardOutput().trimmed().toLongLong() / 1e6);
+    double totalMs = 0;
+    double windowMs = 0; // after QApplication was set up
+};
+
+bool runChild(Window which, Sample &sample)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QLatin1String(windowArgs[which])});
+    if (!child.waitForFinished(childTimeoutMs)) {
+        child.kill();
+        child.waitForFinished(childTimeoutMs);
+        return false;
     }
-    std::sort(times.begin(), times.end());
-    return times.at(times.size() / 2);
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        return false;
+    const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
+    bool appOk = false;
+    bool totalOk = false;
+    const qint64 appReady = fields.value(0).toLongLong(&appOk);
+    const qint64 total = fields.value(1).toLongLong(&totalOk);
+    if (!appOk || !totalOk || fields.size() != 2)
+        return false;
+    sample = {total / 1e6, (total - appReady) / 1e6};
+    return true;
+}
+
+struct Figures
+{
+    double median = 0;
+    double best = 0;
+};
+
+Figures figuresOf(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return {values.at(values.size() / 2), values.constFirst()};
 }
 
 } // namespace
@@ -63,28 +127,60 @@ int main(int argc, char *argv[])
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    if (argc > 1)
-        return showOne(QString::fromLocal8Bit(argv[1]), sinceStart, argc, argv);
+    const QString arg = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    bool isCount = false;
+    const int rounds = arg.isEmpty() ? defaultRounds : arg.toInt(&isCount);
+    if (!arg.isEmpty() && !isCount)
+        return showOne(arg, sinceStart, argc, argv);
+    if (rounds < 1)
+        return 2;
 
     QCoreApplication app(argc, argv);
-    constexpr int runs = 9;
-    const double empty = medianMs(QStringLiteral("empty"), runs);
-    const double label = medianMs(QStringLiteral("label"), runs);
-    const double main = medianMs(QStringLiteral("main"), runs);
-    if (empty <= 0 || label <= 0 || main <= 0)
-        return 1;
+    std::array<QList<double>, WindowCount> total;
+    std::array<QList<double>, WindowCount> own;
+    for (int round = -1; round < rounds; ++round) { // round -1 warms up
+        for (int k = 0; k < WindowCount; ++k) {
+            const auto which = Window((k + qMax(round, 0)) % WindowCount);
+            Sample sample;
+            if (!runChild(which, sample)) {
+                std::fprintf(stderr, "startup: the %s window did not come up\n", windowArgs[which]);
+                return 1;
+            }
+            if (round >= 0) {
+                total[which].append(sample.totalMs);
+                own[which].append(sample.windowMs);
+            }
+        }
+    }
+
+    const Figures empty = figuresOf(total[Empty]);
+    const Figures label = figuresOf(total[Label]);
+    const Figures main = figuresOf(total[Main]);
+    const Figures emptyOwn = figuresOf(own[Empty]);
+    const Figures labelOwn = figuresOf(own[Label]);
+    const Figures mainOwn = figuresOf(own[Main]);
     const QByteArray platform = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
                                         ? QByteArray("default")
                                         : qgetenv("QT_QPA_PLATFORM");
     std::printf("platform: %s\n", platform.constData());
-    std::printf("empty_window_ms: %.1f\n", empty);
-    std::printf("text_window_ms: %.1f\n", label);
-    std::printf("main_window_ms: %.1f\n", main);
-    std::printf("ratio_to_empty: %.2f\n", main / empty);
-    std::printf("ratio_to_text: %.2f\n", main / label);
-    std::printf("result: main window on screen %.1f ms after start, %.2f times an empty Qt window "
-                "(%.1f ms) and %.2f times a window with one line of text (%.1f ms), "
-                "platform %s\n",
-                main, main / empty, empty, main / label, label, platform.constData());
+    std::printf("rounds: %d\n", rounds);
+    std::printf("empty_window_ms: %.1f\n", empty.median);
+    std::printf("text_window_ms: %.1f\n", label.median);
+    std::printf("main_window_ms: %.1f\n", main.median);
+    std::printf("empty_window_best_ms: %.1f\n", empty.best);
+    std::printf("text_window_best_ms: %.1f\n", label.best);
+    std::printf("main_window_best_ms: %.1f\n", main.best);
+    std::printf("ratio_to_empty: %.2f\n", main.median / empty.median);
+    std::printf("ratio_to_text: %.2f\n", main.median / label.median);
+    std::printf("best_ratio_to_empty: %.2f\n", main.best / empty.best);
+    std::printf("best_ratio_to_text: %.2f\n", main.best / label.best);
+    std::printf("after_qapplication_empty_ms: %.1f\n", emptyOwn.median);
+    std::printf("after_qapplication_text_ms: %.1f\n", labelOwn.median);
+    std::printf("after_qapplication_main_ms: %.1f\n", mainOwn.median);
+    std::printf("result: main window on screen %.1f ms after start (median of %d, best %.1f), "
+                "%.2f times an empty Qt window (%.1f ms) and %.2f times a window with one line "
+                "of text (%.1f ms), platform %s\n",
+                main.median, rounds, main.best, main.median / empty.median, empty.median,
+                main.median / label.median, label.median, platform.constData());
     return 0;
 }
