@@ -8,7 +8,9 @@
 // order, after one warm-up round that is not counted, so that a busy spell of
 // the machine falls on all three alike. Printed are the median and the best
 // of every window, the ratios, and the part after QApplication is set up (the
-// window's own work, where the program can make a difference).
+// window's own work, where the program can make a difference), both as
+// elapsed time and as processor time of the main thread; the latter scatters
+// far less on a busy machine.
 //
 //   startup [runs]   (default 15 rounds)
 
@@ -28,6 +30,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -54,12 +57,22 @@ bool waitUntilExposed(QWidget *window)
     return exposed();
 }
 
-// In a child: shows one window and prints two times in nanoseconds since the
-// start of main(): QApplication ready, and the window exposed.
+// Processor time the calling thread has used, in nanoseconds.
+qint64 threadCpuNs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// In a child: shows one window and prints, in nanoseconds, the time from the
+// start of main() until QApplication is ready, the time until the window is
+// exposed, and the main thread's processor time in between.
 int showOne(const QString &which, const QElapsedTimer &sinceStart, int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const qint64 appReady = sinceStart.nsecsElapsed();
+    const qint64 cpuAtAppReady = threadCpuNs();
     QWidget *window = nullptr;
     if (which == QLatin1String(windowArgs[Empty]) || which == QLatin1String(windowArgs[Label])) {
         window = which == QLatin1String(windowArgs[Empty])
@@ -76,15 +89,18 @@ int showOne(const QString &which, const QElapsedTimer &sinceStart, int argc, cha
     }
     if (!waitUntilExposed(window))
         return 1;
-    std::printf("%lld %lld\n", static_cast<long long>(appReady),
-                static_cast<long long>(sinceStart.nsecsElapsed()));
+    const qint64 exposed = sinceStart.nsecsElapsed();
+    std::printf("%lld %lld %lld\n", static_cast<long long>(appReady),
+                static_cast<long long>(exposed),
+                static_cast<long long>(threadCpuNs() - cpuAtAppReady));
     return 0;
 }
 
 struct Sample
 {
     double totalMs = 0;
-    double windowMs = 0; // after QApplication was set up
+    double windowMs = 0;    // after QApplication was set up
+    double windowCpuMs = 0; // the main thread's processor time in that part
 };
 
 bool runChild(Window which, Sample &sample)
@@ -99,13 +115,17 @@ bool runChild(Window which, Sample &sample)
     if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
         return false;
     const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
-    bool appOk = false;
-    bool totalOk = false;
-    const qint64 appReady = fields.value(0).toLongLong(&appOk);
-    const qint64 total = fields.value(1).toLongLong(&totalOk);
-    if (!appOk || !totalOk || fields.size() != 2)
+    if (fields.size() != 3)
         return false;
-    sample = {total / 1e6, (total - appReady) / 1e6};
+    std::array<qint64, 3> ns {};
+    for (int k = 0; k < 3; ++k) {
+        bool ok = false;
+        ns[k] = fields.at(k).toLongLong(&ok);
+        if (!ok)
+            return false;
+    }
+    const auto [appReady, total, cpu] = ns;
+    sample = {total / 1e6, (total - appReady) / 1e6, cpu / 1e6};
     return true;
 }
 
@@ -138,6 +158,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     std::array<QList<double>, WindowCount> total;
     std::array<QList<double>, WindowCount> own;
+    std::array<QList<double>, WindowCount> ownCpu;
     for (int round = -1; round < rounds; ++round) { // round -1 warms up
         for (int k = 0; k < WindowCount; ++k) {
             const auto which = Window((k + qMax(round, 0)) % WindowCount);
@@ -149,6 +170,7 @@ int main(int argc, char *argv[])
             if (round >= 0) {
                 total[which].append(sample.totalMs);
                 own[which].append(sample.windowMs);
+                ownCpu[which].append(sample.windowCpuMs);
             }
         }
     }
@@ -177,6 +199,9 @@ int main(int argc, char *argv[])
     std::printf("after_qapplication_empty_ms: %.1f\n", emptyOwn.median);
     std::printf("after_qapplication_text_ms: %.1f\n", labelOwn.median);
     std::printf("after_qapplication_main_ms: %.1f\n", mainOwn.median);
+    std::printf("after_qapplication_cpu_empty_ms: %.2f\n", figuresOf(ownCpu[Empty]).median);
+    std::printf("after_qapplication_cpu_text_ms: %.2f\n", figuresOf(ownCpu[Label]).median);
+    std::printf("after_qapplication_cpu_main_ms: %.2f\n", figuresOf(ownCpu[Main]).median);
     std::printf("result: main window on screen %.1f ms after start (median of %d, best %.1f), "
                 "%.2f times an empty Qt window (%.1f ms) and %.2f times a window with one line "
                 "of text (%.1f ms), platform %s\n",
