@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -61,8 +60,6 @@ private Q_SLOTS:
     void flow_data();
     void flow();
     void layout();
-    void iconAfterShowing_data();
-    void iconAfterShowing();
     void shippedVerdictsShownWhole();
     void longVerdictStepsDown();
     void screenReaders();
@@ -364,31 +361,6 @@ void tst_frmMain::layout()
         const int page = label->parentWidget()->width();
         QVERIFY2(label->geometry().right() < page && label->geometry().right() > page - 10, name);
     }
-}
-
-// The window icon is left out of the first frame and set once the window is
-// shown: right after its first frame, or a moment later when no frame is
-// painted (as for a window that starts minimised).
-void tst_frmMain::iconAfterShowing_data()
-{
-    QTest::addColumn<bool>("painted");
-    QTest::newRow("after the first frame") << true;
-    QTest::newRow("no frame painted") << false;
-}
-
-void tst_frmMain::iconAfterShowing()
-{
-    QFETCH(bool, painted);
-    QVERIFY(open(QString()));
-    mWindow->setUpdatesEnabled(painted);
-    mWindow->show();
-    QTRY_VERIFY(!mWindow->windowIcon().isNull());
-    const QImage shipped(QStringLiteral(":/trainer/verbodrom.png"));
-    QCOMPARE(mWindow->windowIcon()
-                     .pixmap(shipped.size())
-                     .toImage()
-                     .convertToFormat(shipped.format()),
-             shipped);
 }
 
 // Every verdict the shipped list can give is shown whole: each verb drawn in

@@ -36,9 +36,6 @@ const QString verbFileName = QStringLiteral("IrregularVerbs.txt");
 // Room left between the verdicts and the tab's right edge, as on the left.
 constexpr int pageMarginTwips = 60;
 
-// The latest the window icon comes after showing, when no frame is painted.
-constexpr int iconLatestMs = 100;
-
 // Form_Load goes on after a failing step: a run-time error ends that step
 // only, and the log says which step was skipped.
 template<typename Step>
@@ -79,8 +76,7 @@ void frmMain::buildControls()
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                    | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowCloseButtonHint);
-    mIconTimer.setSingleShot(true);
-    connect(&mIconTimer, &QTimer::timeout, this, [this] { setIcon(); });
+    setWindowIcon(QIcon(QStringLiteral(":/trainer/verbodrom.png")));
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -106,12 +102,6 @@ void frmMain::buildControls()
     mPage->installEventFilter(this);
     buildQuizPage(mPage);
     connectHandlers();
-}
-
-void frmMain::setIcon()
-{
-    mIconSet = true;
-    setWindowIcon(QIcon(QStringLiteral(":/trainer/verbodrom.png")));
 }
 
 void frmMain::buildMenu(QVBoxLayout *layout)
@@ -282,21 +272,6 @@ void frmMain::Form_Unload(int &Cancel)
         if (qobject_cast<frmDummy *>(form))
             delete form;
     }
-}
-
-void frmMain::showEvent(QShowEvent *event)
-{
-    Form::showEvent(event);
-    if (!mIconSet && !mIconTimer.isActive())
-        mIconTimer.start(iconLatestMs);
-}
-
-void frmMain::paintEvent(QPaintEvent *event)
-{
-    Form::paintEvent(event);
-    // Zero: the icon follows as soon as this frame is on screen.
-    if (!mIconSet)
-        mIconTimer.start(0);
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

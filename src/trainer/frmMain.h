@@ -10,7 +10,6 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
 
 #include <functional>
 
@@ -82,8 +81,6 @@ public:
     void setRandomSource(std::function<float()> next);
 
 protected:
-    void showEvent(QShowEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -94,7 +91,6 @@ private:
     QString mBrowserExec;
 
     void buildControls();
-    void setIcon();
     void buildMenu(QVBoxLayout *layout);
     void buildQuizPage(QWidget *page);
     void buildDirectionFrame(QWidget *page);
@@ -146,11 +142,6 @@ private:
     Quiz::Random mRandom;
     std::function<float()> mRandomSource;
     QPointer<frmAbout> mAbout;
-    // Decoding the window icon is no part of the first frame: the icon is set
-    // right after that frame, or a moment after showing when no frame comes
-    // (a window that starts minimised).
-    QTimer mIconTimer;
-    bool mIconSet = false;
 
     QMenuBar *mMenuBar = nullptr;
     QMenu *mnuFile = nullptr;
