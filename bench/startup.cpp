@@ -1,30 +1,43 @@
 // Time from the start of main() until the main window is on screen, against
-// two minimal Qt windows in the same run: an empty one, and one with a line of
-// text (which pays for the font set-up that any window with text needs). Each
-// measurement runs in a fresh child process (this program started again with
-// "empty", "label" or "main"), so that no window profits from what another has
-// loaded; all three are the same executable, so loading it costs them alike.
-// The runs go in rounds, each round one run of every window in a rotating
-// order, after one warm-up round that is not counted, so that a busy spell of
-// the machine falls on all three alike. Printed are the median and the best
-// of every window, the ratios, and the part after QApplication is set up (the
-// window's own work, where the program can make a difference), both as
-// elapsed time and as processor time of the main thread; the latter scatters
-// far less on a busy machine.
+// three Qt windows in the same run: an empty one, one with a line of text
+// (which pays for the font set-up that any window with text needs), and one
+// with the main window's kinds of controls, fonts and icon built plainly.
+// Each measurement runs in a fresh child process (this program started again
+// with "empty", "label", "controls" or "main"), so that no window profits
+// from what another has loaded; all are the same executable, so loading it
+// costs them alike. The runs go in rounds, each round one run of every window
+// in a rotating order, after one warm-up round that is not counted, so that a
+// busy spell of the machine falls on all alike. The clock stops when the
+// window has handled its first expose, its first frame painted and flushed.
+// Printed are the median and the best of every window, the ratios, and the
+// part after QApplication is set up (the window's own work, where the program
+// can make a difference), both as elapsed time and as processor time of the
+// main thread; the latter scatters far less on a busy machine.
 //
-//   startup [runs]   (default 15 rounds)
+//   startup [rounds]   (default 15)
 
 #include "platform/App.h"
 #include "platform/Forms.h"
 #include "program/Globals.h"
+#include "trainer/frmMainLook.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <QWindow>
 
@@ -39,8 +52,58 @@ constexpr int defaultRounds = 15;
 constexpr int exposeTimeoutMs = 10000;
 constexpr int childTimeoutMs = 30000;
 
-enum Window { Empty, Label, Main, WindowCount };
-const std::array<const char *, WindowCount> windowArgs = {"empty", "label", "main"};
+enum Window { Empty, Label, Controls, Main, WindowCount };
+const std::array<const char *, WindowCount> windowArgs = {"empty", "label", "controls", "main"};
+
+// The main window's kinds and numbers of Qt controls, fonts and icon, built
+// plainly without the program: what Qt itself needs for such a window, and
+// so the floor that the program's own start-up work adds to.
+QWidget *plainControls()
+{
+    auto *window = new QWidget;
+    window->setWindowIcon(QIcon(QStringLiteral(":/trainer/verbodrom.png")));
+    auto *layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *menuBar = new QMenuBar(window);
+    layout->setMenuBar(menuBar);
+    for (const int entries : {2, 2, 1}) {
+        QMenu *menu = menuBar->addMenu(QStringLiteral("&Menu"));
+        for (int k = 0; k < entries; ++k)
+            menu->addAction(QStringLiteral("&Entry"));
+    }
+    auto *client = new QWidget(window);
+    client->setFixedSize(640, 480);
+    client->setFont(Look::sansSerif(Look::controlPointSize));
+    layout->addWidget(client);
+    auto *tabs = new QTabWidget(client);
+    tabs->setGeometry(0, 0, 637, 477);
+    auto *page = new QWidget;
+    tabs->addTab(page, QStringLiteral("irregular verbs"));
+    const auto place = [](QWidget *control, int row, int column) {
+        control->setGeometry(22 + column * 335, 28 + row * 56, 300, 29);
+    };
+    auto *frame = new QGroupBox(QStringLiteral("Wort vorgeben auf..."), page);
+    auto *options = new QHBoxLayout(frame);
+    options->addWidget(new QRadioButton(QStringLiteral("Englisch")));
+    options->addWidget(new QRadioButton(QStringLiteral("Deutsch")));
+    place(frame, 0, 0);
+    place(new QPushButton(QStringLiteral("&Neues Wort"), page), 0, 1);
+    for (int row = 1; row <= 4; ++row) {
+        place(new QLabel(QStringLiteral("English infinitive:"), page), row, 0);
+        auto *box = new QLineEdit(page);
+        box->setFont(Look::answerFont());
+        place(box, row, 1);
+        if (row > 1) {
+            auto *verdict = new QLabel(page);
+            verdict->setFont(Look::answerFont());
+            place(verdict, row, 2);
+        }
+    }
+    place(new QPushButton(QStringLiteral("&Prüfen"), page), 5, 0);
+    place(new QLabel(QStringLiteral("0 Wörter"), page), 6, 0);
+    window->show();
+    return window;
+}
 
 // Processor time the calling thread has used, in nanoseconds.
 qint64 threadCpuNs()
@@ -114,6 +177,8 @@ int showOne(const QString &which, const QElapsedTimer &sinceStart, int argc, cha
                          : new QLabel(QStringLiteral("Verbodrom(EN)"));
         window->resize(640, 480);
         window->show();
+    } else if (which == QLatin1String(windowArgs[Controls])) {
+        window = plainControls();
     } else if (which == QLatin1String(windowArgs[Main])) {
         App::setPath(QStringLiteral(VERBODROM_SOURCE_DIR)); // the shipped verb list
         Globals::Main();
@@ -210,9 +275,11 @@ int main(int argc, char *argv[])
 
     const Figures empty = figuresOf(total[Empty]);
     const Figures label = figuresOf(total[Label]);
+    const Figures controls = figuresOf(total[Controls]);
     const Figures main = figuresOf(total[Main]);
     const Figures emptyOwn = figuresOf(own[Empty]);
     const Figures labelOwn = figuresOf(own[Label]);
+    const Figures controlsOwn = figuresOf(own[Controls]);
     const Figures mainOwn = figuresOf(own[Main]);
     const QByteArray platform = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
                                         ? QByteArray("default")
@@ -221,24 +288,31 @@ int main(int argc, char *argv[])
     std::printf("rounds: %d\n", rounds);
     std::printf("empty_window_ms: %.1f\n", empty.median);
     std::printf("text_window_ms: %.1f\n", label.median);
+    std::printf("controls_window_ms: %.1f\n", controls.median);
     std::printf("main_window_ms: %.1f\n", main.median);
     std::printf("empty_window_best_ms: %.1f\n", empty.best);
     std::printf("text_window_best_ms: %.1f\n", label.best);
+    std::printf("controls_window_best_ms: %.1f\n", controls.best);
     std::printf("main_window_best_ms: %.1f\n", main.best);
     std::printf("ratio_to_empty: %.2f\n", main.median / empty.median);
     std::printf("ratio_to_text: %.2f\n", main.median / label.median);
+    std::printf("ratio_to_controls: %.2f\n", main.median / controls.median);
     std::printf("best_ratio_to_empty: %.2f\n", main.best / empty.best);
     std::printf("best_ratio_to_text: %.2f\n", main.best / label.best);
     std::printf("after_qapplication_empty_ms: %.1f\n", emptyOwn.median);
     std::printf("after_qapplication_text_ms: %.1f\n", labelOwn.median);
+    std::printf("after_qapplication_controls_ms: %.1f\n", controlsOwn.median);
     std::printf("after_qapplication_main_ms: %.1f\n", mainOwn.median);
     std::printf("after_qapplication_cpu_empty_ms: %.2f\n", figuresOf(ownCpu[Empty]).median);
     std::printf("after_qapplication_cpu_text_ms: %.2f\n", figuresOf(ownCpu[Label]).median);
+    std::printf("after_qapplication_cpu_controls_ms: %.2f\n", figuresOf(ownCpu[Controls]).median);
     std::printf("after_qapplication_cpu_main_ms: %.2f\n", figuresOf(ownCpu[Main]).median);
     std::printf("result: main window on screen %.1f ms after start (median of %d, best %.1f), "
                 "%.2f times an empty Qt window (%.1f ms) and %.2f times a window with one line "
-                "of text (%.1f ms), platform %s\n",
+                "of text (%.1f ms); %.2f times the same Qt controls built plainly (%.1f ms), "
+                "platform %s\n",
                 main.median, rounds, main.best, main.median / empty.median, empty.median,
-                main.median / label.median, label.median, platform.constData());
+                main.median / label.median, label.median, main.median / controls.median,
+                controls.median, platform.constData());
     return 0;
 }
