@@ -1,60 +1,242 @@
-// Time from process start until the main window is on screen, against two
-// minimal Qt windows in the same run: an empty one, and one with a line of
-// text (which pays for the font set-up that any window with text needs). Each measurement runs in a fresh child
-// process (this program started again with "empty" or "main"), so that
-// neither window profits from what the other has loaded; the median of
-// several runs is printed with the ratio.
+// Time from the start of main() until the main window is on screen, against
+// three Qt windows in the same run: an empty one, one with a line of text
+// (which pays for the font set-up that any window with text needs), and one
+// with the main window's kinds of controls, fonts and icon built plainly.
+// Each measurement runs in a fresh child process (this program started again
+// with "empty", "label", "controls" or "main"), so that no window profits
+// from what another has loaded; all are the same executable, so loading it
+// costs them alike. The runs go in rounds, each round one run of every window
+// in a rotating order, after one warm-up round that is not counted, so that a
+// busy spell of the machine falls on all alike. The clock stops when the
+// window has handled its first expose, its first frame painted and flushed.
+// Printed are the median and the best of every window, the ratios, and the
+// part after QApplication is set up (the window's own work, where the program
+// can make a difference), both as elapsed time and as processor time of the
+// main thread; the latter scatters far less on a busy machine.
+//
+//   startup [rounds]   (default 15)
 
 #include "platform/App.h"
 #include "platform/Forms.h"
 #include "program/Globals.h"
+#include "trainer/frmMainLook.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
-#include <QTest>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
-// In a child: shows one window and prints the nanoseconds from the start of
-// main() until the window is exposed.
+constexpr int defaultRounds = 15;
+constexpr int exposeTimeoutMs = 10000;
+constexpr int childTimeoutMs = 30000;
+
+enum Window { Empty, Label, Controls, Main, WindowCount };
+const std::array<const char *, WindowCount> windowArgs = {"empty", "label", "controls", "main"};
+
+// The main window's kinds and numbers of Qt controls, fonts and icon, built
+// plainly without the program: what Qt itself needs for such a window, and
+// so the floor that the program's own start-up work adds to.
+QWidget *plainControls()
+{
+    auto *window = new QWidget;
+    window->setWindowIcon(QIcon(QStringLiteral(":/trainer/verbodrom.png")));
+    auto *layout = new QVBoxLayout(window);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *menuBar = new QMenuBar(window);
+    layout->setMenuBar(menuBar);
+    for (const int entries : {2, 2, 1}) {
+        QMenu *menu = menuBar->addMenu(QStringLiteral("&Menu"));
+        for (int k = 0; k < entries; ++k)
+            menu->addAction(QStringLiteral("&Entry"));
+    }
+    auto *client = new QWidget(window);
+    client->setFixedSize(640, 480);
+    client->setFont(Look::sansSerif(Look::controlPointSize));
+    layout->addWidget(client);
+    auto *tabs = new QTabWidget(client);
+    tabs->setGeometry(0, 0, 637, 477);
+    auto *page = new QWidget;
+    tabs->addTab(page, QStringLiteral("irregular verbs"));
+    const auto place = [](QWidget *control, int row, int column) {
+        control->setGeometry(22 + column * 335, 28 + row * 56, 300, 29);
+    };
+    auto *frame = new QGroupBox(QStringLiteral("Wort vorgeben auf..."), page);
+    auto *options = new QHBoxLayout(frame);
+    options->addWidget(new QRadioButton(QStringLiteral("Englisch")));
+    options->addWidget(new QRadioButton(QStringLiteral("Deutsch")));
+    place(frame, 0, 0);
+    place(new QPushButton(QStringLiteral("&Neues Wort"), page), 0, 1);
+    for (int row = 1; row <= 4; ++row) {
+        place(new QLabel(QStringLiteral("English infinitive:"), page), row, 0);
+        auto *box = new QLineEdit(page);
+        box->setFont(Look::answerFont());
+        place(box, row, 1);
+        if (row > 1) {
+            auto *verdict = new QLabel(page);
+            verdict->setFont(Look::answerFont());
+            place(verdict, row, 2);
+        }
+    }
+    place(new QPushButton(QStringLiteral("&Prüfen"), page), 5, 0);
+    place(new QLabel(QStringLiteral("0 Wörter"), page), 6, 0);
+    window->show();
+    return window;
+}
+
+// Processor time the calling thread has used, in nanoseconds.
+qint64 threadCpuNs()
+{
+    timespec now {};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// Notes the moment the watched window has handled its first expose: its
+// first frame is then painted and flushed, and nothing that the program does
+// later (work it put off until after that frame) counts.
+class FirstFrameApp : public QApplication
+{
+public:
+    FirstFrameApp(int &argc, char **argv, const QElapsedTimer &sinceStart)
+        : QApplication(argc, argv),
+          mSinceStart(sinceStart)
+    {}
+
+    void watch(QWindow *window) { mWatched = window; }
+    bool framed() const { return mFramedNs >= 0; }
+    qint64 framedNs() const { return mFramedNs; }
+    qint64 framedCpuNs() const { return mFramedCpuNs; }
+
+    bool notify(QObject *receiver, QEvent *event) override
+    {
+        const bool result = QApplication::notify(receiver, event);
+        if (!framed() && mWatched && receiver == mWatched && event->type() == QEvent::Expose
+            && mWatched->isExposed()) {
+            mFramedNs = mSinceStart.nsecsElapsed();
+            mFramedCpuNs = threadCpuNs();
+        }
+        return result;
+    }
+
+private:
+    const QElapsedTimer &mSinceStart;
+    QWindow *mWatched = nullptr;
+    qint64 mFramedNs = -1;
+    qint64 mFramedCpuNs = -1;
+};
+
+// Runs the event loop until the watched window's first frame, waking on every
+// event rather than polling, so that no sleep rounds the time up. False after
+// the timeout.
+bool waitForFirstFrame(FirstFrameApp &app, QWidget *window)
+{
+    app.watch(window->windowHandle());
+    QTimer bound;
+    bound.setSingleShot(true);
+    bound.start(exposeTimeoutMs); // wakes the loop at the latest then
+    const QDeadlineTimer deadline(exposeTimeoutMs);
+    while (!app.framed() && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    return app.framed();
+}
+
+// In a child: shows one window and prints, in nanoseconds, the time from the
+// start of main() until QApplication is ready, the time until the window's
+// first frame, and the main thread's processor time in between.
 int showOne(const QString &which, const QElapsedTimer &sinceStart, int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    FirstFrameApp app(argc, argv, sinceStart);
+    const qint64 appReady = sinceStart.nsecsElapsed();
+    const qint64 cpuAtAppReady = threadCpuNs();
     QWidget *window = nullptr;
-    if (which == QLatin1String("empty") || which == QLatin1String("label")) {
-        window = which == QLatin1String("empty") ? new QWidget
-                                                 : new QLabel(QStringLiteral("Verbodrom(EN)"));
+    if (which == QLatin1String(windowArgs[Empty]) || which == QLatin1String(windowArgs[Label])) {
+        window = which == QLatin1String(windowArgs[Empty])
+                         ? new QWidget
+                         : new QLabel(QStringLiteral("Verbodrom(EN)"));
         window->resize(640, 480);
         window->show();
-    } else {
+    } else if (which == QLatin1String(windowArgs[Controls])) {
+        window = plainControls();
+    } else if (which == QLatin1String(windowArgs[Main])) {
         App::setPath(QStringLiteral(VERBODROM_SOURCE_DIR)); // the shipped verb list
         Globals::Main();
         window = Forms::all().last();
+    } else {
+        return 2;
     }
-    if (!QTest::qWaitForWindowExposed(window))
+    if (!waitForFirstFrame(app, window))
         return 1;
-    std::printf("%lld\n", static_cast<long long>(sinceStart.nsecsElapsed()));
+    std::printf("%lld %lld %lld\n", static_cast<long long>(appReady),
+                static_cast<long long>(app.framedNs()),
+                static_cast<long long>(app.framedCpuNs() - cpuAtAppReady));
     return 0;
 }
 
-double medianMs(const QString &which, int runs)
+struct Sample
 {
-    QList<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QProcess child;
-        child.start(QCoreApplication::applicationFilePath(), {which});
-        if (!child.waitForFinished(30000) || child.exitCode() != 0)
-            return -1;
-        times.append(child.readAllStandardOutput().trimmed().toLongLong() / 1e6);
+    double totalMs = 0;
+    double windowMs = 0;    // after QApplication was set up
+    double windowCpuMs = 0; // the main thread's processor time in that part
+};
+
+bool runChild(Window which, Sample &sample)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), {QLatin1String(windowArgs[which])});
+    if (!child.waitForFinished(childTimeoutMs)) {
+        child.kill();
+        child.waitForFinished(childTimeoutMs);
+        return false;
     }
-    std::sort(times.begin(), times.end());
-    return times.at(times.size() / 2);
+    if (child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0)
+        return false;
+    const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
+    if (fields.size() != 3)
+        return false;
+    std::array<qint64, 3> ns {};
+    for (int k = 0; k < 3; ++k) {
+        bool ok = false;
+        ns[k] = fields.at(k).toLongLong(&ok);
+        if (!ok)
+            return false;
+    }
+    const auto [appReady, total, cpu] = ns;
+    sample = {total / 1e6, (total - appReady) / 1e6, cpu / 1e6};
+    return true;
+}
+
+struct Figures
+{
+    double median = 0;
+    double best = 0;
+};
+
+Figures figuresOf(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return {values.at(values.size() / 2), values.constFirst()};
 }
 
 } // namespace
@@ -63,28 +245,74 @@ int main(int argc, char *argv[])
 {
     QElapsedTimer sinceStart;
     sinceStart.start();
-    if (argc > 1)
-        return showOne(QString::fromLocal8Bit(argv[1]), sinceStart, argc, argv);
+    const QString arg = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    bool isCount = false;
+    const int rounds = arg.isEmpty() ? defaultRounds : arg.toInt(&isCount);
+    if (!arg.isEmpty() && !isCount)
+        return showOne(arg, sinceStart, argc, argv);
+    if (rounds < 1)
+        return 2;
 
     QCoreApplication app(argc, argv);
-    constexpr int runs = 9;
-    const double empty = medianMs(QStringLiteral("empty"), runs);
-    const double label = medianMs(QStringLiteral("label"), runs);
-    const double main = medianMs(QStringLiteral("main"), runs);
-    if (empty <= 0 || label <= 0 || main <= 0)
-        return 1;
+    std::array<QList<double>, WindowCount> total;
+    std::array<QList<double>, WindowCount> own;
+    std::array<QList<double>, WindowCount> ownCpu;
+    for (int round = -1; round < rounds; ++round) { // round -1 warms up
+        for (int k = 0; k < WindowCount; ++k) {
+            const auto which = Window((k + qMax(round, 0)) % WindowCount);
+            Sample sample;
+            if (!runChild(which, sample)) {
+                std::fprintf(stderr, "startup: the %s window did not come up\n", windowArgs[which]);
+                return 1;
+            }
+            if (round >= 0) {
+                total[which].append(sample.totalMs);
+                own[which].append(sample.windowMs);
+                ownCpu[which].append(sample.windowCpuMs);
+            }
+        }
+    }
+
+    const Figures empty = figuresOf(total[Empty]);
+    const Figures label = figuresOf(total[Label]);
+    const Figures controls = figuresOf(total[Controls]);
+    const Figures main = figuresOf(total[Main]);
+    const Figures emptyOwn = figuresOf(own[Empty]);
+    const Figures labelOwn = figuresOf(own[Label]);
+    const Figures controlsOwn = figuresOf(own[Controls]);
+    const Figures mainOwn = figuresOf(own[Main]);
     const QByteArray platform = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
                                         ? QByteArray("default")
                                         : qgetenv("QT_QPA_PLATFORM");
     std::printf("platform: %s\n", platform.constData());
-    std::printf("empty_window_ms: %.1f\n", empty);
-    std::printf("text_window_ms: %.1f\n", label);
-    std::printf("main_window_ms: %.1f\n", main);
-    std::printf("ratio_to_empty: %.2f\n", main / empty);
-    std::printf("ratio_to_text: %.2f\n", main / label);
-    std::printf("result: main window on screen %.1f ms after start, %.2f times an empty Qt window "
-                "(%.1f ms) and %.2f times a window with one line of text (%.1f ms), "
+    std::printf("rounds: %d\n", rounds);
+    std::printf("empty_window_ms: %.1f\n", empty.median);
+    std::printf("text_window_ms: %.1f\n", label.median);
+    std::printf("controls_window_ms: %.1f\n", controls.median);
+    std::printf("main_window_ms: %.1f\n", main.median);
+    std::printf("empty_window_best_ms: %.1f\n", empty.best);
+    std::printf("text_window_best_ms: %.1f\n", label.best);
+    std::printf("controls_window_best_ms: %.1f\n", controls.best);
+    std::printf("main_window_best_ms: %.1f\n", main.best);
+    std::printf("ratio_to_empty: %.2f\n", main.median / empty.median);
+    std::printf("ratio_to_text: %.2f\n", main.median / label.median);
+    std::printf("ratio_to_controls: %.2f\n", main.median / controls.median);
+    std::printf("best_ratio_to_empty: %.2f\n", main.best / empty.best);
+    std::printf("best_ratio_to_text: %.2f\n", main.best / label.best);
+    std::printf("after_qapplication_empty_ms: %.1f\n", emptyOwn.median);
+    std::printf("after_qapplication_text_ms: %.1f\n", labelOwn.median);
+    std::printf("after_qapplication_controls_ms: %.1f\n", controlsOwn.median);
+    std::printf("after_qapplication_main_ms: %.1f\n", mainOwn.median);
+    std::printf("after_qapplication_cpu_empty_ms: %.2f\n", figuresOf(ownCpu[Empty]).median);
+    std::printf("after_qapplication_cpu_text_ms: %.2f\n", figuresOf(ownCpu[Label]).median);
+    std::printf("after_qapplication_cpu_controls_ms: %.2f\n", figuresOf(ownCpu[Controls]).median);
+    std::printf("after_qapplication_cpu_main_ms: %.2f\n", figuresOf(ownCpu[Main]).median);
+    std::printf("result: main window on screen %.1f ms after start (median of %d, best %.1f), "
+                "%.2f times an empty Qt window (%.1f ms) and %.2f times a window with one line "
+                "of text (%.1f ms); %.2f times the same Qt controls built plainly (%.1f ms), "
                 "platform %s\n",
-                main, main / empty, empty, main / label, label, platform.constData());
+                main.median, rounds, main.best, main.median / empty.median, empty.median,
+                main.median / label.median, label.median, main.median / controls.median,
+                controls.median, platform.constData());
     return 0;
 }
