@@ -81,8 +81,8 @@ private:
     // ships), "long" (one verb with forms too long for a verdict label).
     bool open(const QString &kind, bool show = false)
     {
-        QFile file(mVerbFile), updater(mDir.filePath(QStringLiteral("Updater.exe")));
-        file.remove();
+        const QString updater = mDir.filePath(QStringLiteral("Updater.exe"));
+        QFile::remove(mVerbFile);
         QByteArray content = threeVerbs;
         if (kind == u"many") {
             content += QByteArray("to v\tp\tpp\tg\r\n").repeated(MaxVerbs);
@@ -101,14 +101,11 @@ private:
         if (kind == u"unreadable") {
             if (::mkfifo(QFile::encodeName(mVerbFile).constData(), 0600) != 0)
                 return false;
-        } else if (kind != u"missing"
-                   && (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())) {
+        } else if (kind != u"missing" && !putFile(mVerbFile, content)) {
             return false;
         }
-        file.close();
-        if (!updater.open(QIODevice::WriteOnly) || !updater.setPermissions(QFileDevice::ReadOwner))
+        if (!putFile(updater, {}) || !QFile::setPermissions(updater, QFileDevice::ReadOwner))
             return false;
-        updater.close();
         mWindow = new frmMain;
         mWindow->setRandomSource([] { return 0.5f; }); // the middle verb, "to burn"
         if (show) {
@@ -116,7 +113,7 @@ private:
             if (!QTest::qWaitForWindowExposed(mWindow))
                 return false;
         }
-        return !updater.exists();
+        return !QFile::exists(updater);
     }
 
     template<class T = QWidget>
