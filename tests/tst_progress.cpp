@@ -54,6 +54,8 @@ private Q_SLOTS:
     void draw();
     void drawEnds_data();
     void drawEnds();
+    void nextBox_data();
+    void nextBox();
     void score_data();
     void score();
     void parse_data();
@@ -132,6 +134,24 @@ void tst_Progress::drawEnds()
     QFETCH(QString, boxes);
     QFETCH(int, previous);
     QTEST(int(Leitner::draw(r, boxList(boxes), qint16(previous))), "index");
+}
+
+void tst_Progress::nextBox_data()
+{
+    QTest::addColumn<int>("box");
+    QTest::addColumn<bool>("right");
+    QTest::addColumn<int>("next");
+
+    QTest::newRow("up-one") << 3 << true << 4;
+    QTest::newRow("last-stays") << 5 << true << 5;
+    QTest::newRow("wrong-back-to-first") << 4 << false << 1;
+}
+
+void tst_Progress::nextBox()
+{
+    QFETCH(int, box);
+    QFETCH(bool, right);
+    QTEST(int(Leitner::nextBox(quint8(box), right)), "next");
 }
 
 // Each row is a run of events: d (a verb drawn), r or w (a check, all right
