@@ -3,6 +3,26 @@
 #include <QByteArray>
 #include <QString>
 
+// How reading a whole file went.
+enum class FileReadOutcome {
+    Read,       // the whole file is in bytes
+    Missing,    // no file at that path
+    NotRegular, // a folder, a pipe, a device or a link to one: never read
+    Unreadable, // it could not be opened or read
+    TooLarge,   // more than maxBytes: bytes holds the first maxBytes
+};
+
+struct FileBytes
+{
+    FileReadOutcome outcome = FileReadOutcome::Missing;
+    QByteArray bytes;
+};
+
+// The bytes of a regular file, at most maxBytes of them. The file is opened
+// without blocking and the opened file itself is checked, so a FIFO never
+// hangs the caller and a link to a device such as /dev/zero is never read.
+FileBytes readRegularFile(const QString &path, qint64 maxBytes);
+
 // The file-system object: the few file operations the program needs.
 class FileSystemObject
 {

@@ -1,15 +1,12 @@
 #include "platform/modRegistry.h"
 
+#include "platform/FileSystem.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QStringList>
-
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <sys/stat.h>
 
 // A small reader of our own rather than GIO: GIO's application lookup keeps
 // what it has read for the whole process, while this one has to follow the
@@ -28,26 +25,15 @@ const QString CommandSuffix = QStringLiteral("\\shell\\open\\command");
 constexpr qint64 MaxIniBytes = 64 * 1024;
 
 // The first MaxIniBytes of a regular file, cut after its last complete line
-// when there is more; empty for anything else. Opening without blocking and
-// checking the opened file itself keeps a FIFO from hanging the window and a
-// link to a device such as /dev/zero from filling the memory.
-QByteArray readRegularFile(const QString &path)
+// when there is more; empty for anything else.
+QByteArray readIniFile(const QString &path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    FileBytes file = readRegularFile(path, MaxIniBytes);
+    if (file.outcome == FileReadOutcome::TooLarge)
+        file.bytes.truncate(file.bytes.lastIndexOf('\n') + 1);
+    else if (file.outcome != FileReadOutcome::Read)
         return {};
-    QFile file;
-    struct stat info
-    {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
-        || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return {};
-    }
-    QByteArray bytes = file.read(MaxIniBytes + 1);
-    if (bytes.size() > MaxIniBytes)
-        bytes.truncate(bytes.lastIndexOf('\n', MaxIniBytes - 1) + 1);
-    return bytes;
+    return file.bytes;
 }
 
 // The keys of one [group] of an ini-style file; the first occurrence of a key
@@ -55,7 +41,7 @@ QByteArray readRegularFile(const QString &path)
 IniGroup readIniGroup(const QString &path, QStringView group)
 {
     IniGroup keys;
-    const QString text = QString::fromUtf8(readRegularFile(path));
+    const QString text = QString::fromUtf8(readIniFile(path));
     bool inGroup = false;
     for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
         line = line.trimmed();

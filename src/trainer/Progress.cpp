@@ -1,6 +1,7 @@
 #include "trainer/Progress.h"
 
 #include "base/Utils.h"
+#include "platform/FileSystem.h"
 #include "trainer/VerbList.h"
 
 #include <QDir>
@@ -167,18 +168,13 @@ ProgressFile readProgressFile(const QString &path)
         result.outcome = outcome;
         return result;
     };
-    // No open on anything but a regular file: a pipe would block the drill.
-    QFile file(path);
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly))
-        return ignore(ProgressFileOutcome::Unreadable, "it cannot be read");
-    if (file.size() > MaxProgressFileBytes)
+    // Never a pipe or a device: they could block the drill or never end.
+    const FileBytes file = readRegularFile(path, MaxProgressFileBytes);
+    if (file.outcome == FileReadOutcome::TooLarge)
         return ignore(ProgressFileOutcome::TooLarge, "it is too large");
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    if (file.outcome != FileReadOutcome::Read)
         return ignore(ProgressFileOutcome::Unreadable, "it cannot be read");
-    if (bytes.size() > MaxProgressFileBytes) // it grew while it was read
-        return ignore(ProgressFileOutcome::TooLarge, "it is too large");
-    std::optional<ProgressState> state = parseProgress(bytes);
+    std::optional<ProgressState> state = parseProgress(file.bytes);
     if (!state)
         return ignore(ProgressFileOutcome::Corrupt, "it is not a progress file of this program");
     result.outcome = ProgressFileOutcome::Read;
