@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -64,6 +65,19 @@ FileBytes readRegularFile(const QString &path, qint64 maxBytes)
         result.outcome = FileReadOutcome::TooLarge;
     }
     return result;
+}
+
+bool writeWholeFile(const QString &path, const QByteArray &bytes,
+                    std::optional<QFileDevice::Permissions> permissions)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size() || (permissions && !file.setPermissions(*permissions))) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
 }
 
 QByteArray FileSystemObject::ReadAll(const QString &path, qint64 maxBytes) const

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFileDevice>
 #include <QString>
+
+#include <optional>
 
 // How reading a whole file went.
 enum class FileReadOutcome {
@@ -22,6 +25,13 @@ struct FileBytes
 // without blocking and the opened file itself is checked, so a FIFO never
 // hangs the caller and a link to a device such as /dev/zero is never read.
 FileBytes readRegularFile(const QString &path, qint64 maxBytes);
+
+// Writes bytes as the whole file at path: into a temporary file beside it,
+// every write checked, then renamed into place, with the given permissions
+// when there are any. False when any of that fails; the file at path is then
+// the old one, or none.
+bool writeWholeFile(const QString &path, const QByteArray &bytes,
+                    std::optional<QFileDevice::Permissions> permissions = std::nullopt);
 
 // The file-system object: the few file operations the program needs.
 class FileSystemObject

@@ -1,6 +1,6 @@
 #include "update/ProgramFile.h"
 
-#include <QSaveFile>
+#include "platform/FileSystem.h"
 
 bool writeProgramFile(const QString &path, const QByteArray &bytes)
 {
@@ -8,12 +8,5 @@ bool writeProgramFile(const QString &path, const QByteArray &bytes)
                                                     | QFileDevice::ExeOwner | QFileDevice::ReadGroup
                                                     | QFileDevice::ExeGroup | QFileDevice::ReadOther
                                                     | QFileDevice::ExeOther;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size() || !file.setPermissions(executable)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return writeWholeFile(path, bytes, executable);
 }
