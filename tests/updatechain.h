@@ -1,8 +1,7 @@
 #pragma once
 
-// A scripted update server on 127.0.0.1 and the pieces every test of the
-// update chain needs: the program folder, the main window, the chain driven
-// to its end, the texts of the boxes.
+// A scripted update server on 127.0.0.1 and the fixtures of the update
+// chain tests: program folder, main window, the chain run to its end.
 
 #include "downloader/CopyHelper.h"
 #include "platform/App.h"
@@ -19,7 +18,6 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QObject>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QTcpServer>
@@ -27,9 +25,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
-
-#include <sys/stat.h>
 
 inline const QString rest = QStringLiteral("Verbodrom(EN)");
 inline const QString busy = QStringLiteral("Verbodrom(EN) - Versions-Upgrade läuft...");
@@ -78,23 +75,18 @@ struct UpdateServerStub
             heldReply = reply.mid(4);
             return;
         }
-        QByteArray response;
-        if (reply.startsWith('=')) {
-            const QByteArray body = reply.mid(1);
-            response = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size())
-                       + "\r\n\r\n" + body;
-        } else if (reply.startsWith('~')) {
-            const QByteArray body = reply.mid(1);
+        const QByteArray body = reply.mid(1);
+        QByteArray response = "HTTP/1.1 200 OK\r\nContent-Length: "
+                              + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+        if (reply.startsWith('~')) {
             response = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
             for (qsizetype at = 0; at < body.size(); at += 4096) {
                 const QByteArray chunk = body.mid(at, 4096);
                 response += QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n";
             }
             response += "0\r\n\r\n";
-        } else {
-            const QByteArray page = "<html><body>Not Found</body></html>";
-            response = "HTTP/1.1 404 Not Found\r\nContent-Length: "
-                       + QByteArray::number(page.size()) + "\r\n\r\n" + page;
+        } else if (!reply.startsWith('=')) {
+            response = "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nNot Found";
         }
         socket->write(response);
         socket->disconnectFromHost();
@@ -123,12 +115,15 @@ inline QString box(int style, const char *titleNote, const QString &prompt)
            + prompt;
 }
 
-inline const QString offer = box(65, " - Update verfügbar",
-                                 "Eine neue Version (1.2.0) ist verfügbar.\r\n"
-                                 "Bitte klicken Sie OK, um sie zu installieren!");
-inline const QString offerAtStart = box(65 + 256, " - Update verfügbar",
-                                        "Eine neue Version (1.2.0) ist verfügbar.\r\n"
-                                        "Bitte klicken Sie OK, um sie zu installieren!");
+inline QString offerBox(const char *version, int style = 65)
+{
+    return box(style, " - Update verfügbar",
+               QStringLiteral("Eine neue Version (%1) ist verfügbar.\r\n"
+                              "Bitte klicken Sie OK, um sie zu installieren!")
+                       .arg(QLatin1String(version)));
+}
+
+inline const QString offer = offerBox("1.2.0");
 inline const QString nothingNew = box(0, " - Kein Upgrade", "Keine neue Version verfügbar.");
 inline const QString askStart = box(49, " - Update starten?",
                                     "Alle erforderlichen Dateien wurden heruntergeladen.\r\n"
@@ -148,11 +143,9 @@ inline QStringList boxTexts(const MsgBoxRecorder &boxes)
 
 inline bool hostFormLoaded()
 {
-    for (QWidget *form : Forms::all()) {
-        if (qobject_cast<frmDummy *>(form))
-            return true;
-    }
-    return false;
+    const QList<QWidget *> forms = Forms::all();
+    return std::any_of(forms.begin(), forms.end(),
+                       [](QWidget *f) { return qobject_cast<frmDummy *>(f); });
 }
 
 // The program folder (with a blank in its path), the stub server and the
@@ -195,6 +188,14 @@ protected:
         return false;
     }
 
+    // What the server holds for a good release 1.2.0.
+    static QHash<QByteArray, QByteArray> release()
+    {
+        return {{"Version.txt", "=1.2.0"},
+                {"Updater.exe", '=' + updaterBody},
+                {"New.exe", '=' + newBody}};
+    }
+
     QString file(const char *name) const { return mFolder + '/' + QString::fromUtf8(name); }
 
     QByteArray contents(const char *name) const
@@ -203,17 +204,10 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
     }
 
-    static int mode(const QString &path)
-    {
-        struct stat status
-        {};
-        return ::stat(QFile::encodeName(path).constData(), &status) == 0
-                       ? int(status.st_mode & 07777)
-                       : -1;
-    }
+    // The file's mode as hex digits, 0x755 for rwxr-xr-x.
+    static int mode(const QString &path) { return int(QFile::permissions(path)) & 0xfff; }
 
-    // For the test's init(): a fresh folder with a verb list, a fresh
-    // server, no release key.
+    // For init(): a fresh folder with a verb list and server, no key.
     void initChain()
     {
         mDir = std::make_unique<QTemporaryDir>();
@@ -231,7 +225,7 @@ protected:
         g_bManualUpdate = false;
     }
 
-    // For the test's cleanup(): everything the chain made is gone.
+    // For cleanup(): everything the chain made is gone.
     void cleanupChain()
     {
         if (mWindow)
