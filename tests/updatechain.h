@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 inline const QString rest = QStringLiteral("Verbodrom(EN)");
 inline const QString busy = QStringLiteral("Verbodrom(EN) - Versions-Upgrade läuft...");
@@ -157,9 +158,10 @@ protected:
     QString mFolder;
     QPointer<frmMain> mWindow;
     std::unique_ptr<UpdateServerStub> mServer;
+    std::optional<MsgBoxRecorder> mBoxes;
+    std::optional<ShellRecorder> mShell;
 
-    // Loads the host form and the main window as start-up does, with the
-    // chain aimed at the stub server.
+    // The host form and the main window as at start-up, aimed at the stub.
     frmMain *startWindow()
     {
         new frmDummy;
@@ -172,11 +174,11 @@ protected:
     // Drives the event loop until the chain has ended: the caption is back
     // at rest or the updater was started. A silent server gets its ten
     // watchdog ticks at once.
-    bool runChain(const ShellRecorder &shell)
+    bool runChain()
     {
         QDeadlineTimer deadline(10000);
         while (!deadline.hasExpired()) {
-            if (mWindow->windowTitle() == rest || !shell.starts.isEmpty())
+            if (mWindow->windowTitle() == rest || !mShell->starts.isEmpty())
                 return true;
             if (mServer->silentPending > 0 && Globals::hasCopyHelper()) {
                 mServer->silentPending = 0;
@@ -223,6 +225,8 @@ protected:
         App::setUpdateKey(QString());
         mServer = std::make_unique<UpdateServerStub>();
         g_bManualUpdate = false;
+        mBoxes.emplace();
+        mShell.emplace();
     }
 
     // For cleanup(): everything the chain made is gone.
@@ -237,6 +241,8 @@ protected:
         App::setPath(QString());
         App::setUpdateServer(QString());
         App::setUpdateKey(std::nullopt);
+        mBoxes.reset();
+        mShell.reset();
         mServer.reset();
         mDir.reset();
     }
