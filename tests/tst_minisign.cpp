@@ -85,16 +85,11 @@ private Q_SLOTS:
             Verdict::BadFileSignature);
         row("legacy signature marked prehashed", file, withBytes(legacy, signature, 0, "ED"),
             Verdict::BadFileSignature);
-        row("unknown algorithm", file, withBytes(hashed, signature, 0, "EE"),
-            Verdict::UnknownAlgorithm);
         row("another key", file, other, Verdict::OtherKey);
         const QByteArray ourKeyId = QByteArray::fromBase64(mKey->publicLine).mid(keyIdAt, 8);
         row("another key under our key id", file, withBytes(other, signature, keyIdAt, ourKeyId),
             Verdict::BadFileSignature);
 
-        row("trusted comment edited", file,
-            withLine(hashed, trusted, "trusted comment: version: 1.3.0"),
-            Verdict::BadCommentSignature);
         row("comment and global signature of another signature", file,
             withLine(withLine(hashed, trusted, line(otherComment, trusted)), global,
                      line(otherComment, global)),
@@ -102,8 +97,6 @@ private Q_SLOTS:
 
         row("empty", file, {}, Verdict::Malformed);
         row("blank line after", file, hashed + '\n', Verdict::Malformed);
-        row("no trusted comment prefix", file, withLine(hashed, trusted, "version: 1.2.0"),
-            Verdict::Malformed);
         row("public key instead", file, readAll(mDir.path() + "/release.pub"), Verdict::Malformed);
     }
     void verify()

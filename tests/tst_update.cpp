@@ -107,12 +107,13 @@ private Q_SLOTS:
             QTest::newRow(qPrintable(name))
                     << manual << version << updater << newExe << answers << boxes << requests;
         };
-        const QList<int> ok {vbOK, vbOK};
+        const QList<int> okOk {vbOK, vbOK};
 
-        row("equal at start-up: quiet", false, "=1.1.0", ok, {}, 1);
-        row("CR LF after an equal version, from the menu", true, "=1.1.0\r\n", ok, {nothingNew}, 1);
+        row("equal at start-up: quiet", false, "=1.1.0", okOk, {}, 1);
+        row("CR LF after an equal version, from the menu", true, "=1.1.0\r\n", okOk, {nothingNew},
+            1);
         for (const char *page : {"=<html>1.2.0</html>", "=", "=1.2", "404", "reset", "silent"})
-            row(QStringLiteral("version %1: quiet even from the menu").arg(page), true, page, ok,
+            row(QStringLiteral("version %1: quiet even from the menu").arg(page), true, page, okOk,
                 {}, 1);
         row("newer at start-up, Cancel", false, "=1.2.0", {vbCancel}, {offerBox("1.2.0", 65 + 256)},
             1);
@@ -120,12 +121,14 @@ private Q_SLOTS:
             "=\xEF\xBB\xBF"
             "1.2.0\r\n",
             {vbOK, vbCancel}, {offer, askStart}, 3);
-        row("newer, both OK: updater started", true, "=1.2.0", ok, {offer, askStart}, 3);
-        row("empty updater", true, "=1.2.0", ok, {offer, emptyUpdater}, 2, "=");
-        row("empty new version", true, "=1.2.0", ok, {offer, emptyNew}, 3, '=' + updaterBody, "~");
+        row("newer, both OK: updater started", true, "=1.2.0", okOk, {offer, askStart}, 3);
+        row("empty updater", true, "=1.2.0", okOk, {offer, emptyUpdater}, 2, "=");
+        row("empty new version", true, "=1.2.0", okOk, {offer, emptyNew}, 3, '=' + updaterBody,
+            "~");
         for (const char *failure : {"404", "reset", "silent"}) {
-            row(QStringLiteral("updater %1").arg(failure), true, "=1.2.0", ok, {offer}, 2, failure);
-            row(QStringLiteral("new version %1").arg(failure), true, "=1.2.0", ok, {offer}, 3,
+            row(QStringLiteral("updater %1").arg(failure), true, "=1.2.0", okOk, {offer}, 2,
+                failure);
+            row(QStringLiteral("new version %1").arg(failure), true, "=1.2.0", okOk, {offer}, 3,
                 '=' + updaterBody, failure);
         }
     }

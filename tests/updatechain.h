@@ -10,6 +10,7 @@
 #include "trainer/frmDummy.h"
 #include "trainer/frmMain.h"
 
+#include "httptestserver.h"
 #include "localserver.h"
 #include "testsupport.h"
 
@@ -77,8 +78,7 @@ struct UpdateServerStub
             return;
         }
         const QByteArray body = reply.mid(1);
-        QByteArray response = "HTTP/1.1 200 OK\r\nContent-Length: "
-                              + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+        QByteArray response = ok(body);
         if (reply.startsWith('~')) {
             response = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
             for (qsizetype at = 0; at < body.size(); at += 4096) {
@@ -89,8 +89,7 @@ struct UpdateServerStub
         } else if (!reply.startsWith('=')) {
             response = "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nNot Found";
         }
-        socket->write(response);
-        socket->disconnectFromHost();
+        respond(socket, response);
     }
 
     void release()
