@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QFileInfo>
 #include <QTimer>
 
 Q_DECLARE_METATYPE(Version)
@@ -100,13 +99,24 @@ private Q_SLOTS:
         QTest::addColumn<QList<int>>("answers");
         QTest::addColumn<QStringList>("boxes");
         QTest::addColumn<int>("requests");
-        const auto row = [](const QString &name, bool manual, const QByteArray &version,
-                            const QList<int> &answers, const QStringList &boxes, int requests,
-                            const QByteArray &updater = '=' + updaterBody,
-                            const QByteArray &newExe = '~' + newBody) {
+        QTest::addColumn<QString>("blocked"); // a file made a folder, or "start": start fails
+        const QByteArray upd = '=' + updaterBody;
+        const QByteArray neu = '~' + newBody;
+        const auto row = [&](const QString &name, bool manual, const QByteArray &version,
+                             const QList<int> &answers, const QStringList &boxes, int requests,
+                             const QByteArray &updater = {}, const QByteArray &newExe = {},
+                             const QString &blocked = {}) {
             QTest::newRow(qPrintable(name))
-                    << manual << version << updater << newExe << answers << boxes << requests;
+                    << manual << version << (updater.isNull() ? upd : updater)
+                    << (newExe.isNull() ? neu : newExe) << answers << boxes << requests << blocked;
         };
+        // After the user said OK, a file that cannot be written or an
+        // updater that cannot start is told; "%F" is the program folder.
+        const auto error = [](const char *prompt) {
+            return box(48, " - Update error", QString::fromUtf8(prompt));
+        };
+        const QString notWritten = " konnte nicht geschrieben werden.\r\n"
+                                   "Das Update wurde nicht installiert.";
         const QList<int> okOk {vbOK, vbOK};
 
         row("equal at start-up: quiet", false, "=1.1.0", okOk, {}, 1);
@@ -123,13 +133,19 @@ private Q_SLOTS:
             {vbOK, vbCancel}, {offer, askStart}, 3);
         row("newer, both OK: updater started", true, "=1.2.0", okOk, {offer, askStart}, 3);
         row("empty updater", true, "=1.2.0", okOk, {offer, emptyUpdater}, 2, "=");
-        row("empty new version", true, "=1.2.0", okOk, {offer, emptyNew}, 3, '=' + updaterBody,
-            "~");
+        row("empty new version", true, "=1.2.0", okOk, {offer, emptyNew}, 3, upd, "~");
+        row("Updater.exe is a folder", true, "=1.2.0", okOk,
+            {offer, error("Die Datei %F/Updater.exe") + notWritten}, 2, upd, neu, "Updater.exe");
+        row("New.exe is a folder", true, "=1.2.0", okOk,
+            {offer, error("Die Datei %F/New.exe") + notWritten}, 3, upd, neu, "New.exe");
+        row("updater cannot start", true, "=1.2.0", okOk,
+            {offer, askStart, error("Der Updater %F/Updater.exe konnte nicht gestartet werden.")},
+            3, upd, neu, "start");
         for (const char *failure : {"404", "reset", "silent"}) {
             row(QStringLiteral("updater %1").arg(failure), true, "=1.2.0", okOk, {offer}, 2,
                 failure);
             row(QStringLiteral("new version %1").arg(failure), true, "=1.2.0", okOk, {offer}, 3,
-                '=' + updaterBody, failure);
+                upd, failure);
         }
     }
     void chain()
@@ -141,8 +157,17 @@ private Q_SLOTS:
         QFETCH(QList<int>, answers);
         QFETCH(QStringList, boxes);
         QFETCH(int, requests);
+        QFETCH(QString, blocked);
         const bool started = boxes.endsWith(askStart) && answers.value(1) == vbOK;
 
+        if (blocked == "start") {
+            setShellHandler(
+                    [](const QString &, const QStringList &, int, const QString &) -> qint64 {
+                        throw RuntimeError(RuntimeError::FileNotFound);
+                    });
+        } else if (!blocked.isEmpty()) {
+            QVERIFY(QDir(mFolder).mkdir(blocked));
+        }
         mServer->replies
                 = {{"Version.txt", version}, {"Updater.exe", updater}, {"New.exe", newExe}};
         mBoxes->answers = answers;
@@ -151,12 +176,14 @@ private Q_SLOTS:
         QCOMPARE(w->windowTitle(), busy);
         QVERIFY(runChain());
 
-        QCOMPARE(boxTexts(*mBoxes), boxes);
+        QCOMPARE(boxTexts(*mBoxes), boxes.replaceInStrings("%F", mFolder));
         QCOMPARE(mServer->requested,
                  QByteArrayList({"Version.txt", "Updater.exe", "New.exe"}).first(requests));
         // A file is written only when it arrived whole, and then exactly.
-        const bool updaterKept = requests > 1 && updater.startsWith('=') && updater.size() > 1;
-        const bool newKept = updaterKept && newExe.startsWith('~') && newExe.size() > 1;
+        const bool updaterKept = requests > 1 && updater.startsWith('=') && updater.size() > 1
+                                 && blocked != "Updater.exe";
+        const bool newKept = updaterKept && newExe.startsWith('~') && newExe.size() > 1
+                             && blocked != "New.exe";
         QCOMPARE(contents("Updater.exe"), updaterKept ? updaterBody : QByteArray("(none)"));
         QCOMPARE(contents("New.exe"), newKept ? newBody : QByteArray("(none)"));
         if (newKept) {
@@ -168,6 +195,7 @@ private Q_SLOTS:
 
         QCOMPARE(mShell->starts.size(), int(started));
         QCOMPARE(w->windowTitle(), started ? busy : rest);
+        QCOMPARE(Globals::hasCopyHelper(), !started); // released only once the updater runs
         if (started) {
             const RecordedStart &s = mShell->starts.first();
             QCOMPARE(s.program, file("Updater.exe"));
@@ -176,55 +204,8 @@ private Q_SLOTS:
             QCOMPARE(s.windowStyle, 4);
             QCOMPARE(s.workingDirectory, mFolder);
             QVERIFY(w->isVisible());
-            QVERIFY(!Globals::hasCopyHelper());
             QVERIFY(!hostFormLoaded());
         }
-    }
-
-    // A file that cannot be written, or an updater that cannot start, after
-    // the user said OK: told in a box, the chain ends at rest, no start.
-    void afterOkFailures_data()
-    {
-        QTest::addColumn<QString>("blocked"); // made a folder
-        QTest::addColumn<QString>("lastBox");
-        QTest::addColumn<int>("requests");
-        const QString notWritten = QStringLiteral(" konnte nicht geschrieben werden.");
-        QTest::newRow("Updater.exe is a folder") << "Updater.exe" << notWritten << 2;
-        QTest::newRow("New.exe is a folder") << "New.exe" << notWritten << 3;
-        QTest::newRow("updater cannot start")
-                << QString() << " konnte nicht gestartet werden." << 3;
-    }
-    void afterOkFailures()
-    {
-        QFETCH(QString, blocked);
-        QFETCH(QString, lastBox);
-        QFETCH(int, requests);
-        if (!blocked.isEmpty())
-            QVERIFY(QDir(mFolder).mkdir(blocked));
-        mServer->replies = release();
-        int startAttempts = 0;
-        if (blocked.isEmpty()) {
-            setShellHandler(
-                    [&](const QString &, const QStringList &, int, const QString &) -> qint64 {
-                        ++startAttempts;
-                        throw RuntimeError(RuntimeError::FileNotFound);
-                    });
-        }
-        frmMain *w = startWindow();
-        w->upgradeMe(1);
-        QVERIFY(runChain());
-        QCOMPARE(mServer->requested.size(), requests);
-        QCOMPARE(w->windowTitle(), rest);
-        QVERIFY(mShell->starts.isEmpty());
-        QCOMPARE(startAttempts, int(blocked.isEmpty()));
-        const RecordedBox last = mBoxes->boxes.constLast();
-        QCOMPARE(QString::number(last.style) + '|' + last.title,
-                 "48|" + App::Title() + " - Update error");
-        QVERIFY2(last.prompt.contains(mFolder + '/') && last.prompt.contains(lastBox),
-                 qPrintable(last.prompt));
-        if (!blocked.isEmpty())
-            QVERIFY(QFileInfo(mFolder + '/' + blocked).isDir());
-        QVERIFY(Globals::hasCopyHelper()); // not released: the program goes on
     }
 
     // A transfer that cannot start ends at rest. The menu, used while a
