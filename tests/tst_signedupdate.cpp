@@ -6,7 +6,7 @@ namespace {
 using Replies = QHash<QByteArray, QByteArray>;
 
 inline const QString refused
-        = box(48, " - Update error", "Das Update ist nicht gültig signiert und wurde verworfen.");
+        = updateError("Das Update ist nicht gültig signiert und wurde verworfen.");
 
 } // namespace
 

@@ -112,9 +112,6 @@ private Q_SLOTS:
         };
         // After the user said OK, a file that cannot be written or an
         // updater that cannot start is told; "%F" is the program folder.
-        const auto error = [](const char *prompt) {
-            return box(48, " - Update error", QString::fromUtf8(prompt));
-        };
         const QString notWritten = " konnte nicht geschrieben werden.\r\n"
                                    "Das Update wurde nicht installiert.";
         const QList<int> okOk {vbOK, vbOK};
@@ -135,11 +132,13 @@ private Q_SLOTS:
         row("empty updater", true, "=1.2.0", okOk, {offer, emptyUpdater}, 2, "=");
         row("empty new version", true, "=1.2.0", okOk, {offer, emptyNew}, 3, upd, "~");
         row("Updater.exe is a folder", true, "=1.2.0", okOk,
-            {offer, error("Die Datei %F/Updater.exe") + notWritten}, 2, upd, neu, "Updater.exe");
+            {offer, updateError("Die Datei %F/Updater.exe") + notWritten}, 2, upd, neu,
+            "Updater.exe");
         row("New.exe is a folder", true, "=1.2.0", okOk,
-            {offer, error("Die Datei %F/New.exe") + notWritten}, 3, upd, neu, "New.exe");
+            {offer, updateError("Die Datei %F/New.exe") + notWritten}, 3, upd, neu, "New.exe");
         row("updater cannot start", true, "=1.2.0", okOk,
-            {offer, askStart, error("Der Updater %F/Updater.exe konnte nicht gestartet werden.")},
+            {offer, askStart,
+             updateError("Der Updater %F/Updater.exe konnte nicht gestartet werden.")},
             3, upd, neu, "start");
         for (const char *failure : {"404", "reset", "silent"}) {
             row(QStringLiteral("updater %1").arg(failure), true, "=1.2.0", okOk, {offer}, 2,
@@ -256,9 +255,7 @@ private Q_SLOTS:
     // still reloads.
     void checkAfterUpdaterStarted()
     {
-        QFile stale(file("New.exe"));
-        QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write(QByteArray(400 * 1024, 'x')));
-        stale.close();
+        putFile("New.exe", QByteArray(400 * 1024, 'x'));
         App::setPath(mFolder + '/');
         mServer->replies = release();
         mServer->replies["New.exe"] = "=short";

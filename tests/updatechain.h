@@ -128,10 +128,12 @@ inline const QString nothingNew = box(0, " - Kein Upgrade", "Keine neue Version 
 inline const QString askStart = box(49, " - Update starten?",
                                     "Alle erforderlichen Dateien wurden heruntergeladen.\r\n"
                                     "Update starten?");
-inline const QString emptyUpdater
-        = box(48, " - Update error", "Der Updater konnte nicht heruntergeladen werden");
-inline const QString emptyNew
-        = box(48, " - Update error", "Die neue Version konnte nicht heruntergeladen werden");
+inline QString updateError(const QString &prompt)
+{
+    return box(48, " - Update error", prompt);
+}
+inline const QString emptyUpdater = updateError("Der Updater konnte nicht heruntergeladen werden");
+inline const QString emptyNew = updateError("Die neue Version konnte nicht heruntergeladen werden");
 
 inline QStringList boxTexts(const MsgBoxRecorder &boxes)
 {
@@ -199,6 +201,12 @@ protected:
 
     QString file(const char *name) const { return mFolder + '/' + QString::fromUtf8(name); }
 
+    void putFile(const char *name, const QByteArray &bytes) const
+    {
+        QFile f(file(name));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
+
     QByteArray contents(const char *name) const
     {
         QFile f(file(name));
@@ -214,10 +222,7 @@ protected:
         mDir = std::make_unique<QTemporaryDir>();
         mFolder = mDir->path() + QStringLiteral("/Programm Ordner");
         QDir().mkpath(mFolder);
-        QFile verbs(mFolder + QStringLiteral("/IrregularVerbs.txt"));
-        QVERIFY(verbs.open(QIODevice::WriteOnly));
-        verbs.write("to be\twas/were\tbeen\tsein\r\n");
-        verbs.close();
+        putFile("IrregularVerbs.txt", "to be\twas/were\tbeen\tsein\r\n");
         App::setPath(mFolder);
         // The window reads the learner's progress: never the real user's.
         qputenv("XDG_STATE_HOME", QFile::encodeName(mDir->filePath(QStringLiteral("state"))));
