@@ -7,8 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <QString>
-#include <QStringList>
+#include <QTemporaryDir>
 
 #include <optional>
 
@@ -18,17 +17,11 @@ struct MinisignKey
     QByteArray publicLine; // the base64 line of the .pub file
 };
 
-// The tool's path, or an empty text when it is not installed.
-inline QString minisignProgram()
-{
-    return QStandardPaths::findExecutable(QStringLiteral("minisign"));
-}
-
 // Runs minisign with `arguments`, at most ten seconds; true when it exits 0.
 inline bool runMinisign(const QStringList &arguments)
 {
     QProcess tool;
-    tool.start(minisignProgram(), arguments);
+    tool.start(QStandardPaths::findExecutable(QStringLiteral("minisign")), arguments);
     tool.closeWriteChannel();
     return tool.waitForFinished(10000) && tool.exitStatus() == QProcess::NormalExit
            && tool.exitCode() == 0;
@@ -47,16 +40,35 @@ inline QByteArray flipped(QByteArray bytes, qsizetype at)
     return bytes;
 }
 
-// Makes a key pair without password named `name` in `folder`.
-inline std::optional<MinisignKey> makeMinisignKey(const QString &folder, const QString &name)
+// The lines of a .minisig.
+enum MinisigLine { untrusted, signature, trusted, global };
+
+inline QByteArray line(const QByteArray &minisig, MinisigLine which)
 {
-    const QString base = folder + '/' + name;
-    if (!runMinisign({"-G", "-W", "-p", base + ".pub", "-s", base + ".key"}))
-        return std::nullopt;
-    const QList<QByteArray> lines = readAll(base + ".pub").split('\n');
-    if (lines.size() < 2)
-        return std::nullopt;
-    return MinisignKey {base + ".key", lines[1].trimmed()};
+    return minisig.split('\n').value(which);
+}
+
+inline QByteArray withLine(const QByteArray &minisig, MinisigLine which, const QByteArray &text)
+{
+    QList<QByteArray> lines = minisig.split('\n');
+    lines[which] = text;
+    return lines.join('\n');
+}
+
+// Makes the password-less keys "release" and "other" in `folder`; false
+// when that failed. Without the tool both stay unset and the tests skip.
+inline bool makeMinisignKeys(const QTemporaryDir &folder, std::optional<MinisignKey> &key,
+                             std::optional<MinisignKey> &otherKey)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("minisign")).isEmpty())
+        return folder.isValid();
+    for (auto [name, made] : {std::pair {"/release", &key}, std::pair {"/other", &otherKey}}) {
+        const QString base = folder.path() + name;
+        if (!runMinisign({"-G", "-W", "-p", base + ".pub", "-s", base + ".key"}))
+            return false;
+        *made = MinisignKey {base + ".key", readAll(base + ".pub").split('\n').value(1).trimmed()};
+    }
+    return !key->publicLine.isEmpty() && !otherKey->publicLine.isEmpty();
 }
 
 // Signs `bytes` with `key`, the trusted comment given, legacy or prehashed;

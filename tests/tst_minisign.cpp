@@ -6,24 +6,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
-
 using Minisign::Verdict;
 
 namespace {
-
-// Names in the order of Minisign::Verdict, for readable failures.
-QString verdictName(Verdict verdict)
-{
-    static const char *const names[] = {"Valid",
-                                        "Malformed",
-                                        "UnknownAlgorithm",
-                                        "OtherKey",
-                                        "BadFileSignature",
-                                        "BadCommentSignature",
-                                        "CryptoUnavailable"};
-    return QString::fromLatin1(names[int(verdict)]);
-}
 
 // A binary file with line breaks and NUL bytes inside.
 QByteArray payload()
@@ -34,31 +19,8 @@ QByteArray payload()
     return bytes;
 }
 
-// The lines of a .minisig: untrusted comment, signature, trusted comment,
-// global signature.
-enum Line { untrusted, signature, trusted, global };
-
-QByteArray withLine(const QByteArray &minisig, Line line, const QByteArray &text)
-{
-    QList<QByteArray> lines = minisig.split('\n');
-    lines[line] = text;
-    return lines.join('\n');
-}
-
-QByteArray line(const QByteArray &minisig, Line which)
-{
-    return minisig.split('\n').value(which);
-}
-
-// Flips one decoded byte of a base64 line and encodes it again properly,
-// so that only that byte differs.
-QByteArray withFlippedByte(const QByteArray &minisig, Line which, qsizetype at)
-{
-    const QByteArray raw = QByteArray::fromBase64(line(minisig, which));
-    return withLine(minisig, which, flipped(raw, at).toBase64());
-}
-
-QByteArray withBytes(const QByteArray &minisig, Line which, qsizetype at, const QByteArray &bytes)
+QByteArray withBytes(const QByteArray &minisig, MinisigLine which, qsizetype at,
+                     const QByteArray &bytes)
 {
     QByteArray raw = QByteArray::fromBase64(line(minisig, which));
     raw.replace(at, bytes.size(), bytes);
@@ -66,7 +28,6 @@ QByteArray withBytes(const QByteArray &minisig, Line which, qsizetype at, const 
 }
 
 constexpr qsizetype keyIdAt = 2;
-constexpr qsizetype fileSignatureAt = 10;
 
 } // namespace
 
@@ -76,29 +37,20 @@ class tst_Minisign : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> mDir;
+    QTemporaryDir mDir;
     std::optional<MinisignKey> mKey;
     std::optional<MinisignKey> mOtherKey;
 
     QByteArray sign(const QByteArray &bytes, const char *comment, bool legacy,
                     const std::optional<MinisignKey> &key)
     {
-        return minisignSign(*key, bytes, QString::fromUtf8(comment), legacy, mDir->path());
+        return minisignSign(*key, bytes, QString::fromUtf8(comment), legacy, mDir.path());
     }
 
     Minisign::PublicKey releaseKey() const { return *Minisign::parsePublicKey(mKey->publicLine); }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        mDir = std::make_unique<QTemporaryDir>();
-        QVERIFY(mDir->isValid());
-        if (minisignProgram().isEmpty())
-            return; // the rows that need the tool skip themselves
-        mKey = makeMinisignKey(mDir->path(), "release");
-        mOtherKey = makeMinisignKey(mDir->path(), "other");
-        QVERIFY(mKey && mOtherKey);
-    }
+    void initTestCase() { QVERIFY(makeMinisignKeys(mDir, mKey, mOtherKey)); }
 
     // Signatures as the tool writes them, and each kind of change to the
     // file or the signature, with the verdict it must give.
@@ -121,65 +73,31 @@ private Q_SLOTS:
         QVERIFY(line(legacy, signature).startsWith("RW")
                 && line(hashed, signature).startsWith("RU"));
 
-        QTest::newRow("legacy") << file << legacy << Verdict::Valid;
-        QTest::newRow("prehashed") << file << hashed << Verdict::Valid;
-        QTest::newRow("prehashed, empty file")
-                << QByteArray() << sign({}, "version: 1.2.0", false, mKey) << Verdict::Valid;
-        QTest::newRow("CR LF line ends")
-                << file << QByteArray(hashed).replace("\n", "\r\n") << Verdict::Valid;
-        QTest::newRow("no final line break") << file << hashed.chopped(1) << Verdict::Valid;
+        const auto row = [](const char *name, const QByteArray &file, const QByteArray &minisig,
+                            Verdict verdict) { QTest::newRow(name) << file << minisig << verdict; };
+        row("legacy", file, legacy, Verdict::Valid);
+        row("prehashed", file, hashed, Verdict::Valid);
+        row("prehashed, empty file", {}, sign({}, "version: 1.2.0", false, mKey), Verdict::Valid);
+        row("no final line break", file, hashed.chopped(1), Verdict::Valid);
 
-        QTest::newRow("legacy: file byte flipped")
-                << flipped(file, 100) << legacy << Verdict::BadFileSignature;
-        QTest::newRow("prehashed: last file byte flipped")
-                << flipped(file, file.size() - 1) << hashed << Verdict::BadFileSignature;
-        QTest::newRow("prehashed: file one byte short")
-                << file.chopped(1) << hashed << Verdict::BadFileSignature;
-        QTest::newRow("file signature byte flipped")
-                << file << withFlippedByte(hashed, signature, fileSignatureAt + 20)
-                << Verdict::BadFileSignature;
-        QTest::newRow("legacy signature marked prehashed")
-                << file << withBytes(legacy, signature, 0, "ED") << Verdict::BadFileSignature;
-        QTest::newRow("unknown algorithm")
-                << file << withBytes(hashed, signature, 0, "EE") << Verdict::UnknownAlgorithm;
-
-        QTest::newRow("key id byte flipped")
-                << file << withFlippedByte(hashed, signature, keyIdAt + 3) << Verdict::OtherKey;
-        QTest::newRow("another key") << file << other << Verdict::OtherKey;
+        row("legacy: file byte flipped", flipped(file, 100), legacy, Verdict::BadFileSignature);
+        row("prehashed: last file byte flipped", flipped(file, file.size() - 1), hashed,
+            Verdict::BadFileSignature);
+        row("legacy signature marked prehashed", file, withBytes(legacy, signature, 0, "ED"),
+            Verdict::BadFileSignature);
+        row("another key", file, other, Verdict::OtherKey);
         const QByteArray ourKeyId = QByteArray::fromBase64(mKey->publicLine).mid(keyIdAt, 8);
-        QTest::newRow("another key under our key id")
-                << file << withBytes(other, signature, keyIdAt, ourKeyId)
-                << Verdict::BadFileSignature;
+        row("another key under our key id", file, withBytes(other, signature, keyIdAt, ourKeyId),
+            Verdict::BadFileSignature);
 
-        QTest::newRow("trusted comment edited")
-                << file << withLine(hashed, trusted, "trusted comment: version: 1.3.0")
-                << Verdict::BadCommentSignature;
-        QTest::newRow("comment and global signature of another signature")
-                << file
-                << withLine(withLine(hashed, trusted, line(otherComment, trusted)), global,
-                            line(otherComment, global))
-                << Verdict::BadCommentSignature;
-        QTest::newRow("global signature byte flipped")
-                << file << withFlippedByte(hashed, global, 40) << Verdict::BadCommentSignature;
+        row("comment and global signature of another signature", file,
+            withLine(withLine(hashed, trusted, line(otherComment, trusted)), global,
+                     line(otherComment, global)),
+            Verdict::BadCommentSignature);
 
-        QTest::newRow("empty") << file << QByteArray() << Verdict::Malformed;
-        QTest::newRow("three lines")
-                << file << hashed.left(hashed.lastIndexOf('\n', -2) + 1) << Verdict::Malformed;
-        QTest::newRow("blank line after") << file << hashed + '\n' << Verdict::Malformed;
-        QTest::newRow("no trusted comment prefix")
-                << file << withLine(hashed, trusted, "version: 1.2.0") << Verdict::Malformed;
-        QByteArray strayBits = line(hashed, signature);
-        strayBits[strayBits.indexOf('=') - 1] ^= 0x01; // 74 bytes leave two unused bits
-        QTest::newRow("signature with a stray bit")
-                << file << withLine(hashed, signature, strayBits) << Verdict::Malformed;
-        QTest::newRow("global signature without padding")
-                << file << withLine(hashed, global, line(hashed, global).replace("=", ""))
-                << Verdict::Malformed;
-        QTest::newRow("signature line cut short")
-                << file << withLine(hashed, signature, line(hashed, signature).left(96) + "==")
-                << Verdict::Malformed;
-        QTest::newRow("public key instead")
-                << file << readAll(mDir->path() + "/release.pub") << Verdict::Malformed;
+        row("empty", file, {}, Verdict::Malformed);
+        row("blank line after", file, hashed + '\n', Verdict::Malformed);
+        row("public key instead", file, readAll(mDir.path() + "/release.pub"), Verdict::Malformed);
     }
     void verify()
     {
@@ -187,34 +105,28 @@ private Q_SLOTS:
         QFETCH(QByteArray, minisig);
         QFETCH(Verdict, verdict);
         const Minisign::Result result = Minisign::verify(file, minisig, releaseKey());
-        QCOMPARE(verdictName(result.verdict), verdictName(verdict));
+        QCOMPARE(int(result.verdict), int(verdict));
         QCOMPARE(result.trustedComment,
                  verdict == Verdict::Valid ? QByteArray("version: 1.2.0") : QByteArray());
     }
 
     // One flipped bit anywhere in a .minisig is refused, except in the
     // untrusted comment's text, which no signature covers.
-    void everyByteOfTheSignature_data()
+    void everyByteOfTheSignature()
     {
         if (!mKey)
             QSKIP("minisign is not installed");
-        QTest::addColumn<bool>("legacy");
-        QTest::newRow("legacy") << true;
-        QTest::newRow("prehashed") << false;
-    }
-    void everyByteOfTheSignature()
-    {
-        QFETCH(bool, legacy);
         const QByteArray file = payload();
-        const QByteArray minisig = sign(file, "version: 1.2.0", legacy, mKey);
         const qsizetype freeText = QByteArray("untrusted comment: ").size();
-        const qsizetype firstLineEnd = minisig.indexOf('\n');
-        for (qsizetype at = 0; at < minisig.size(); ++at) {
-            const bool covered = at < freeText || at >= firstLineEnd;
-            const Verdict verdict
-                    = Minisign::verify(file, flipped(minisig, at), releaseKey()).verdict;
-            QVERIFY2((verdict == Verdict::Valid) != covered,
-                     qPrintable(QString("byte %1: %2").arg(at).arg(verdictName(verdict))));
+        for (bool legacy : {true, false}) {
+            const QByteArray minisig = sign(file, "version: 1.2.0", legacy, mKey);
+            for (qsizetype at = 0; at < minisig.size(); ++at) {
+                const bool covered = at < freeText || at >= minisig.indexOf('\n');
+                const Verdict verdict
+                        = Minisign::verify(file, flipped(minisig, at), releaseKey()).verdict;
+                QVERIFY2((verdict == Verdict::Valid) != covered,
+                         qPrintable(QString("byte %1, legacy %2").arg(at).arg(legacy)));
+            }
         }
     }
 
@@ -229,11 +141,9 @@ private Q_SLOTS:
         otherAlgorithm[1] = 'D';
         QTest::newRow("base64 line") << good << true;
         QTest::newRow("blanks and line break around") << " \t" + good + "\r\n" << true;
-        QTest::newRow("whole .pub file") << readAll(mDir->path() + "/release.pub") << false;
+        QTest::newRow("whole .pub file") << readAll(mDir.path() + "/release.pub") << false;
         QTest::newRow("one character short") << good.chopped(1) << false;
-        QTest::newRow("padded") << good + "=" << false;
         QTest::newRow("another algorithm") << otherAlgorithm.toBase64() << false;
-        QTest::newRow("blank inside") << good.left(20) + ' ' + good.mid(20) << false;
         QTest::newRow("empty") << QByteArray() << false;
     }
     void publicKey()
@@ -242,11 +152,12 @@ private Q_SLOTS:
         QFETCH(bool, valid);
         const std::optional<Minisign::PublicKey> key = Minisign::parsePublicKey(text);
         QCOMPARE(key.has_value(), valid);
-        if (valid) {
-            const QByteArray raw = QByteArray::fromBase64(mKey->publicLine);
-            QCOMPARE(QByteArray(reinterpret_cast<const char *>(key->keyId.data()), 8),
-                     raw.mid(2, 8));
-            QCOMPARE(QByteArray(reinterpret_cast<const char *>(key->key.data()), 32), raw.mid(10));
+        if (valid) { // key id, then key, as the base64 line holds them
+            const auto bytes = [](const auto &array) {
+                return QByteArray(reinterpret_cast<const char *>(array.data()), array.size());
+            };
+            QCOMPARE(bytes(key->keyId) + bytes(key->key),
+                     QByteArray::fromBase64(mKey->publicLine).mid(2));
         }
     }
 
@@ -256,15 +167,11 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("comment");
         QTest::addColumn<QString>("version");
         QTest::newRow("as minisign -t writes it") << QByteArray("version: 1.2.0") << "1.2.0";
-        QTest::newRow("no blank") << QByteArray("version:1.10.0") << "1.10.0";
         QTest::newRow("blanks after") << QByteArray("version: 2.0.1  ") << "2.0.1";
         QTest::newRow("capital V") << QByteArray("Version: 1.2.0") << "none";
         QTest::newRow("two numbers") << QByteArray("version: 1.2") << "none";
-        QTest::newRow("default comment")
-                << QByteArray("timestamp:1796573533\tfile:New.exe\thashed") << "none";
         QTest::newRow("more after the version")
                 << QByteArray("version: 1.2.0\tfile:New.exe") << "none";
-        QTest::newRow("two versions") << QByteArray("version: 1.1.0 version: 1.2.0") << "none";
         QTest::newRow("empty") << QByteArray() << "none";
     }
     void signedVersion()

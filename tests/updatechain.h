@@ -1,8 +1,7 @@
 #pragma once
 
-// A scripted update server on 127.0.0.1 and the pieces every test of the
-// update chain needs: the program folder, the main window, the chain driven
-// to its end, the texts of the boxes.
+// A scripted update server on 127.0.0.1 and the fixtures of the update
+// chain tests: program folder, main window, the chain run to its end.
 
 #include "downloader/CopyHelper.h"
 #include "platform/App.h"
@@ -11,6 +10,7 @@
 #include "trainer/frmDummy.h"
 #include "trainer/frmMain.h"
 
+#include "httptestserver.h"
 #include "localserver.h"
 #include "testsupport.h"
 
@@ -19,7 +19,6 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QObject>
 #include <QPointer>
 #include <QRandomGenerator>
 #include <QTcpServer>
@@ -27,9 +26,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
-
-#include <sys/stat.h>
+#include <optional>
 
 inline const QString rest = QStringLiteral("Verbodrom(EN)");
 inline const QString busy = QStringLiteral("Verbodrom(EN) - Versions-Upgrade läuft...");
@@ -78,26 +77,19 @@ struct UpdateServerStub
             heldReply = reply.mid(4);
             return;
         }
-        QByteArray response;
-        if (reply.startsWith('=')) {
-            const QByteArray body = reply.mid(1);
-            response = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size())
-                       + "\r\n\r\n" + body;
-        } else if (reply.startsWith('~')) {
-            const QByteArray body = reply.mid(1);
+        const QByteArray body = reply.mid(1);
+        QByteArray response = ok(body);
+        if (reply.startsWith('~')) {
             response = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
             for (qsizetype at = 0; at < body.size(); at += 4096) {
                 const QByteArray chunk = body.mid(at, 4096);
                 response += QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n";
             }
             response += "0\r\n\r\n";
-        } else {
-            const QByteArray page = "<html><body>Not Found</body></html>";
-            response = "HTTP/1.1 404 Not Found\r\nContent-Length: "
-                       + QByteArray::number(page.size()) + "\r\n\r\n" + page;
+        } else if (!reply.startsWith('=')) {
+            response = "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nNot Found";
         }
-        socket->write(response);
-        socket->disconnectFromHost();
+        respond(socket, response);
     }
 
     void release()
@@ -123,20 +115,25 @@ inline QString box(int style, const char *titleNote, const QString &prompt)
            + prompt;
 }
 
-inline const QString offer = box(65, " - Update verfügbar",
-                                 "Eine neue Version (1.2.0) ist verfügbar.\r\n"
-                                 "Bitte klicken Sie OK, um sie zu installieren!");
-inline const QString offerAtStart = box(65 + 256, " - Update verfügbar",
-                                        "Eine neue Version (1.2.0) ist verfügbar.\r\n"
-                                        "Bitte klicken Sie OK, um sie zu installieren!");
+inline QString offerBox(const char *version, int style = 65)
+{
+    return box(style, " - Update verfügbar",
+               QStringLiteral("Eine neue Version (%1) ist verfügbar.\r\n"
+                              "Bitte klicken Sie OK, um sie zu installieren!")
+                       .arg(QLatin1String(version)));
+}
+
+inline const QString offer = offerBox("1.2.0");
 inline const QString nothingNew = box(0, " - Kein Upgrade", "Keine neue Version verfügbar.");
 inline const QString askStart = box(49, " - Update starten?",
                                     "Alle erforderlichen Dateien wurden heruntergeladen.\r\n"
                                     "Update starten?");
-inline const QString emptyUpdater
-        = box(48, " - Update error", "Der Updater konnte nicht heruntergeladen werden");
-inline const QString emptyNew
-        = box(48, " - Update error", "Die neue Version konnte nicht heruntergeladen werden");
+inline QString updateError(const QString &prompt)
+{
+    return box(48, " - Update error", prompt);
+}
+inline const QString emptyUpdater = updateError("Der Updater konnte nicht heruntergeladen werden");
+inline const QString emptyNew = updateError("Die neue Version konnte nicht heruntergeladen werden");
 
 inline QStringList boxTexts(const MsgBoxRecorder &boxes)
 {
@@ -148,11 +145,9 @@ inline QStringList boxTexts(const MsgBoxRecorder &boxes)
 
 inline bool hostFormLoaded()
 {
-    for (QWidget *form : Forms::all()) {
-        if (qobject_cast<frmDummy *>(form))
-            return true;
-    }
-    return false;
+    const QList<QWidget *> forms = Forms::all();
+    return std::any_of(forms.begin(), forms.end(),
+                       [](QWidget *f) { return qobject_cast<frmDummy *>(f); });
 }
 
 // The program folder (with a blank in its path), the stub server and the
@@ -164,9 +159,10 @@ protected:
     QString mFolder;
     QPointer<frmMain> mWindow;
     std::unique_ptr<UpdateServerStub> mServer;
+    std::optional<MsgBoxRecorder> mBoxes;
+    std::optional<ShellRecorder> mShell;
 
-    // Loads the host form and the main window as start-up does, with the
-    // chain aimed at the stub server.
+    // The host form and the main window as at start-up, aimed at the stub.
     frmMain *startWindow()
     {
         new frmDummy;
@@ -179,11 +175,11 @@ protected:
     // Drives the event loop until the chain has ended: the caption is back
     // at rest or the updater was started. A silent server gets its ten
     // watchdog ticks at once.
-    bool runChain(const ShellRecorder &shell)
+    bool runChain()
     {
         QDeadlineTimer deadline(10000);
         while (!deadline.hasExpired()) {
-            if (mWindow->windowTitle() == rest || !shell.starts.isEmpty())
+            if (mWindow->windowTitle() == rest || !mShell->starts.isEmpty())
                 return true;
             if (mServer->silentPending > 0 && Globals::hasCopyHelper()) {
                 mServer->silentPending = 0;
@@ -195,7 +191,21 @@ protected:
         return false;
     }
 
+    // What the server holds for a good release 1.2.0.
+    static QHash<QByteArray, QByteArray> release()
+    {
+        return {{"Version.txt", "=1.2.0"},
+                {"Updater.exe", '=' + updaterBody},
+                {"New.exe", '=' + newBody}};
+    }
+
     QString file(const char *name) const { return mFolder + '/' + QString::fromUtf8(name); }
+
+    void putFile(const char *name, const QByteArray &bytes) const
+    {
+        QFile f(file(name));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
 
     QByteArray contents(const char *name) const
     {
@@ -203,35 +213,27 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
     }
 
-    static int mode(const QString &path)
-    {
-        struct stat status
-        {};
-        return ::stat(QFile::encodeName(path).constData(), &status) == 0
-                       ? int(status.st_mode & 07777)
-                       : -1;
-    }
+    // The file's mode as hex digits, 0x755 for rwxr-xr-x.
+    static int mode(const QString &path) { return int(QFile::permissions(path)) & 0xfff; }
 
-    // For the test's init(): a fresh folder with a verb list, a fresh
-    // server, no release key.
+    // For init(): a fresh folder with a verb list and server, no key.
     void initChain()
     {
         mDir = std::make_unique<QTemporaryDir>();
         mFolder = mDir->path() + QStringLiteral("/Programm Ordner");
         QDir().mkpath(mFolder);
-        QFile verbs(mFolder + QStringLiteral("/IrregularVerbs.txt"));
-        QVERIFY(verbs.open(QIODevice::WriteOnly));
-        verbs.write("to be\twas/were\tbeen\tsein\r\n");
-        verbs.close();
+        putFile("IrregularVerbs.txt", "to be\twas/were\tbeen\tsein\r\n");
         App::setPath(mFolder);
         // The window reads the learner's progress: never the real user's.
         qputenv("XDG_STATE_HOME", QFile::encodeName(mDir->filePath(QStringLiteral("state"))));
         App::setUpdateKey(QString());
         mServer = std::make_unique<UpdateServerStub>();
         g_bManualUpdate = false;
+        mBoxes.emplace();
+        mShell.emplace();
     }
 
-    // For the test's cleanup(): everything the chain made is gone.
+    // For cleanup(): everything the chain made is gone.
     void cleanupChain()
     {
         if (mWindow)
@@ -243,6 +245,8 @@ protected:
         App::setPath(QString());
         App::setUpdateServer(QString());
         App::setUpdateKey(std::nullopt);
+        mBoxes.reset();
+        mShell.reset();
         mServer.reset();
         mDir.reset();
     }
