@@ -35,14 +35,20 @@ private Q_SLOTS:
     // for all further connections); "SILENT" says nothing (the watchdog, with
     // short ticks, ends it); "RESET" resets the connection instead,
     // "TIMER-GONE-RESET" after deleting the watchdog's timer, so that the
-    // retry cannot start; "REFUSE" closes the server before the transfer.
-    // A transfer of "/prev" comes first: failures hand its contents on.
+    // retry cannot start; "REFUSE" closes the server before the transfer;
+    // "ERROR n" raises socket error n. A transfer of "/prev" comes first:
+    // failures hand its contents on.
     void endings_data()
     {
         QTest::addColumn<QList<QByteArray>>("answers");
         QTest::addColumn<int>("code");
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<int>("connections");
+        const auto row = [](const char *name, const QList<QByteArray> &answers, int code,
+                            const QByteArray &contents = "previous", int connections = 1) {
+            QTest::newRow(name) << answers << code << contents << connections;
+        };
+        const auto error = [](int number) { return "ERROR " + QByteArray::number(number); };
 
         QByteArray large(3 * 1024 * 1024 + 17, Qt::Uninitialized);
         for (qsizetype i = 0; i < large.size(); ++i)
@@ -53,41 +59,39 @@ private Q_SLOTS:
                        + large.mid(i, 100003) + "\r\n";
         chunked += "0\r\nX-Trailer: t\r\n\r\n";
 
-        QTest::newRow("plain-to-close")
-                << QList<QByteArray> {"HTTP/1.1 200 OK\r\n\r\n" + large} << 0 << large << 1;
-        QTest::newRow("chunked") << QList<QByteArray> {chunked} << 0 << large << 1;
-        QTest::newRow("status-404-is-failure")
-                << QList<QByteArray> {"HTTP/1.1 404 Not Found\r\n\r\nnot here"} << -9
-                << QByteArray("not here") << 1;
-        QTest::newRow("closed-without-data") << QList<QByteArray> {""} << -9 << QByteArray() << 1;
-        QTest::newRow("reset-then-success")
-                << QList<QByteArray> {"RESET", ok("second")} << 0 << QByteArray("second") << 2;
-        QTest::newRow("reset-twice")
-                << QList<QByteArray> {"RESET"} << -4 << QByteArray("previous") << 2;
-        QTest::newRow("retry-cannot-start-ends-once")
-                << QList<QByteArray> {"TIMER-GONE-RESET"} << -1 << QByteArray("previous") << 1;
-        QTest::newRow("watchdog-hands-on-previous")
-                << QList<QByteArray> {"SILENT"} << -8 << QByteArray("previous") << 1;
-        QTest::newRow("refused-retried-once")
-                << QList<QByteArray> {"REFUSE"} << -3 << QByteArray("previous") << 0;
-        QTest::newRow("announced-beyond-256-mib")
-                << QList<QByteArray> {"HTTP/1.1 200 OK\r\nContent-Length: 268435457\r\n\r\nxyz"}
-                << -3 << QByteArray("previous") << 1;
+        row("plain-to-close", {"HTTP/1.1 200 OK\r\n\r\n" + large}, 0, large);
+        row("chunked", {chunked}, 0, large);
+        row("status-404-is-failure", {"HTTP/1.1 404 Not Found\r\n\r\nnot here"}, -9, "not here");
+        row("closed-without-data", {""}, -9, {});
+        row("reset-then-success", {"RESET", ok("second")}, 0, "second", 2);
+        row("reset-twice", {"RESET"}, -4, "previous", 2);
+        row("retry-cannot-start-ends-once", {"TIMER-GONE-RESET"}, -1);
+        row("watchdog-hands-on-previous", {"SILENT"}, -8);
+        row("refused-retried-once", {"REFUSE"}, -3, "previous", 0);
+        row("announced-beyond-256-mib", {"HTTP/1.1 200 OK\r\nContent-Length: 268435457\r\n\r\nxyz"},
+            -3);
+        // Aborts and time-outs are not retried; other socket errors once.
+        row("aborted", {error(WinsockControl::sckConnectAborted)}, -7);
+        row("timed-out", {error(WinsockControl::sckTimedout)}, -7);
+        row("socket-control-error", {error(WinsockControl::sckWrongProtocol)}, -4, "previous", 2);
     }
 
     void endings()
     {
         QFETCH(QList<QByteArray>, answers);
         const ShortTicks ticks;
+        Client client;
         TestServer server([&](QTcpSocket *socket, int connection) {
             const QByteArray answer = answers.value(connection - 1, answers.constLast());
-            if (answer == "SILENT")
+            if (answer.startsWith("ERROR "))
+                Q_EMIT client.helper->findChild<WinsockControl *>()->error(answer.mid(6).toInt(),
+                                                                           QString());
+            if (answer == "SILENT" || answer.startsWith("ERROR "))
                 return;
             if (answer == "TIMER-GONE-RESET")
                 delete mForm->findChild<QTimer *>(QStringLiteral("CopyHelper1_Timer"));
             answer.endsWith("RESET") ? resetConnection(socket) : respond(socket, answer);
         });
-        Client client;
         QVERIFY(client.helper->Dispatch(server.url("/prev")));
         QTRY_COMPARE(client.calls.size(), 1);
 
@@ -186,30 +190,6 @@ private Q_SLOTS:
         QCOMPARE(client.calls[1].code, qint16(0));
         QCOMPARE(client.calls[1].contents, "answer " + QByteArray::number(server.connections));
         QVERIFY(server.requests.constLast().startsWith("GET /next "));
-    }
-
-    // Socket errors that are not retried end the transfer at once; the
-    // others are retried once.
-    void socketErrors_data()
-    {
-        QTest::addColumn<int>("number");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<int>("connections");
-        QTest::newRow("aborted") << int(WinsockControl::sckConnectAborted) << -7 << 1;
-        QTest::newRow("timed-out") << int(WinsockControl::sckTimedout) << -7 << 1;
-        QTest::newRow("socket-control-error") << int(WinsockControl::sckWrongProtocol) << -4 << 2;
-    }
-
-    void socketErrors()
-    {
-        QFETCH(int, number);
-        Client client;
-        auto *socket = client.helper->findChild<WinsockControl *>();
-        TestServer server([&](QTcpSocket *, int) { Q_EMIT socket->error(number, QString()); });
-        QVERIFY(client.helper->Dispatch(server.url()));
-        QTRY_COMPARE(client.calls.size(), 1);
-        QTEST(int(client.calls[0].code), "code");
-        QTEST(server.connections, "connections");
     }
 
     // The credentials of the URL go out as Basic authorization; a refused
