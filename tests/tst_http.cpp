@@ -164,6 +164,15 @@ private Q_SLOTS:
         row("chunk-size-negative", te + "-3\r\nabc\r\n0\r\n\r\n", "", -9, Failed);
         row("chunk-size-not-hex", te + "x3\r\nabc\r\n0\r\n\r\n", "", -9, Failed);
         row("chunk-not-followed-by-line-end", te + "2\r\nabX\r\n0\r\n\r\n", "ab", -9, Failed);
+        // Memory stays bounded by the limit, whatever the server sends.
+        const QByteArray a600(600, 'a');
+        row("chunk-beyond-limit", te + "3e9\r\n", "", -9, TooLarge, 1000);
+        row("length-beyond-limit", ok + "Content-Length: 1000\r\n\r\n", "", -9, TooLarge, 1000);
+        row("endless-plain-body", ok + "\r\n" + a600 + a600, "", 0, TooLarge, 1000);
+        row("endless-header-of-short-lines", ok + ("X: " + a600 + "\r\n").repeated(500), "", -9,
+            Failed);
+        row("endless-interim-response",
+            "HTTP/1.1 100 Continue\r\n" + ("X: " + a600 + "\r\n").repeated(500), "", -9, Failed);
     }
 
     // The result must not depend on how the response is cut into arrivals:
@@ -180,7 +189,9 @@ private Q_SLOTS:
         QList<QList<QByteArray>> splits(1);
         for (const char c : std::as_const(response))
             splits[0].append(QByteArray(1, c));
-        const qsizetype step = response.size() > 1000 ? 997 : 1; // long ones: a sample
+        // Long ones: a sample of about a hundred cuts.
+        const qsizetype step
+                = response.size() > 1000 ? qMax<qsizetype>(997, response.size() / 97) : 1;
         for (qsizetype at = 0; at <= response.size(); at += step)
             splits.append({response.left(at), response.mid(at)});
         for (const bool direct : {false, true}) {
@@ -194,49 +205,18 @@ private Q_SLOTS:
                 const QByteArray where = QByteArray(direct ? "in place, " : "")
                                          + QByteArray::number(arrivals.size()) + " arrivals, first "
                                          + QByteArray::number(arrivals.value(0).size());
-                QVERIFY2(decoder.body() == body, where + ": " + decoder.body().left(80));
+                // Where the limit cuts the body depends on the arrivals; that body
+                // is dropped anyway.
+                QVERIFY2(progress == Progress::TooLarge || decoder.body() == body,
+                         where + ": " + decoder.body().left(80));
                 QVERIFY2(decoder.finish() == code, where);
                 QVERIFY2(last == progress, where);
+                QVERIFY2(decoder.header().size() + decoder.body().size() <= qMin(limit, 1 << 20),
+                         where);
+                if (last != Progress::NeedMore) // the end is final
+                    QVERIFY2(decoder.feed("more") == last, where);
             }
         }
-    }
-
-    void hostileResponses_data()
-    {
-        QTest::addColumn<QList<QByteArray>>("arrivals");
-        QTest::addColumn<qint64>("limit");
-        QTest::addColumn<Progress>("progress");
-
-        const QByteArray ok("HTTP/1.1 200 OK\r\n");
-        const QByteArray a600(600, 'a');
-        QTest::newRow("chunk-beyond-limit")
-                << QList<QByteArray> {ok + "Transfer-Encoding: chunked\r\n\r\n3e9\r\n"}
-                << qint64(1000) << Progress::TooLarge;
-        QTest::newRow("length-beyond-limit")
-                << QList<QByteArray> {ok + "Content-Length: 1000\r\n\r\n"} << qint64(1000)
-                << Progress::TooLarge;
-        QTest::newRow("endless-plain-body") << QList<QByteArray> {ok + "\r\n", a600, a600}
-                                            << qint64(1000) << Progress::TooLarge;
-        QTest::newRow("endless-header-of-short-lines")
-                << QList<QByteArray> {ok} + QList<QByteArray>(500, "X: " + a600 + "\r\n")
-                << Http::kResponseLimit << Progress::Failed;
-        QTest::newRow("endless-interim-response")
-                << QList<QByteArray>(500, "HTTP/1.1 100 Continue\r\nX: " + a600 + "\r\n")
-                << Http::kResponseLimit << Progress::Failed;
-    }
-
-    // Memory stays bounded by the limit, whatever the server sends.
-    void hostileResponses()
-    {
-        QFETCH(QList<QByteArray>, arrivals);
-        QFETCH(qint64, limit);
-        Http::ResponseDecoder decoder(limit);
-        Progress progress = Progress::NeedMore;
-        for (const QByteArray &arrival : std::as_const(arrivals))
-            progress = decoder.feed(arrival);
-        QTEST(progress, "progress");
-        QVERIFY(decoder.header().size() + decoder.body().size() <= qMin(limit, 1 << 20));
-        QCOMPARE(decoder.feed("more"), progress); // the end is final
     }
 
     void extractJpeg_data()
