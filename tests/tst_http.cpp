@@ -134,8 +134,6 @@ private Q_SLOTS:
         // Failures end with -9 and the body as received.
         row("33-interim-responses", interim.repeated(33) + ok + "Content-Length: 2\r\n\r\nhi", "",
             -9, Failed);
-        row("interim-flood-short-form", QByteArray("HTTP/1.1 100\n\n").repeated(40), "", -9,
-            Failed);
         row("status-404", "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found",
             "not found", -9, Complete);
         row("conflicting-lengths", ok + "Content-Length: 2\r\nContent-Length: 3\r\n\r\nabc", "", -9,
@@ -149,10 +147,7 @@ private Q_SLOTS:
             -9, Failed);
         row("cut-short-content-length", ok + "Content-Length: 10\r\n\r\nabc", "abc", -9, NeedMore);
         row("chunked-without-last-chunk", te + "3\r\nabc\r\n", "abc", -9, NeedMore);
-        row("no-status-line", "<html>hi</html>", "<html>hi</html>", -9, NeedMore);
         row("malformed-status-line", "HTTP/1.1 2OO OK\r\n\r\nbody", "body", -9, NeedMore);
-        row("header-never-ends", ok + "Server: t\r\n", "", -9, NeedMore);
-        // Lines over 64 KiB fail whether they arrive whole or in pieces.
         row("long-header-line", ok + "X: " + line70k + "\r\n\r\n", "", -9, Failed);
         row("long-chunk-extension", te + "3;" + line70k + "\r\nabc\r\n0\r\n\r\n", "", -9, Failed);
         row("long-size-line-of-zeros", te + QByteArray(70000, '0') + "3\r\nabc\r\n0\r\n\r\n", "",
@@ -162,7 +157,6 @@ private Q_SLOTS:
         row("chunk-size-overflowing-64-bit", te + "10000000000000003\r\nabc\r\n0\r\n\r\n", "", -9,
             Failed);
         row("chunk-size-negative", te + "-3\r\nabc\r\n0\r\n\r\n", "", -9, Failed);
-        row("chunk-size-not-hex", te + "x3\r\nabc\r\n0\r\n\r\n", "", -9, Failed);
         row("chunk-not-followed-by-line-end", te + "2\r\nabX\r\n0\r\n\r\n", "ab", -9, Failed);
         // Memory stays bounded by the limit, whatever the server sends.
         const QByteArray a600(600, 'a');
@@ -171,8 +165,6 @@ private Q_SLOTS:
         row("endless-plain-body", ok + "\r\n" + a600 + a600, "", 0, TooLarge, 1000);
         row("endless-header-of-short-lines", ok + ("X: " + a600 + "\r\n").repeated(500), "", -9,
             Failed);
-        row("endless-interim-response",
-            "HTTP/1.1 100 Continue\r\n" + ("X: " + a600 + "\r\n").repeated(500), "", -9, Failed);
     }
 
     // The result must not depend on how the response is cut into arrivals:
