@@ -223,9 +223,7 @@ private Q_SLOTS:
             QTest::newRow(name) << header << body << errorIn << content << errorOut;
         };
         const QByteArray head("HTTP/1.1 200 OK\r\n\r\n");
-        const QByteArray image("\xFF\xD8"
-                               "data\xFF\xD9",
-                               8);
+        const QByteArray image = "\xFF\xD8" + QByteArray("data\xFF\xD9");
         row("markers-included", head, "junk" + image + "tail", image);
         row("start-beyond-32k", head, QByteArray(40000, 'p') + image, image);
         row("start-in-header", head + image.left(2), image.mid(2), image);
@@ -236,31 +234,23 @@ private Q_SLOTS:
         row("missing-keeps-earlier-code", head, "none", {}, -9, -9);
     }
 
+    // An image found in the body is cut out of the body's own memory, not
+    // out of a copy.
     void extractJpeg()
     {
         QFETCH(QByteArray, header);
         QFETCH(QByteArray, body);
         QFETCH(QByteArray, content);
         QFETCH(int, errorIn);
+        QByteArray owned(body.constData(), body.size());
+        const char *begin = owned.constData();
         qint16 error = qint16(errorIn);
-        QCOMPARE(Http::extractBody(header, body, Http::JpegImage, error),
-                 content.isEmpty() ? header + body : content);
+        const QByteArray result
+                = Http::extractBody(header, std::move(owned), Http::JpegImage, error);
+        QCOMPARE(result, content.isEmpty() ? header + body : content);
         QTEST(int(error), "errorOut");
-    }
-
-    // The image is cut out of the body's own memory, not out of a copy.
-    void jpegCutInPlace()
-    {
-        QByteArray body(1 << 20, 'p');
-        body.replace(100, 2, "\xFF\xD8");
-        body.replace(body.size() - 100, 2, "\xFF\xD9");
-        const char *begin = body.constData();
-        const char *end = begin + body.size();
-        qint16 error = 0;
-        const QByteArray image = Http::extractBody("HTTP/1.1 200 OK\r\n\r\n", std::move(body),
-                                                   Http::JpegImage, error);
-        QCOMPARE(image.size(), (1 << 20) - 198);
-        QVERIFY(image.constData() >= begin && image.constData() < end);
+        if (!content.isEmpty() && body.contains(content))
+            QVERIFY(result.constData() >= begin && result.constData() < begin + body.size());
     }
 };
 
