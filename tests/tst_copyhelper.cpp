@@ -67,7 +67,6 @@ private Q_SLOTS:
             -3);
         // Aborts and time-outs are not retried; other socket errors once.
         row("aborted", {error(WinsockControl::sckConnectAborted)}, -7);
-        row("timed-out", {error(WinsockControl::sckTimedout)}, -7);
         row("socket-control-error", {error(WinsockControl::sckWrongProtocol)}, -4, "previous", 2);
     }
 
