@@ -8,17 +8,11 @@
 #include "localserver.h"
 
 #include <QList>
-#include <QObject>
 #include <QPointer>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTimer>
+#include <QTest>
 
 #include <functional>
-#include <memory>
 #include <utility>
-
-#include <sys/socket.h>
 
 inline void respond(QTcpSocket *socket, const QByteArray &response)
 {
@@ -92,6 +86,32 @@ public:
     QList<Call> calls;
     std::function<void()> onCall;
 };
+
+// Fetches "/prev", whose contents failures hand on, and starts the fetch of
+// `url`; `beforeFetch` runs in between.
+inline void fetchAfterPrevious(Client &client, TestServer &server, const QString &url,
+                               const std::function<void()> &beforeFetch = {})
+{
+    QVERIFY(client.helper->Dispatch(server.url("/prev")));
+    QTRY_COMPARE(client.calls.size(), 1);
+    if (beforeFetch)
+        beforeFetch();
+    QVERIFY(client.helper->Dispatch(url));
+}
+
+// Checks that fetch's one ending against the row's "code", "contents" and
+// "connections"; the watchdog must not end it a second time.
+inline void checkEnding(Client &client, const TestServer &server)
+{
+    QTRY_COMPARE_WITH_TIMEOUT(client.calls.size(), 2, 20000);
+    QTEST(int(client.calls[1].code), "code");
+    QTEST(client.calls[1].contents, "contents");
+    QTEST(server.connections, "connections");
+    QVERIFY(client.calls[1].readyDuring);
+    for (int tick = 0; tick < 2 * CopyHelper::kIdleTicks; ++tick)
+        client.helper->mWatchdog_Timer();
+    QCOMPARE(client.calls.size(), 2);
+}
 
 // Shortens the watchdog's tick while it lives.
 struct ShortTicks

@@ -32,89 +32,69 @@ private Q_SLOTS:
     void cleanup() { delete std::exchange(mForm, nullptr); }
 
     // Each row answers the n-th connection with answers[n - 1] (the last one
-    // for all further connections); "SILENT" says nothing (the watchdog, with
-    // short ticks, ends it); "RESET" resets the connection instead,
+    // for all further connections); "RESET" resets the connection instead,
     // "TIMER-GONE-RESET" after deleting the watchdog's timer, so that the
-    // retry cannot start; "REFUSE" closes the server before the transfer.
-    // A transfer of "/prev" comes first: failures hand its contents on.
+    // retry cannot start; "REFUSE" closes the server before the transfer;
+    // "ERROR n" raises socket error n. A transfer of "/prev" comes first:
+    // failures hand its contents on.
     void endings_data()
     {
         QTest::addColumn<QList<QByteArray>>("answers");
         QTest::addColumn<int>("code");
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<int>("connections");
+        const auto row = [](const char *name, const QList<QByteArray> &answers, int code,
+                            const QByteArray &contents = "previous", int connections = 1) {
+            QTest::newRow(name) << answers << code << contents << connections;
+        };
+        const auto error = [](int number) { return "ERROR " + QByteArray::number(number); };
 
-        QByteArray large(3 * 1024 * 1024 + 17, Qt::Uninitialized);
-        for (qsizetype i = 0; i < large.size(); ++i)
-            large[i] = char((i * 131 + i / 7) & 0xFF);
+        const QByteArray large = QByteArray("\0\x01\x7F\x80\xFFtext\r\n", 11).repeated(300000);
         QByteArray chunked("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
         for (qsizetype i = 0; i < large.size(); i += 100003)
             chunked += QByteArray::number(large.mid(i, 100003).size(), 16) + ";n=1\r\n"
                        + large.mid(i, 100003) + "\r\n";
         chunked += "0\r\nX-Trailer: t\r\n\r\n";
 
-        QTest::newRow("plain-to-close")
-                << QList<QByteArray> {"HTTP/1.1 200 OK\r\n\r\n" + large} << 0 << large << 1;
-        QTest::newRow("chunked") << QList<QByteArray> {chunked} << 0 << large << 1;
-        QTest::newRow("status-404-is-failure")
-                << QList<QByteArray> {"HTTP/1.1 404 Not Found\r\n\r\nnot here"} << -9
-                << QByteArray("not here") << 1;
-        QTest::newRow("closed-without-data") << QList<QByteArray> {""} << -9 << QByteArray() << 1;
-        QTest::newRow("reset-then-success")
-                << QList<QByteArray> {"RESET", ok("second")} << 0 << QByteArray("second") << 2;
-        QTest::newRow("reset-twice")
-                << QList<QByteArray> {"RESET"} << -4 << QByteArray("previous") << 2;
-        QTest::newRow("retry-cannot-start-ends-once")
-                << QList<QByteArray> {"TIMER-GONE-RESET"} << -1 << QByteArray("previous") << 1;
-        QTest::newRow("watchdog-hands-on-previous")
-                << QList<QByteArray> {"SILENT"} << -8 << QByteArray("previous") << 1;
-        QTest::newRow("refused-retried-once")
-                << QList<QByteArray> {"REFUSE"} << -3 << QByteArray("previous") << 0;
-        QTest::newRow("announced-beyond-256-mib")
-                << QList<QByteArray> {"HTTP/1.1 200 OK\r\nContent-Length: 268435457\r\n\r\nxyz"}
-                << -3 << QByteArray("previous") << 1;
+        row("plain-to-close", {"HTTP/1.1 200 OK\r\n\r\n" + large}, 0, large);
+        row("chunked", {chunked}, 0, large);
+        row("status-404-is-failure", {"HTTP/1.1 404 Not Found\r\n\r\nnot here"}, -9, "not here");
+        row("reset-then-success", {"RESET", ok("second")}, 0, "second", 2);
+        row("reset-twice", {"RESET"}, -4, "previous", 2);
+        row("retry-cannot-start-ends-once", {"TIMER-GONE-RESET"}, -1);
+        row("refused-retried-once", {"REFUSE"}, -3, "previous", 0);
+        row("announced-beyond-256-mib", {"HTTP/1.1 200 OK\r\nContent-Length: 268435457\r\n\r\nxyz"},
+            -3);
+        // Aborts and time-outs are not retried; other socket errors once.
+        row("aborted", {error(WinsockControl::sckConnectAborted)}, -7);
+        row("socket-control-error", {error(WinsockControl::sckWrongProtocol)}, -4, "previous", 2);
     }
 
     void endings()
     {
         QFETCH(QList<QByteArray>, answers);
         const ShortTicks ticks;
+        Client client;
         TestServer server([&](QTcpSocket *socket, int connection) {
             const QByteArray answer = answers.value(connection - 1, answers.constLast());
-            if (answer == "SILENT")
+            if (answer.startsWith("ERROR "))
+                Q_EMIT client.helper->findChild<WinsockControl *>()->error(answer.mid(6).toInt(),
+                                                                           QString());
+            if (answer.startsWith("ERROR "))
                 return;
             if (answer == "TIMER-GONE-RESET")
                 delete mForm->findChild<QTimer *>(QStringLiteral("CopyHelper1_Timer"));
             answer.endsWith("RESET") ? resetConnection(socket) : respond(socket, answer);
         });
-        Client client;
-        QVERIFY(client.helper->Dispatch(server.url("/prev")));
-        QTRY_COMPARE(client.calls.size(), 1);
-
-        const QString url = server.url();
         const QString where = QStringLiteral("127.0.0.1:%1: ").arg(server.server.serverPort());
-        if (answers[0] == "REFUSE")
-            server.server.close(); // nobody listens there any more
-        QVERIFY(client.helper->Dispatch(url));
+        fetchAfterPrevious(client, server, server.url(), [&] {
+            if (answers[0] == "REFUSE")
+                server.server.close(); // nobody listens there any more
+        });
         QCOMPARE(client.helper->getReport(),
                  where + QString::fromUtf8("Hostname wird aufgelöst..."));
-        QTRY_COMPARE(client.calls.size(), 2);
-        QTEST(int(client.calls[1].code), "code");
-        QTEST(client.calls[1].contents, "contents");
-        QTEST(server.connections, "connections");
-        QVERIFY(client.calls[1].readyDuring);
+        checkEnding(client, server);
         QCOMPARE(client.helper->getReport(), where + QStringLiteral("Nicht aktiv"));
-        for (int tick = 0; tick < 12; ++tick) // no second ending from the watchdog
-            client.helper->mWatchdog_Timer();
-        QCOMPARE(client.calls.size(), 2);
-    }
-
-    void hostNotFoundNotRetried()
-    {
-        Client client;
-        QVERIFY(client.helper->Dispatch(QStringLiteral("x:///a")));
-        QTRY_COMPARE(client.calls.size(), 1);
-        QCOMPARE(client.calls[0].code, qint16(-2));
     }
 
     // The retry after the reset still fetches the original URL.
@@ -135,13 +115,17 @@ private Q_SLOTS:
         QCOMPARE(client.calls[0].contents, QByteArray("original"));
         QVERIFY(server.requests.value(1).startsWith("GET /original "));
 
-        // Credentials beyond 8 bits are refused before anything starts.
+        // Credentials beyond 8 bits are refused before anything starts; a
+        // host that cannot be found ends the transfer at once.
         QVERIFY(!client.helper->Dispatch(
                 server.url().replace(QStringLiteral("//"), QStringLiteral("//u:\u20AC@"))));
+        QVERIFY(client.helper->Dispatch(QStringLiteral("x:///a")));
+        QTRY_COMPARE(client.calls.size(), 2);
+        QCOMPARE(client.calls[1].code, qint16(-2));
     }
 
     // The callback starts the next transfer, after a success and after the
-    // watchdog's 10th tick; that transfer runs on.
+    // watchdog's ending; that transfer runs on.
     void dispatchFromCallback_data()
     {
         QTest::addColumn<bool>("silent");
@@ -152,6 +136,7 @@ private Q_SLOTS:
     void dispatchFromCallback()
     {
         QFETCH(bool, silent);
+        const ShortTicks ticks;
         TestServer server([&](QTcpSocket *socket, int connection) {
             if (connection > 1 || !silent)
                 respond(socket, ok("answer " + QByteArray::number(connection)));
@@ -170,14 +155,6 @@ private Q_SLOTS:
         };
 
         QVERIFY(helper.Dispatch(server.url()));
-        if (silent) {
-            QTRY_COMPARE(helper.getStatus(), QStringLiteral("Verbunden - Auf Antwort warten..."));
-            for (int tick = 1; tick < 10; ++tick)
-                helper.mWatchdog_Timer();
-            QVERIFY(client.calls.isEmpty());
-            helper.mWatchdog_Timer();
-            QCOMPARE(client.calls.size(), 1);
-        }
         QTRY_COMPARE(client.calls.size(), 2);
         QVERIFY(started);
         QVERIFY(!readyAfterCallback);
@@ -186,30 +163,6 @@ private Q_SLOTS:
         QCOMPARE(client.calls[1].code, qint16(0));
         QCOMPARE(client.calls[1].contents, "answer " + QByteArray::number(server.connections));
         QVERIFY(server.requests.constLast().startsWith("GET /next "));
-    }
-
-    // Socket errors that are not retried end the transfer at once; the
-    // others are retried once.
-    void socketErrors_data()
-    {
-        QTest::addColumn<int>("number");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<int>("connections");
-        QTest::newRow("aborted") << int(WinsockControl::sckConnectAborted) << -7 << 1;
-        QTest::newRow("timed-out") << int(WinsockControl::sckTimedout) << -7 << 1;
-        QTest::newRow("socket-control-error") << int(WinsockControl::sckWrongProtocol) << -4 << 2;
-    }
-
-    void socketErrors()
-    {
-        QFETCH(int, number);
-        Client client;
-        auto *socket = client.helper->findChild<WinsockControl *>();
-        TestServer server([&](QTcpSocket *, int) { Q_EMIT socket->error(number, QString()); });
-        QVERIFY(client.helper->Dispatch(server.url()));
-        QTRY_COMPARE(client.calls.size(), 1);
-        QTEST(int(client.calls[0].code), "code");
-        QTEST(server.connections, "connections");
     }
 
     // The credentials of the URL go out as Basic authorization; a refused

@@ -39,75 +39,47 @@ private Q_SLOTS:
     void splitUrl_data()
     {
         QTest::addColumn<QString>("url");
-        QTest::addColumn<bool>("ok");
-        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("host"); // empty: refused
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("userInfo");
-
-        QTest::newRow("host-and-path")
-                << "x://host/dir/file.txt" << true << "host" << 80 << "/dir/file.txt"
-                << "";
-        QTest::newRow("host-only") << "x://host" << true << "host" << 80 << "/"
-                                   << "";
-        QTest::newRow("port-and-query-with-slash")
-                << "x://host:8080/a/b?c=d/e" << true << "host" << 8080 << "/a/b?c=d/e"
-                << "";
-        QTest::newRow("port-zero") << "x://host:0/a" << true << "host" << 80 << "/a"
-                                   << "";
+        const auto row = [](const char *name, const char *url, const char *host = "", int port = 80,
+                            const char *path = "", const char *userInfo = "") {
+            QTest::newRow(name) << url << host << port << path << userInfo;
+        };
+        row("host-only", "x://host", "host", 80, "/");
+        row("port-and-query-with-slash", "x://host:8080/a/b?c=d/e", "host", 8080, "/a/b?c=d/e");
+        row("port-zero", "x://host:0/a", "host", 80, "/a");
         // Blanks skipped, the number ends at the letter and is rounded.
-        QTest::newRow("port-read-like-val")
-                << "x://host: 8 0\t8\n1.5x/a" << true << "host" << 8082 << "/a"
-                << "";
-        QTest::newRow("credentials")
-                << "http://user:pa:ss@host:81/f" << true << "host" << 81 << "/f"
-                << "user:pa:ss";
-        QTest::newRow("leading-slash") << "/x://host/a" << false << "" << 0 << ""
-                                       << "";
-        QTest::newRow("no-scheme-separator") << "host/a" << false << "" << 0 << ""
-                                             << "";
-        QTest::newRow("port-beyond-32-bit") << "x://host:2147483648/a" << false << "" << 0 << ""
-                                            << "";
+        row("port-read-like-val", "x://host: 8 0\t8\n1.5x/a", "host", 8082, "/a");
+        row("credentials", "http://user:pa:ss@host:81/f", "host", 81, "/f", "user:pa:ss");
+        row("leading-slash", "/x://host/a");
+        row("no-scheme-separator", "host/a");
+        row("port-beyond-32-bit", "x://host:2147483648/a");
     }
 
     void splitUrl()
     {
         QFETCH(QString, url);
-        QFETCH(bool, ok);
+        QFETCH(QString, host);
         const Http::UrlParts parts = Http::splitUrl(url);
-        QCOMPARE(parts.ok, ok);
-        if (!ok)
+        QCOMPARE(parts.ok, !host.isEmpty());
+        if (!parts.ok)
             return;
-        QTEST(parts.host, "host");
+        QCOMPARE(parts.host, host);
         QTEST(int(parts.port), "port");
         QTEST(parts.path, "path");
         QTEST(parts.userInfo, "userInfo");
     }
 
-    void request_data()
-    {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("authorization");
-        QTest::addColumn<QByteArray>("expected");
-
-        const QByteArray rest(" HTTP/1.1\r\nAccept: */*\r\nHost: h\r\nConnection: close\r\n");
-        QTest::newRow("without-credentials") << "/a"
-                                             << ""
-                                             << "GET /a" + rest + "\r\n";
-        QTest::newRow("with-credentials") << "/a"
-                                          << "dTpw"
-                                          << "GET /a" + rest + "Authorization: Basic dTpw\r\n\r\n";
-        QTest::newRow("line-break-and-del-in-path-escaped")
-                << "/a b\r\nX: 1\x7F"
-                << ""
-                << "GET /a%20b%0D%0AX:%201%7F" + rest + "\r\n";
-    }
-
+    // Credentials add the Authorization line; the path is escaped, so that
+    // nothing can be injected into the request.
     void request()
     {
-        QFETCH(QString, path);
-        QFETCH(QString, authorization);
-        QTEST(Http::buildRequest(path, QStringLiteral("h"), authorization), "expected");
+        const QByteArray head(" HTTP/1.1\r\nAccept: */*\r\nHost: h\r\nConnection: close\r\n");
+        QCOMPARE(Http::buildRequest("/a", "h", ""), "GET /a" + head + "\r\n");
+        QCOMPARE(Http::buildRequest("/a b\r\nX: 1\x7F", "h", "dTpw"),
+                 "GET /a%20b%0D%0AX:%201%7F" + head + "Authorization: Basic dTpw\r\n\r\n");
     }
 
     void decodeSplitEverywhere_data()
@@ -117,110 +89,82 @@ private Q_SLOTS:
         QTest::addColumn<int>("code");
         QTest::addColumn<Progress>("progress"); // after the last byte, before the close
         QTest::addColumn<qint64>("limit");
-
-        const qint64 big = Http::kResponseLimit;
+        const auto row = [](const char *name, const QByteArray &response, const QByteArray &body,
+                            int code, Progress progress, qint64 limit = Http::kResponseLimit) {
+            QTest::newRow(name) << response << body << code << progress << limit;
+        };
+        using enum Progress;
         const QByteArray ok("HTTP/1.1 200 OK\r\n");
-        const QByteArray te("Transfer-Encoding: chunked\r\n\r\n");
+        const QByteArray te = ok + "Transfer-Encoding: chunked\r\n\r\n";
         const QByteArray interim("HTTP/1.1 100 Continue\r\n\r\n");
         const QByteArray line70k(70000, 'x');
-        QByteArray head64k;
+        QByteArray head64k = ok;
         while (head64k.size() < 64 * 1024)
             head64k += "X-Field-" + QByteArray::number(head64k.size()) + ": " + QByteArray(50, 'v')
                        + "\r\n";
 
-        QTest::newRow("content-length-excess-dropped")
-                << ok + "Content-Length: 11\r\n\r\nhello\r\n\r\nyoEXTRA"
-                << QByteArray("hello\r\n\r\nyo") << 0 << Progress::Complete << big;
+        row("content-length-excess-dropped", ok + "Content-Length: 11\r\n\r\nhello\r\n\r\nyoEXTRA",
+            "hello\r\n\r\nyo", 0, Complete);
         // The limit counts only what the framing takes in.
-        QTest::newRow("excess-beyond-limit-ignored")
-                << ok + "Content-Length: 5\r\n\r\nhello" + QByteArray(300, 'j')
-                << QByteArray("hello") << 0 << Progress::Complete << qint64(100);
-        QTest::newRow("plain-to-close-header-lookalikes-in-body")
-                << ok + "\r\nTransfer-Encoding: chunked\r\n\r\n2"
-                << QByteArray("Transfer-Encoding: chunked\r\n\r\n2") << 0 << Progress::NeedMore
-                << big;
-        QTest::newRow("chunked-extensions-trailers-framing-lookalikes")
-                << ok + te
-                           + "3;name=\"v;x\"\r\nabc\r\n7\r\n\r\n0\r\n\r\n\r\nA ; "
-                             "e\r\n0123456789\r\nb\r\nabcdefghijk\r\n0;last\r\nX-Sum: 1\r\n\r\n"
-                << QByteArray("abc\r\n0\r\n\r\n0123456789abcdefghijk") << 0 << Progress::Complete
-                << big;
-        QTest::newRow("coding-any-case-overrides-length")
-                << ok
-                           + "transfer-encoding: Chunked\r\nContent-Length: "
-                             "9\r\n\r\n2\r\nok\r\n0\r\n\r\n"
-                << QByteArray("ok") << 0 << Progress::Complete << big;
-        QTest::newRow("folded-coding")
-                << ok + "Transfer-Encoding:\r\n chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n"
-                << QByteArray("ok") << 0 << Progress::Complete << big;
-        QTest::newRow("bare-lf-line-ends") << QByteArray("HTTP/1.1 200 OK\nContent-Length: 2\n\nhi")
-                                           << QByteArray("hi") << 0 << Progress::Complete << big;
-        QTest::newRow("no-content-ignores-length")
-                << QByteArray("HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\nextra")
-                << QByteArray() << 0 << Progress::Complete << big;
-        QTest::newRow("not-modified-ignores-coding")
-                << "HTTP/1.1 304 Not Modified\r\n" + te + "5\r\n"
-                << QByteArray() << -9 << Progress::Complete << big;
-        QTest::newRow("header-block-64k") << ok + head64k + "Content-Length: 4\r\n\r\nbody"
-                                          << QByteArray("body") << 0 << Progress::Complete << big;
-        QTest::newRow("32-interim-responses")
-                << interim.repeated(32) + ok + "Content-Length: 2\r\n\r\nhi" << QByteArray("hi")
-                << 0 << Progress::Complete << big;
+        row("excess-beyond-limit-ignored",
+            ok + "Content-Length: 5\r\n\r\nhello" + QByteArray(300, 'j'), "hello", 0, Complete,
+            100);
+        row("plain-to-close-header-lookalikes-in-body",
+            ok + "\r\nTransfer-Encoding: chunked\r\n\r\n2", "Transfer-Encoding: chunked\r\n\r\n2",
+            0, NeedMore);
+        row("chunked-extensions-trailers-framing-lookalikes",
+            te
+                    + "3;name=\"v;x\"\r\nabc\r\n7\r\n\r\n0\r\n\r\n\r\nA ; e\r\n0123456789\r\n"
+                      "b\r\nabcdefghijk\r\n0;last\r\nX-Sum: 1\r\n\r\n",
+            "abc\r\n0\r\n\r\n0123456789abcdefghijk", 0, Complete);
+        row("coding-any-case-overrides-length",
+            ok + "transfer-encoding: Chunked\r\nContent-Length: 9\r\n\r\n2\r\nok\r\n0\r\n\r\n",
+            "ok", 0, Complete);
+        row("folded-coding", ok + "Transfer-Encoding:\r\n chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n",
+            "ok", 0, Complete);
+        row("bare-lf-line-ends", "HTTP/1.1 200 OK\nContent-Length: 2\n\nhi", "hi", 0, Complete);
+        row("no-content-ignores-length",
+            "HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\nextra", "", 0, Complete);
+        row("not-modified-ignores-coding",
+            "HTTP/1.1 304 Not Modified\r\nTransfer-Encoding: chunked\r\n\r\n5\r\n", "", -9,
+            Complete);
+        row("header-block-64k", head64k + "Content-Length: 4\r\n\r\nbody", "body", 0, Complete);
+        row("32-interim-responses", interim.repeated(32) + ok + "Content-Length: 2\r\n\r\nhi", "hi",
+            0, Complete);
         // Failures end with -9 and the body as received.
-        QTest::newRow("33-interim-responses")
-                << interim.repeated(33) + ok + "Content-Length: 2\r\n\r\nhi" << QByteArray() << -9
-                << Progress::Failed << big;
-        QTest::newRow("interim-flood-short-form") << QByteArray("HTTP/1.1 100\n\n").repeated(40)
-                                                  << QByteArray() << -9 << Progress::Failed << big;
-        QTest::newRow("status-404")
-                << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found")
-                << QByteArray("not found") << -9 << Progress::Complete << big;
-        QTest::newRow("conflicting-lengths")
-                << ok + "Content-Length: 2\r\nContent-Length: 3\r\n\r\nabc" << QByteArray() << -9
-                << Progress::Failed << big;
-        QTest::newRow("chunked-then-identity")
-                << ok
-                           + "Transfer-Encoding: chunked\r\nTransfer-Encoding: "
-                             "identity\r\n\r\n2\r\nok\r\n0\r\n\r\n"
-                << QByteArray() << -9 << Progress::Failed << big;
-        QTest::newRow("gzip-with-length")
-                << ok + "Transfer-Encoding: gzip\r\nContent-Length: 3\r\n\r\nxyz" << QByteArray()
-                << -9 << Progress::Failed << big;
-        QTest::newRow("cut-short-content-length")
-                << ok + "Content-Length: 10\r\n\r\nabc" << QByteArray("abc") << -9
-                << Progress::NeedMore << big;
-        QTest::newRow("chunked-without-last-chunk")
-                << ok + te + "3\r\nabc\r\n"
-                << QByteArray("abc") << -9 << Progress::NeedMore << big;
-        QTest::newRow("no-status-line")
-                << QByteArray("<html>hi</html>") << QByteArray("<html>hi</html>") << -9
-                << Progress::NeedMore << big;
-        QTest::newRow("malformed-status-line")
-                << QByteArray("HTTP/1.1 2OO OK\r\n\r\nbody") << QByteArray("body") << -9
-                << Progress::NeedMore << big;
-        QTest::newRow("header-never-ends") << ok + "Server: t\r\n"
-                                           << QByteArray() << -9 << Progress::NeedMore << big;
-        // Lines over 64 KiB fail whether they arrive whole or in pieces.
-        QTest::newRow("long-header-line") << ok + "X: " + line70k + "\r\n\r\n"
-                                          << QByteArray() << -9 << Progress::Failed << big;
-        QTest::newRow("long-chunk-extension") << ok + te + "3;" + line70k + "\r\nabc\r\n0\r\n\r\n"
-                                              << QByteArray() << -9 << Progress::Failed << big;
-        QTest::newRow("long-size-line-of-zeros")
-                << ok + te + QByteArray(70000, '0') + "3\r\nabc\r\n0\r\n\r\n"
-                << QByteArray() << -9 << Progress::Failed << big;
-        QTest::newRow("long-trailer-line")
-                << ok + te + "3\r\nabc\r\n0\r\nX: " + line70k + "\r\n\r\n"
-                << QByteArray("abc") << -9 << Progress::Failed << big;
-        QTest::newRow("chunk-size-overflowing-64-bit")
-                << ok + te + "10000000000000003\r\nabc\r\n0\r\n\r\n"
-                << QByteArray() << -9 << Progress::Failed << big;
-        QTest::newRow("chunk-size-negative") << ok + te + "-3\r\nabc\r\n0\r\n\r\n"
-                                             << QByteArray() << -9 << Progress::Failed << big;
-        QTest::newRow("chunk-size-not-hex") << ok + te + "x3\r\nabc\r\n0\r\n\r\n"
-                                            << QByteArray() << -9 << Progress::Failed << big;
-        QTest::newRow("chunk-not-followed-by-line-end")
-                << ok + te + "2\r\nabX\r\n0\r\n\r\n"
-                << QByteArray("ab") << -9 << Progress::Failed << big;
+        row("33-interim-responses", interim.repeated(33) + ok + "Content-Length: 2\r\n\r\nhi", "",
+            -9, Failed);
+        row("status-404", "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found",
+            "not found", -9, Complete);
+        row("conflicting-lengths", ok + "Content-Length: 2\r\nContent-Length: 3\r\n\r\nabc", "", -9,
+            Failed);
+        row("chunked-then-identity",
+            ok
+                    + "Transfer-Encoding: chunked\r\nTransfer-Encoding: "
+                      "identity\r\n\r\n2\r\nok\r\n0\r\n\r\n",
+            "", -9, Failed);
+        row("gzip-with-length", ok + "Transfer-Encoding: gzip\r\nContent-Length: 3\r\n\r\nxyz", "",
+            -9, Failed);
+        row("cut-short-content-length", ok + "Content-Length: 10\r\n\r\nabc", "abc", -9, NeedMore);
+        row("chunked-without-last-chunk", te + "3\r\nabc\r\n", "abc", -9, NeedMore);
+        row("malformed-status-line", "HTTP/1.1 2OO OK\r\n\r\nbody", "body", -9, NeedMore);
+        row("long-header-line", ok + "X: " + line70k + "\r\n\r\n", "", -9, Failed);
+        row("long-chunk-extension", te + "3;" + line70k + "\r\nabc\r\n0\r\n\r\n", "", -9, Failed);
+        row("long-size-line-of-zeros", te + QByteArray(70000, '0') + "3\r\nabc\r\n0\r\n\r\n", "",
+            -9, Failed);
+        row("long-trailer-line", te + "3\r\nabc\r\n0\r\nX: " + line70k + "\r\n\r\n", "abc", -9,
+            Failed);
+        row("chunk-size-overflowing-64-bit", te + "10000000000000003\r\nabc\r\n0\r\n\r\n", "", -9,
+            Failed);
+        row("chunk-size-negative", te + "-3\r\nabc\r\n0\r\n\r\n", "", -9, Failed);
+        row("chunk-not-followed-by-line-end", te + "2\r\nabX\r\n0\r\n\r\n", "ab", -9, Failed);
+        // Memory stays bounded by the limit, whatever the server sends.
+        const QByteArray a600(600, 'a');
+        row("chunk-beyond-limit", te + "3e9\r\n", "", -9, TooLarge, 1000);
+        row("length-beyond-limit", ok + "Content-Length: 1000\r\n\r\n", "", -9, TooLarge, 1000);
+        row("endless-plain-body", ok + "\r\n" + a600 + a600, "", 0, TooLarge, 1000);
+        row("endless-header-of-short-lines", ok + ("X: " + a600 + "\r\n").repeated(500), "", -9,
+            Failed);
     }
 
     // The result must not depend on how the response is cut into arrivals:
@@ -237,7 +181,9 @@ private Q_SLOTS:
         QList<QList<QByteArray>> splits(1);
         for (const char c : std::as_const(response))
             splits[0].append(QByteArray(1, c));
-        const qsizetype step = response.size() > 1000 ? 997 : 1; // long ones: a sample
+        // Long ones: a sample of about a hundred cuts.
+        const qsizetype step
+                = response.size() > 1000 ? qMax<qsizetype>(997, response.size() / 97) : 1;
         for (qsizetype at = 0; at <= response.size(); at += step)
             splits.append({response.left(at), response.mid(at)});
         for (const bool direct : {false, true}) {
@@ -251,51 +197,18 @@ private Q_SLOTS:
                 const QByteArray where = QByteArray(direct ? "in place, " : "")
                                          + QByteArray::number(arrivals.size()) + " arrivals, first "
                                          + QByteArray::number(arrivals.value(0).size());
-                QVERIFY2(decoder.body() == body, where + ": " + decoder.body().left(80));
+                // Where the limit cuts the body depends on the arrivals; that body
+                // is dropped anyway.
+                QVERIFY2(progress == Progress::TooLarge || decoder.body() == body,
+                         where + ": " + decoder.body().left(80));
                 QVERIFY2(decoder.finish() == code, where);
                 QVERIFY2(last == progress, where);
+                QVERIFY2(decoder.header().size() + decoder.body().size() <= qMin(limit, 1 << 20),
+                         where);
+                if (last != Progress::NeedMore) // the end is final
+                    QVERIFY2(decoder.feed("more") == last, where);
             }
         }
-    }
-
-    // Memory stays bounded by the limit, whatever the server sends.
-    void hostileResponses_data()
-    {
-        QTest::addColumn<QList<QByteArray>>("arrivals");
-        QTest::addColumn<qint64>("limit");
-        QTest::addColumn<Progress>("progress");
-
-        const qint64 big = Http::kResponseLimit;
-        const QByteArray chunked("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
-        const QByteArray a600(600, 'a');
-        QTest::newRow("chunk-beyond-limit")
-                << QList<QByteArray> {chunked + "3e9\r\n"} << qint64(1000) << Progress::TooLarge;
-        QTest::newRow("length-beyond-limit")
-                << QList<QByteArray> {"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n"}
-                << qint64(1000) << Progress::TooLarge;
-        QTest::newRow("endless-plain-body")
-                << QList<QByteArray> {"HTTP/1.1 200 OK\r\n\r\n", a600, a600} << qint64(1000)
-                << Progress::TooLarge;
-        QTest::newRow("endless-header-of-short-lines")
-                << QList<QByteArray> {"HTTP/1.1 200 OK\r\n"}
-                           + QList<QByteArray>(500, "X: " + a600 + "\r\n")
-                << big << Progress::Failed;
-        QTest::newRow("endless-interim-response")
-                << QList<QByteArray>(500, "HTTP/1.1 100 Continue\r\nX: " + a600 + "\r\n") << big
-                << Progress::Failed;
-    }
-
-    void hostileResponses()
-    {
-        QFETCH(QList<QByteArray>, arrivals);
-        QFETCH(qint64, limit);
-        Http::ResponseDecoder decoder(limit);
-        Progress progress = Progress::NeedMore;
-        for (const QByteArray &arrival : std::as_const(arrivals))
-            progress = decoder.feed(arrival);
-        QTEST(progress, "progress");
-        QVERIFY(decoder.header().size() + decoder.body().size() <= qMin(limit, 1 << 20));
-        QCOMPARE(decoder.feed("more"), progress); // the end is final
     }
 
     void extractJpeg_data()
@@ -303,64 +216,41 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("header");
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<int>("errorIn");
-        QTest::addColumn<QByteArray>("content"); // "*": header and body
+        QTest::addColumn<QByteArray>("content"); // empty: header and body
         QTest::addColumn<int>("errorOut");
-
-        const QByteArray header("HTTP/1.1 200 OK\r\n\r\n");
-        const QByteArray image("\xFF\xD8"
-                               "data\xFF\xD9",
-                               8);
-        QTest::newRow("markers-included") << header << "junk" + image + "tail" << 0 << image << 0;
-        QTest::newRow("start-beyond-32k")
-                << header << QByteArray(40000, 'p') + image << 0 << image << 0;
-        QTest::newRow("start-in-header") << header + "\xFF\xD8" << QByteArray("data\xFF\xD9") << 0
-                                         << QByteArray("\xFF\xD8"
-                                                       "data\xFF\xD9")
-                                         << 0;
-        QTest::newRow("markers-across-the-seam") << QByteArray("h\xFF")
-                                                 << QByteArray("\xD8"
-                                                               "data\xFF")
-                                                 << 0 << QByteArray("*") << -6;
-        QTest::newRow("start-across-the-seam") << QByteArray("h\xFF")
-                                               << QByteArray("\xD8"
-                                                             "data\xFF\xD9")
-                                               << 0
-                                               << QByteArray("\xFF\xD8"
-                                                             "data\xFF\xD9")
-                                               << 0;
-        QTest::newRow("no-start") << header << QByteArray("ab\xFF\xD9") << 0 << QByteArray("*")
-                                  << -6;
-        QTest::newRow("end-before-start")
-                << header << QByteArray("\xFF\xD9xx\xFF\xD8") << 0 << QByteArray("*") << -6;
-        QTest::newRow("missing-keeps-earlier-code")
-                << header << QByteArray("none") << -9 << QByteArray("*") << -9;
+        const auto row = [](const char *name, const QByteArray &header, const QByteArray &body,
+                            const QByteArray &content, int errorIn = 0, int errorOut = 0) {
+            QTest::newRow(name) << header << body << errorIn << content << errorOut;
+        };
+        const QByteArray head("HTTP/1.1 200 OK\r\n\r\n");
+        const QByteArray image = "\xFF\xD8" + QByteArray("data\xFF\xD9");
+        row("markers-included", head, "junk" + image + "tail", image);
+        row("start-beyond-32k", head, QByteArray(40000, 'p') + image, image);
+        row("start-in-header", head + image.left(2), image.mid(2), image);
+        row("start-across-the-seam", "h\xFF", image.mid(1), image);
+        row("markers-across-the-seam", "h\xFF", image.mid(1, 6), {}, 0, -6);
+        row("no-start", head, "ab\xFF\xD9", {}, 0, -6);
+        row("end-before-start", head, "\xFF\xD9xx\xFF\xD8", {}, 0, -6);
+        row("missing-keeps-earlier-code", head, "none", {}, -9, -9);
     }
 
+    // An image found in the body is cut out of the body's own memory, not
+    // out of a copy.
     void extractJpeg()
     {
         QFETCH(QByteArray, header);
         QFETCH(QByteArray, body);
         QFETCH(QByteArray, content);
         QFETCH(int, errorIn);
+        QByteArray owned(body.constData(), body.size());
+        const char *begin = owned.constData();
         qint16 error = qint16(errorIn);
-        QCOMPARE(Http::extractBody(header, body, Http::JpegImage, error),
-                 content == "*" ? header + body : content);
+        const QByteArray result
+                = Http::extractBody(header, std::move(owned), Http::JpegImage, error);
+        QCOMPARE(result, content.isEmpty() ? header + body : content);
         QTEST(int(error), "errorOut");
-    }
-
-    // The image is cut out of the body's own memory, not out of a copy.
-    void jpegCutInPlace()
-    {
-        QByteArray body(1 << 20, 'p');
-        body.replace(100, 2, "\xFF\xD8");
-        body.replace(body.size() - 100, 2, "\xFF\xD9");
-        const char *begin = body.constData();
-        const char *end = begin + body.size();
-        qint16 error = 0;
-        const QByteArray image = Http::extractBody("HTTP/1.1 200 OK\r\n\r\n", std::move(body),
-                                                   Http::JpegImage, error);
-        QCOMPARE(image.size(), (1 << 20) - 198);
-        QVERIFY(image.constData() >= begin && image.constData() < end);
+        if (!content.isEmpty() && body.contains(content))
+            QVERIFY(result.constData() >= begin && result.constData() < begin + body.size());
     }
 };
 
