@@ -78,8 +78,8 @@ private Q_SLOTS:
     void init() { mForm = new frmDummy; }
     void cleanup() { delete std::exchange(mForm, nullptr); }
 
-    // Framing faults are covered split by split in the decoder's own test;
-    // these rows are about pacing, resets and floods over a real socket.
+    // Every hostile server behaviour over a real socket; the decoder's own
+    // test also runs the framing faults split by split.
     void faults_data()
     {
         QTest::addColumn<Script>("script");
@@ -95,8 +95,15 @@ private Q_SLOTS:
         const QByteArray previous("previous");
         const QByteArray okHead("HTTP/1.1 200 OK\r\n\r\n");
         const QByteArray oneByteBody(100000, 'b');
+        const QByteArray line70k(70000, 'x');
+        const QByteArray chunked("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+        QByteArray head64k("HTTP/1.1 200 OK\r\n");
+        while (head64k.size() < 64 * 1024)
+            head64k += "X-Field: " + QByteArray(60, 'v') + "\r\n";
 
         // Interim (1xx) responses: at most 32, each skipped in linear time.
+        row("interim-flood", sendAll(QByteArray("HTTP/1.1 100 Continue\r\n\r\n").repeated(4000)),
+            -9, {});
         row("interim-flood-short-form", sendAll(QByteArray("HTTP/1.1 100\n\n").repeated(8000)), -9,
             {});
         // Pacing: data resets the idle count, but the transfer as a whole is
@@ -116,11 +123,31 @@ private Q_SLOTS:
         row("reset-inside-body",
             sendAll("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nabc", Ending::Reset), -4, previous,
             2);
-        row("reset-after-last-chunk",
-            sendAll("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n",
-                    Ending::Reset),
-            0, "abc");
+        row("reset-after-last-chunk", sendAll(chunked + "3\r\nabc\r\n0\r\n\r\n", Ending::Reset), 0,
+            "abc");
+        row("reset-inside-header", sendAll("HTTP/1.1 200 OK\r\nContent-Le", Ending::Reset), -4,
+            previous, 2);
         row("close-before-any-byte", sendAll({}), -9, {});
+        row("header-block-64k", sendAll(head64k + "Content-Length: 2\r\n\r\nok"), 0, "ok");
+        // Lines over the limit, whole or in pieces; framing this client
+        // cannot decode.
+        row("long-chunk-extension-in-pieces",
+            trickle(chunked, "3;" + line70k + "\r\nabc\r\n0\r\n\r\n", 4096, 0), -9, {});
+        row("long-trailer-line", sendAll(chunked + "3\r\nabc\r\n0\r\nX: " + line70k + "\r\n\r\n"),
+            -9, "abc");
+        row("long-size-line-of-zeros",
+            sendAll(chunked + QByteArray(70000, '0') + "3\r\nabc\r\n0\r\n\r\n"), -9, {});
+        row("chunk-size-overflowing-64-bit", sendAll(chunked + "1ffffffffffffffff\r\nabc"), -9, {});
+        row("chunk-size-negative", sendAll(chunked + "-3\r\nabc\r\n0\r\n\r\n"), -9, {});
+        row("chunk-size-not-hex", sendAll(chunked + "g\r\nabc\r\n0\r\n\r\n"), -9, {});
+        row("chunked-then-identity",
+            sendAll("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nTransfer-Encoding: "
+                    "identity\r\n\r\n3\r\nabc\r\n0\r\n\r\n"),
+            -9, {});
+        row("gzip-with-length",
+            sendAll("HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\nContent-Length: "
+                    "3\r\n\r\n\x1F\x8B\x08"),
+            -9, {});
     }
 
     void faults()
