@@ -62,7 +62,6 @@ private Q_SLOTS:
     void parse();
     void parseRejects_data();
     void parseRejects();
-    void roundTrip();
     void keysAndBoxes();
     void filePath_data();
     void filePath();
@@ -255,17 +254,6 @@ void tst_Progress::parseRejects()
     QVERIFY(!parseProgress(bytes));
 }
 
-// What is written reads back the same, whatever the fields hold.
-void tst_Progress::roundTrip()
-{
-    ProgressState state = sampleState();
-    QCOMPARE(formatProgress(state), sampleFile);
-    state.verbs.insert(QStringLiteral("to a\\b\r\tc\nd\te"), {5, day});
-    state.verbs.insert(QStringLiteral("\t"), {2, day});
-    state.repeatMistakes = false;
-    QCOMPARE(parseProgress(formatProgress(state)), state);
-}
-
 // Verbs are known by their infinitive and German field without outer blanks;
 // a verb renamed in the list is a new verb, and the old one goes.
 void tst_Progress::keysAndBoxes()
@@ -360,18 +348,22 @@ void tst_Progress::readFile()
              outcome == int(ProgressFileOutcome::Read) ? sampleState() : ProgressState());
 }
 
-// Written whole into a private folder made for it; the old file stays when the
-// folder cannot be made.
+// Written whole, as parse reads it, into a private folder made for it; what is
+// written reads back the same, whatever the fields hold. The old file stays
+// when the folder cannot be made.
 void tst_Progress::writeFile()
 {
     const QString path = mDir.filePath(QStringLiteral("state/verbodrom/progress.txt"));
     QVERIFY(writeProgressFile(path, sampleState()));
-    QCOMPARE(readProgressFile(path).state, sampleState());
+    QFile written(path);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), sampleFile);
     QCOMPARE(QFileInfo(QFileInfo(path).absolutePath()).permissions()
                      & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteOther),
              QFileDevice::Permissions());
-    ProgressState changed = sampleState();
-    changed.verbs.clear();
+    ProgressState changed;
+    changed.verbs.insert(QStringLiteral("to a\\b\r\tc\nd\te"), {5, day});
+    changed.verbs.insert(QStringLiteral("\t"), {2, day});
     QVERIFY(writeProgressFile(path, changed));
     QCOMPARE(readProgressFile(path).state, changed);
     QCOMPARE(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files),
