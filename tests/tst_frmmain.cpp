@@ -91,11 +91,8 @@ private:
             for (int k = 1; k <= 10; ++k)
                 content += QStringLiteral("to v%1\tp%1\tpp%1\tg%1\r\n").arg(k).toLatin1();
         } else if (kind == u"shipped") {
-            QFile shipped(QStringLiteral(VERBODROM_SOURCE_DIR "/IrregularVerbs.txt"));
-            if (!shipped.open(QIODevice::ReadOnly))
-                return false;
-            content = shipped.readAll() + "to a\t" + QByteArray(20, 'b') + '\t'
-                      + QByteArray(3000, 'c') + "\td\r\n";
+            content = fileBytes(QStringLiteral(VERBODROM_SOURCE_DIR "/IrregularVerbs.txt"))
+                      + "to a\t" + QByteArray(20, 'b') + '\t' + QByteArray(3000, 'c') + "\td\r\n";
         }
         if (kind == u"unreadable") {
             if (::mkfifo(QFile::encodeName(mVerbFile).constData(), 0600) != 0)
@@ -148,9 +145,10 @@ private:
         QFile file(path);
         return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
     }
-    QByteArray progressFile()
+    QByteArray progressFile() { return fileBytes(mProgressFile); }
+    static QByteArray fileBytes(const QString &path)
     {
-        QFile file(mProgressFile);
+        QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
     // A progress line as the window writes it on the day of the check.
@@ -525,9 +523,7 @@ void tst_frmMain::progressKeptBetweenRuns()
     delete mWindow;
     QVERIFY(open(QString()));
     QVERIFY(action("mnuRepeatMistakes")->isChecked());
-    QFile verbs(mVerbFile);
-    QVERIFY(verbs.open(QIODevice::ReadOnly));
-    QCOMPARE(verbs.readAll(), threeVerbs);
+    QCOMPARE(fileBytes(mVerbFile), threeVerbs);
     QVERIFY(putFile(mVerbFile, QByteArray(threeVerbs).replace("to go\t", "to walk\t")));
     action("mnuReload")->trigger();
     click("btNewWord");
