@@ -25,10 +25,8 @@ private Q_SLOTS:
     void birthday_data();
     void birthday();
     void hoverSwapThenEnterCloses();
-    void escapeCloses();
     void keyboardReachesHomepage_data();
     void keyboardReachesHomepage();
-    void homepageStart();
     void browserStartFailure();
     void realBrowserGetsHomepage_data();
     void realBrowserGetsHomepage();
@@ -41,8 +39,7 @@ void tst_About::padNumber_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("blanks-around-padded") << " 5 " << 2 << "05";
     QTest::newRow("never-cut-but-trimmed") << " 123 " << 2 << "123";
-    QTest::newRow("comma") << "3,5" << 2 << "03,5";
-    QTest::newRow("point") << "1.25" << 3 << "001.25";
+    QTest::newRow("decimal-part-not-counted") << "1.25" << 3 << "001.25";
 }
 
 void tst_About::padNumber()
@@ -67,10 +64,8 @@ void tst_About::birthday_data()
 {
     QTest::addColumn<QDate>("today");
     QTest::addColumn<bool>("shown");
-    QTest::newRow("16-feb") << QDate(2025, 2, 16) << false;
     QTest::newRow("17-feb") << QDate(2025, 2, 17) << true;
     QTest::newRow("18-feb") << QDate(2025, 2, 18) << false;
-    QTest::newRow("17-jan") << QDate(2025, 1, 17) << false;
     QTest::newRow("17-mar") << QDate(2025, 3, 17) << false;
 }
 
@@ -111,16 +106,9 @@ void tst_About::hoverSwapThenEnterCloses()
     QTRY_VERIFY(w.isNull());
 }
 
-void tst_About::escapeCloses()
-{
-    QPointer<frmAbout> w = new frmAbout(QString());
-    w->show();
-    QTest::keyClick(w->findChild<QPushButton *>("btOK"), Qt::Key_Escape); // passed on to the window
-    QTRY_VERIFY(w.isNull());
-}
-
 // Tab from OK lands on the homepage: the button takes the label's place and
-// the focus, and its key starts the browser with the window left open.
+// the focus, and its key starts the browser with the window left open. Esc on
+// OK is passed on to the window, which closes.
 void tst_About::keyboardReachesHomepage_data()
 {
     QTest::addColumn<Qt::Key>("key");
@@ -132,38 +120,35 @@ void tst_About::keyboardReachesHomepage()
 {
     QFETCH(Qt::Key, key);
     ShellRecorder shell;
-    frmAbout w("firefox %u");
-    w.show();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-    auto *button = w.findChild<QPushButton *>("btHomepage");
-    w.findChild<QPushButton *>("btOK")->setFocus();
-    QTest::keyClick(w.focusWidget(), Qt::Key_Tab);
-    QCOMPARE(w.focusWidget(), button);
-    QVERIFY(button->isVisible() && !w.findChild<QLabel *>("lblHomepage")->isVisible());
+    QPointer<frmAbout> w = new frmAbout("firefox %u");
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    auto *button = w->findChild<QPushButton *>("btHomepage");
+    w->findChild<QPushButton *>("btOK")->setFocus();
+    QTest::keyClick(w->focusWidget(), Qt::Key_Tab);
+    QCOMPARE(w->focusWidget(), button);
+    QVERIFY(button->isVisible() && !w->findChild<QLabel *>("lblHomepage")->isVisible());
     QTest::keyClick(button, key);
     QCOMPARE(shell.starts.size(), 1);
     QCOMPARE(shell.starts.first().arguments, QStringList {App::Homepage()});
-    QVERIFY(w.isVisible());
+    QCOMPARE(shell.starts.first().windowStyle, int(vbNormalFocus));
+    QVERIFY(w->isVisible());
     QTest::keyClick(button, Qt::Key_Tab); // on round to OK
-    QCOMPARE(w.focusWidget()->objectName(), QStringLiteral("btOK"));
+    QCOMPARE(w->focusWidget()->objectName(), QStringLiteral("btOK"));
+    QTest::keyClick(w->focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(w.isNull());
 }
 
-// Clicks with no browser, a quoted one and an unquoted one: two starts.
-void tst_About::homepageStart()
-{
-    ShellRecorder shell;
-    for (const QString browser : {"", R"("/opt/web browser/run")", "firefox-esr"})
-        frmAbout(browser).findChild<QPushButton *>("btHomepage")->click();
-    QStringList seen;
-    for (const RecordedStart &s : shell.starts)
-        seen << s.program + '|' + s.arguments.join('|') + '|' + QString::number(s.windowStyle);
-    const QString homepage = '|' + App::Homepage() + "|1";
-    QCOMPARE(seen, QStringList({"/opt/web browser/run" + homepage, "firefox-esr" + homepage}));
-}
-
+// No browser starts nothing; one that cannot start is named in a message
+// with the homepage.
 void tst_About::browserStartFailure()
 {
     MsgBoxRecorder boxes;
+    {
+        ShellRecorder shell;
+        frmAbout(QString()).btHomepage_Click();
+        QVERIFY(shell.starts.isEmpty());
+    }
     setShellHandler([](const QString &, const QStringList &, int, const QString &) -> qint64 {
         throw RuntimeError(RuntimeError::FileNotFound);
     });
@@ -177,20 +162,17 @@ void tst_About::browserStartFailure()
 
 // The whole way from the desktop file to the started program: a stand-in
 // browser in a folder with a blank records its arguments and one variable.
-// %1 in exec stands for its quoted path.
+// %1 in exec stands for its quoted path. How Exec lines split is tested with
+// the browser lookup; these rows only show the list reaches the program.
 void tst_About::realBrowserGetsHomepage_data()
 {
     QTest::addColumn<QString>("exec");
     QTest::addColumn<QString>("record");
     const QString home = App::Homepage();
-    QTest::newRow("quoted-path") << "%1 %u"
-                                 << "mark=\n[" + home + "]\n";
     QTest::newRow("env") << "env VERBODROM_MARK=set %1 --new %u"
                          << "mark=set\n[--new]\n[" + home + "]\n";
     QTest::newRow("shell-wrapper") << "/bin/sh %1 %U -x"
                                    << "mark=\n[" + home + "]\n[-x]\n";
-    QTest::newRow("no-field-code") << "%1 -new-tab"
-                                   << "mark=\n[-new-tab]\n[" + home + "]\n";
 }
 
 void tst_About::realBrowserGetsHomepage()
