@@ -1,6 +1,5 @@
 #include "base/Utils.h"
 #include "platform/DefaultBrowser.h"
-#include "platform/DesktopExec.h"
 #include "platform/modRegistry.h"
 
 #include <QDir>
@@ -26,6 +25,14 @@ const QString AppA = QStringLiteral("sysdata/applications/a.desktop");
 const QString Fifo = QStringLiteral("<fifo>");
 const QString LinkTo = QStringLiteral("-> ");
 const QString Home = QStringLiteral("www.verbodrom.example");
+QStringList file(const QString &path, const QString &content)
+{
+    return {path, content};
+}
+QStringList http(const QString &list, const QString &ids)
+{
+    return {list, Http + ids};
+}
 } // namespace
 
 class tst_Browser : public QObject
@@ -37,8 +44,6 @@ private Q_SLOTS:
     void lookup_data();
     void lookup();
     void otherKeysReadEmpty();
-    void splitExec_data();
-    void splitExec();
     void browserStart_data();
     void browserStart();
 
@@ -96,64 +101,52 @@ void tst_Browser::lookup_data()
 {
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<QString>("browser");
+    const auto exec = [](const QString &line) { return file(AppA, entry(line)); };
     const QString longExec = "/" + QString(253, 'x');
-    const QStringList lists {
-            "config/gnome-mimeapps.list", Http + "a.desktop",        User,
-            Http + "b.desktop",           "sysconfig/mimeapps.list", Http + "a.desktop"};
+    QTest::newRow("quoted") << exec(R"("/opt/web\sbrowser/run" -x "%1")")
+                            << R"("/opt/web browser/run")";
+    QTest::newRow("quote-never-closed") << exec(R"("/opt/web -x)") << R"("/opt/web -x")";
+    QTest::newRow("unquoted") << exec("/w/b -url %u") << "/w/b";
+    QTest::newRow("254-chars") << exec(longExec) << longExec;
+    QTest::newRow("255-chars-too-long") << exec(longExec + "x") << "";
+    QTest::newRow("three-chars") << exec("abc") << "abc";
 
-    QTest::newRow("quoted-with-switches")
-            << QStringList {AppA, entry(R"("/opt/web\sbrowser/run" -nohome "%1")")}
-            << R"("/opt/web browser/run")";
-    QTest::newRow("quote-never-closed")
-            << QStringList {AppA, entry(R"("/opt/web -x)")} << R"("/opt/web -x")";
-    QTest::newRow("unquoted-with-blank") << QStringList {AppA, entry("/w/b -url %u")} << "/w/b";
-    QTest::newRow("no-blank-254-chars") << QStringList {AppA, entry(longExec)} << longExec;
-    QTest::newRow("255-chars-too-long") << QStringList {AppA, entry(longExec + "x")} << "";
-    QTest::newRow("two-chars") << QStringList {AppA, entry("ab")} << "";
-    QTest::newRow("three-chars") << QStringList {AppA, entry("abc")} << "abc";
+    const QString sys = QStringLiteral("sysconfig/mimeapps.list");
+    const QStringList lists = http("config/gnome-mimeapps.list", "a.desktop")
+                              + http(User, "b.desktop") + http(sys, "a.desktop");
     QTest::newRow("desktop-list-first")
             << QStringList {"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"} + lists << "/usr/bin/a";
-    QTest::newRow("user-list-over-system-other-desktop-unread")
+    QTest::newRow("user-list-first-other-desktop-unread")
             << QStringList {"XDG_CURRENT_DESKTOP", "KDE"} + lists << "b-browser";
     // Not installed: no file, hidden in the user's folder (masking the
     // system's), Exec only in another group; the next list is read then.
     QTest::newRow("uninstalled-passed-over")
-            << QStringList {User,
-                            Http + "gone.desktop; ;a.desktop;c.desktop",
-                            "sysconfig/mimeapps.list",
-                            Http + "b.desktop",
-                            "data/applications/a.desktop",
-                            "[Desktop Entry]\nHidden=true\nExec=/a\n",
-                            "sysdata/applications/c.desktop",
-                            "[Desktop Entry]\n[Desktop Action n]\nExec=/c\n"}
+            << http(User, "gone.desktop; ;a.desktop;c.desktop") + http(sys, "b.desktop")
+                       + file("data/applications/a.desktop",
+                              "[Desktop Entry]\nExec=/a\nHidden=true\n")
+                       + file("sysdata/applications/c.desktop",
+                              "[Desktop Entry]\n[Desktop Action n]\nExec=/c\n")
             << "b-browser";
     QTest::newRow("html-when-http-not-installed")
-            << QStringList {User, Http + "gone.desktop\ntext/html=b.desktop"} << "b-browser";
-    QTest::newRow("subfolder-id") << QStringList {User,
-                                                  "",
-                                                  "data/applications/mimeapps.list",
-                                                  Http + "kde4-web-x.desktop",
-                                                  "sysdata/applications/kde4/web-x.desktop",
-                                                  entry("/k %u")}
-                                  << "/k";
+            << http(User, "gone.desktop\ntext/html=b.desktop") << "b-browser";
+    QTest::newRow("subfolder-id")
+            << file(User, "") + http("data/applications/mimeapps.list", "kde4-web-x.desktop")
+                       + file("sysdata/applications/kde4/web-x.desktop", entry("/k %u"))
+            << "/k";
     QTest::newRow("nothing-registered") << QStringList {User, ""} << "";
-    QTest::newRow("hidden-passed-over")
-            << QStringList {User, Http + "a.desktop;b.desktop", AppA,
-                            "[Desktop Entry]\nExec=/usr/bin/a %u\nHidden=true\n"}
-            << "b-browser";
 
     // Hostile files, each answered at once: a FIFO that would block the read,
     // a link to an endless device, a list whose line lies past the read cap.
-    const QStringList systemList {"sysconfig/mimeapps.list", Http + "b.desktop"};
-    QTest::newRow("mimeapps-fifo") << QStringList {User, Fifo} + systemList << "b-browser";
+    const QStringList sysB = http(sys, "b.desktop");
+    QTest::newRow("mimeapps-fifo") << QStringList {User, Fifo} + sysB << "b-browser";
     QTest::newRow("mimeapps-dev-zero")
-            << QStringList {User, LinkTo + "/dev/zero"} + systemList << "b-browser";
+            << QStringList {User, LinkTo + "/dev/zero"} + sysB << "b-browser";
     QTest::newRow("line-past-64KiB-unread")
             << QStringList {User, QString(70000, '#') + "\n" + Http + "b.desktop\n"} << "";
     // Every part of the id names a folder (links back to the same one), so
     // trying every split of the 20 parts would take about 2^19 looks.
-    QStringList links {User,
-                       Http + "x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-gone.desktop;b.desktop"};
+    QStringList links
+            = http(User, "x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-x-gone.desktop;b.desktop");
     for (QString name = "x"; name.size() < 40; name += "-x")
         links << "sysdata/applications/" + name << LinkTo + ".";
     QTest::newRow("20-part-id-linear") << links << "b-browser";
@@ -184,36 +177,18 @@ void tst_Browser::otherKeysReadEmpty()
     QCOMPARE(regQueryString(HKEY_CLASSES_ROOT, "../applications/" + a, ""), "");
 }
 
-// Splitting alone; an empty list stands for "cannot be split".
-void tst_Browser::splitExec_data()
-{
-    QTest::addColumn<QString>("exec");
-    QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("blanks-and-tabs") << " a \t b  %u " << QStringList {"a", "b", "%u"};
-    QTest::newRow("empty-quoted-argument") << R"(a "" b)" << QStringList {"a", "", "b"};
-    QTest::newRow("escapes-in-quotes") << R"(a "q\"\`\$\\\x")" << QStringList {"a", R"(q"`$\\x)"};
-    QTest::newRow("escape-outside-quotes") << R"(a\ b c)" << QStringList {"a b", "c"};
-    QTest::newRow("quote-joins-plain-text") << R"(--p="a b"c)" << QStringList {"--p=a bc"};
-    QTest::newRow("unclosed-quote") << R"("a b)" << QStringList {};
-    QTest::newRow("trailing-backslash") << R"(a \)" << QStringList {};
-    QTest::newRow("blank-only") << "  " << QStringList {};
-}
-
-void tst_Browser::splitExec()
-{
-    QFETCH(QString, exec);
-    QFETCH(QStringList, arguments);
-    QCOMPARE(DesktopExec::splitDesktopExec(exec).value_or(QStringList {}), arguments);
-}
-
-// What the homepage button starts: program first, then its arguments.
+// What the homepage button starts: the Exec line split by the desktop-file
+// rules, the homepage put in for its field code.
 void tst_Browser::browserStart_data()
 {
     QTest::addColumn<QString>("exec");
     QTest::addColumn<QStringList>("start");
     QTest::newRow("plain") << "firefox %u" << QStringList {"firefox", Home};
-    QTest::newRow("quoted-path-with-blank") << R"("/opt/web browser/run" --new %U)"
-                                            << QStringList {"/opt/web browser/run", "--new", Home};
+    QTest::newRow("blanks-and-tabs") << "a \t b  %u " << QStringList {"a", "b", Home};
+    QTest::newRow("quoted-path-with-blank")
+            << R"("/opt/web browser/run" "" %U)" << QStringList {"/opt/web browser/run", "", Home};
+    QTest::newRow("escapes") << R"(a "q\"\`\$\\\x" b\ c --p="d e"f %u)"
+                             << QStringList {"a", R"(q"`$\\x)", "b c", "--p=d ef", Home};
     QTest::newRow("env-wrapper") << "env VAR=x /snap/bin/firefox %u"
                                  << QStringList {"env", "VAR=x", "/snap/bin/firefox", Home};
     QTest::newRow("flatpak")
@@ -226,8 +201,9 @@ void tst_Browser::browserStart_data()
             << "w --zoom=100%% %%u %u" << QStringList {"w", "--zoom=100%", "%u", Home};
     QTest::newRow("url-once-other-codes-dropped")
             << "w %i %c %k --file=%f %U -x%c" << QStringList {"w", "--file=" + Home, "-x"};
-    QTest::newRow("unsplittable-falls-back-to-program-part")
-            << R"("/opt/web -x)" << QStringList {"/opt/web -x", Home};
+    // Lines that cannot be split start their program part alone.
+    QTest::newRow("unclosed-quote") << R"("/opt/web -x)" << QStringList {"/opt/web -x", Home};
+    QTest::newRow("trailing-backslash") << R"(w \)" << QStringList {"w", Home};
     QTest::newRow("code-only-names-no-program") << "%u x" << QStringList {Home, "x"};
     QTest::newRow("two-chars-starts-nothing") << "ab" << QStringList {};
 }

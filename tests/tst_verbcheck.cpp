@@ -37,10 +37,8 @@ void tst_VerbCheck::entryProblems_data()
 {
     QTest::addColumn<QString>("line");
     QTest::addColumn<QStringList>("problems");
-    QTest::newRow("clean-two-alternatives") << "to be\twas/were\tbeen\tsein" << QStringList {};
-    QTest::newRow("capital-to-is-answerable") << "To be\twas\tbeen\tsein" << QStringList {};
-    QTest::newRow("windows-1252-umlaut-is-fine")
-            << "to bite\tbit\tbitten\tbeißen" << QStringList {};
+    // A capital "To", two alternatives and an umlaut are all fine.
+    QTest::newRow("clean") << "To bite\tbit\tbitten/bit\tbeißen" << QStringList {};
     QTest::newRow("infinitive-without-to")
             << "be\twas\tbeen\tsein"
             << QStringList {R"(English infinitive "be" does not begin with "to ")"};
@@ -49,21 +47,15 @@ void tst_VerbCheck::entryProblems_data()
     QTest::newRow("doubled-blank")
             << "to  lie\tlay\tlain\tliegen"
             << QStringList {R"(doubled blank in the English infinitive "to  lie")"};
-    QTest::newRow("blank-at-edges")
-            << "to go\twent \tgone\t gehen"
-            << QStringList {R"(blank at the edge of the past tense "went ")",
-                            R"(blank at the edge of the German infinitive " gehen")"};
-    QTest::newRow("blank-around-slash")
-            << "to burn\tburnt /burned\tburnt/ burned\tbrennen"
+    QTest::newRow("stray-blanks-empty-alternative")
+            << "to burn\tburnt /burned\tburnt/\t gehen"
             << QStringList {R"(blank around "/" in the past tense "burnt /burned")",
-                            R"(blank around "/" in the past participle "burnt/ burned")"};
+                            R"(empty alternative in the past participle "burnt/")",
+                            R"(blank at the edge of the German infinitive " gehen")"};
     QTest::newRow("middle-of-three-never-accepted")
             << "to x\ta/b/c/d\tx\tx"
             << QStringList {R"(middle alternative "b" of the past tense is never accepted)",
                             R"(middle alternative "c" of the past tense is never accepted)"};
-    QTest::newRow("empty-alternative")
-            << "to x\tburnt/\tx\tx"
-            << QStringList {R"(empty alternative in the past tense "burnt/")"};
     QTest::newRow("utf8-read-as-windows-1252")
             << "to bite\tbit\tbitten\tbeiÃŸen"
             << QStringList {R"(the German infinitive "beiÃŸen" looks like UTF-8 read as )"
@@ -86,8 +78,9 @@ void tst_VerbCheck::lines_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QStringList>("findings"); // "line: message"
     QTest::addColumn<int>("verbs");
-    QTest::newRow("comments-empty-lines-and-verbs-are-clean")
-            << QByteArray("# a\tb\tc\td\r\n\r\nto a\tb\tc\td\r\n") << QStringList {} << 1;
+    QTest::newRow("comments-and-empty-lines-counted")
+            << QByteArray("# a\tb\tc\td\r\n\r\nbe\tb\tc\td\r\n")
+            << QStringList {R"(3: English infinitive "be" does not begin with "to ")"} << 1;
     QTest::newRow("skipped-lines-with-reasons")
             << QByteArray("to a\tb\tc\td\t\r\nno tab\r\n \r\nto a\tb\tc\r\nto a\tb\tc\td\te\r\n")
             << QStringList {"1: skipped: a tab after the fourth field",
@@ -97,15 +90,9 @@ void tst_VerbCheck::lines_data()
                             "5: skipped: 5 field(s), a verb line has 4 separated by single tabs",
                             "0: no verb line: the trainer has nothing to drill"}
             << 0;
-    QTest::newRow("empty-file-has-nothing-to-drill")
-            << QByteArray() << QStringList {"0: no verb line: the trainer has nothing to drill"}
-            << 0;
     QTest::newRow("comments-only-have-nothing-to-drill")
             << QByteArray("\xEF\xBB\xBF# to a\tb\tc\td\r\n\r\n")
             << QStringList {"0: no verb line: the trainer has nothing to drill"} << 0;
-    QTest::newRow("line-numbers-count-every-line")
-            << QByteArray("#\n\nbe\tb\tc\td\n")
-            << QStringList {R"(3: English infinitive "be" does not begin with "to ")"} << 1;
     QTest::newRow("too-long-line")
             << QByteArray(MaxVerbLineLength + 1, 'x') + "\nto a\tb\tc\td\n"
             << QStringList {QStringLiteral("1: skipped: longer than %1 characters")
@@ -162,7 +149,7 @@ void tst_VerbCheck::exitStatus()
     QFETCH(QString, said);
     writeFile("clean", "to go\twent\tgone\tgehen\r\n");
     writeFile("bad", "to go\twent\tgone\r\n");
-    writeFile("empty", "# nothing yet\r\n");
+    writeFile("empty", "");
     QProcess check;
     check.setWorkingDirectory(mDir.path());
     check.setProcessChannelMode(QProcess::MergedChannels);
