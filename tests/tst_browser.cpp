@@ -95,7 +95,6 @@ private Q_SLOTS:
         const QString longExec = "/" + QString(253, 'x');
         QTest::newRow("quoted") << exec("\"/opt/web\\sbrowser/run\" -x \"%1\"")
                                 << "\"/opt/web browser/run\"";
-        QTest::newRow("quote-never-closed") << exec("\"/opt/web -x") << "\"/opt/web -x\"";
         QTest::newRow("unquoted") << exec("/w/b -url %u") << "/w/b";
         QTest::newRow("254-chars") << exec(longExec) << longExec;
         QTest::newRow("255-chars-too-long") << exec(longExec + "x") << "";
