@@ -25,9 +25,9 @@ const QString AppA = QStringLiteral("sysdata/applications/a.desktop");
 const QString Fifo = QStringLiteral("<fifo>");
 const QString LinkTo = QStringLiteral("-> ");
 const QString Home = QStringLiteral("www.verbodrom.example");
-QStringList file(const QString &path, const QString &content)
+QStringList file(const QString &path, const QString &text)
 {
-    return {path, content};
+    return {path, text};
 }
 QStringList http(const QString &list, const QString &ids)
 {

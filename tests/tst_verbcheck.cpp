@@ -73,9 +73,6 @@ private Q_SLOTS:
                                 "5: " + fields(3),
                                 "6: " + fields(5)}
                 << 1;
-        QTest::newRow("comments-only-have-nothing-to-drill")
-                << QByteArray("\xEF\xBB\xBF# to a\tb\tc\td\r\n\r\n")
-                << QStringList {"0: no verb line: the trainer has nothing to drill"} << 0;
         QTest::newRow("verbs-over-the-limit-once")
                 << QByteArray("to a\tb\tc\td\n").repeated(Limit) + "be\tb\tc\td\nbe\tb\tc\td\n"
                 << QStringList {"10: skipped: the trainer keeps only the first 9 verbs, this one "
