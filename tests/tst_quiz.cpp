@@ -8,142 +8,78 @@ class tst_Quiz : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void check_data();
-    void check();
-    void draw_data();
-    void draw();
-    void seedsDiffer();
-};
+    // One row per answer: which box it was typed in, what the box shows after
+    // the check and the verdict's caption.
+    void check_data()
+    {
+        QTest::addColumn<bool>("infinitive");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("caption");
+        const QString ok = QStringLiteral("CORRECT!"), no = QStringLiteral("WRONG! --> ");
+        const auto row = [](const char *tag, bool infinitive, const QString &typed,
+                            const QString &stored, const QString &shown, const QString &caption) {
+            QTest::newRow(tag) << infinitive << typed << stored << shown << caption;
+        };
+        row("inf-without-prefix", true, "go", "to go", "to go", ok);
+        row("inf-capital-prefix", true, "TO Go", "to go", "to Go", ok);
+        row("inf-blanks-collapse", true, "  to    go ", "to go", "to go", ok);
+        row("inf-prefix-without-blank", true, "togo", "to go", "to togo", no + "to go");
+        row("inf-empty", true, "", "to go", "to ", no + "to go");
+        row("inf-inner-double-blank", true, "to go  on", "to go on", "to go  on", no + "to go on");
+        row("inf-stored-outer-blanks-ignored", true, "go", " to go ", "to go", ok);
 
-// One row per answer: which box it was typed in, what the box shows after
-// the check and the verdict's caption.
-void tst_Quiz::check_data()
-{
-    QTest::addColumn<bool>("infinitive");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("stored");
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<QString>("caption");
-
-    const QString ok = QStringLiteral("CORRECT!"), no = QStringLiteral("WRONG! --> ");
-    QTest::newRow("inf-without-prefix") << true << "go"
-                                        << "to go"
-                                        << "to go" << ok;
-    QTest::newRow("inf-capital-prefix") << true << "TO Go"
-                                        << "to go"
-                                        << "to Go" << ok;
-    QTest::newRow("inf-blanks-collapse") << true << "  to    go "
-                                         << "to go"
-                                         << "to go" << ok;
-    QTest::newRow("inf-prefix-without-blank") << true << "togo"
-                                              << "to go"
-                                              << "to togo" << no + "to go";
-    QTest::newRow("inf-just-to") << true << "to"
-                                 << "to go"
-                                 << "to to" << no + "to go";
-    QTest::newRow("inf-empty") << true << ""
-                               << "to go"
-                               << "to " << no + "to go";
-    QTest::newRow("inf-inner-double-blank") << true << "to go  on"
-                                            << "to go on"
-                                            << "to go  on" << no + "to go on";
-    QTest::newRow("inf-stored-outer-blanks-ignored") << true << "go"
-                                                     << " to go "
-                                                     << "to go" << ok;
-
-    QTest::newRow("form-first-of-two") << false << "burnt"
-                                       << "burnt/burned"
-                                       << "burnt" << ok;
-    QTest::newRow("form-last-of-two-any-case") << false << "BURNED"
-                                               << "burnt/burned"
-                                               << "BURNED" << ok;
-    QTest::newRow("form-both-with-slash") << false << "a/b"
-                                          << "a/b"
-                                          << "a/b" << no + "a/b";
-    QTest::newRow("form-three-middle") << false << "b"
-                                       << "a/b/c"
-                                       << "b" << no + "a/b/c";
-    QTest::newRow("form-three-last") << false << "c"
-                                     << "a/b/c"
-                                     << "c" << ok;
-    QTest::newRow("form-outer-blanks") << false << "  was "
-                                       << "was/were"
-                                       << "was" << ok;
-    QTest::newRow("form-stored-trailing-blank") << false << "went"
-                                                << "went "
-                                                << "went" << ok;
-    QTest::newRow("form-stored-blanks-around-slash-first") << false << "burnt"
-                                                           << "burnt / burned"
-                                                           << "burnt" << ok;
-    QTest::newRow("form-stored-blanks-around-slash-last") << false << "Burned"
-                                                          << "burnt / burned"
-                                                          << "Burned" << ok;
-    // The verdict quotes the stored form as written; middle forms stay out.
-    QTest::newRow("form-stored-blanks-wrong-shows-as-written") << false << "b"
-                                                               << "a / b / c"
-                                                               << "b" << no + "a / b / c";
-    QTest::newRow("form-stored-inner-blank-kept") << false << "was on"
-                                                  << "was  on"
-                                                  << "was on" << no + "was  on";
-    QTest::newRow("form-empty-stored-empty-answer") << false << ""
-                                                    << ""
-                                                    << "" << ok;
-    QTest::newRow("form-empty-stored-answer") << false << "x"
-                                              << ""
-                                              << "x" << no;
-}
-
-void tst_Quiz::check()
-{
-    QFETCH(bool, infinitive);
-    QFETCH(QString, typed);
-    QFETCH(QString, stored);
-    // The window trims the form boxes itself before it asks.
-    const QString box = infinitive ? Quiz::normaliseInfinitive(typed) : Utils::Trim(typed);
-    QTEST(box, "shown");
-    const bool correct = infinitive ? Quiz::isInfinitiveCorrect(box, stored)
-                                    : Quiz::isFormCorrect(box, stored);
-    QTEST(Quiz::verdictCaption(correct, stored), "caption");
-}
-
-void tst_Quiz::draw_data()
-{
-    QTest::addColumn<float>("r");
-    QTest::addColumn<int>("last");
-    QTest::addColumn<int>("index");
-
-    const float belowOne = std::nextafter(1.0f, 0.0f);
-    QTest::newRow("one-verb-high") << belowOne << 1 << 1;
-    QTest::newRow("zero-gives-first") << 0.0f << 10 << 1;
-    QTest::newRow("below-one-gives-last") << belowOne << 10 << 10;
-    QTest::newRow("tie-up-to-even") << 0.25f << 3 << 2;   // 1.5
-    QTest::newRow("tie-down-to-even") << 0.75f << 3 << 2; // 2.5
-    // In double this would stay below 1.5; in single precision the sum
-    // rounds onto the tie.
-    QTest::newRow("single-precision-sum-hits-tie") << std::nextafter(0.25f, 0.0f) << 3 << 2;
-    QTest::newRow("largest-table-top") << belowOne << 32760 << 32760;
-}
-
-void tst_Quiz::draw()
-{
-    QFETCH(float, r);
-    QFETCH(int, last);
-    QTEST(int(Quiz::drawIndex(r, 1, qint16(last))), "index");
-}
-
-// Two copies started at the same moment must not drill the same words.
-void tst_Quiz::seedsDiffer()
-{
-    Quiz::Random first, second;
-    first.seed(Quiz::systemSeed());
-    second.seed(Quiz::systemSeed());
-    QList<int> one, two;
-    for (int i = 0; i < 16; ++i) {
-        one << Quiz::drawIndex(first.next(), 1, 200);
-        two << Quiz::drawIndex(second.next(), 1, 200);
+        row("form-last-of-two-any-case", false, "BURNED", "burnt/burned", "BURNED", ok);
+        row("form-both-with-slash", false, "a/b", "a/b", "a/b", no + "a/b");
+        row("form-three-middle", false, "b", "a/b/c", "b", no + "a/b/c");
+        row("form-three-last", false, "c", "a/b/c", "c", ok);
+        row("form-outer-blanks", false, "  was ", "was/were", "was", ok);
+        row("form-stored-blanks-around-slash-first", false, "burnt", "burnt / burned", "burnt", ok);
+        row("form-stored-blanks-around-slash-last", false, "Burned", "burnt / burned", "Burned",
+            ok);
+        // The verdict quotes the stored form as written; middle forms stay out.
+        row("form-stored-blanks-wrong-as-written", false, "b", "a / b / c", "b", no + "a / b / c");
+        row("form-stored-inner-blank-kept", false, "was on", "was  on", "was on", no + "was  on");
+        row("form-empty-stored-answer", false, "x", "", "x", no);
     }
-    QVERIFY(one != two);
-}
+    void check()
+    {
+        QFETCH(bool, infinitive);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        // The window trims the form boxes itself before it asks.
+        const QString box = infinitive ? Quiz::normaliseInfinitive(typed) : Utils::Trim(typed);
+        QTEST(box, "shown");
+        const bool correct = infinitive ? Quiz::isInfinitiveCorrect(box, stored)
+                                        : Quiz::isFormCorrect(box, stored);
+        QTEST(Quiz::verdictCaption(correct, stored), "caption");
+    }
+    void draw_data()
+    {
+        QTest::addColumn<float>("r");
+        QTest::addColumn<int>("last");
+        QTest::addColumn<int>("index");
+        const float belowOne = std::nextafter(1.0f, 0.0f);
+        QTest::newRow("one-verb-high") << belowOne << 1 << 1;
+        QTest::newRow("zero-gives-first") << 0.0f << 10 << 1;
+        QTest::newRow("tie-up-to-even") << 0.25f << 3 << 2;   // 1.5
+        QTest::newRow("tie-down-to-even") << 0.75f << 3 << 2; // 2.5
+        // In double this would stay below 1.5; in single precision the sum
+        // rounds onto the tie.
+        QTest::newRow("single-precision-sum-hits-tie") << std::nextafter(0.25f, 0.0f) << 3 << 2;
+        QTest::newRow("below-one-gives-last") << belowOne << 32760 << 32760;
+    }
+    void draw()
+    {
+        QFETCH(float, r);
+        QFETCH(int, last);
+        QTEST(int(Quiz::drawIndex(r, 1, qint16(last))), "index");
+    }
+
+    // Two copies started at the same moment must not drill the same words.
+    void seedsDiffer() { QVERIFY(Quiz::systemSeed() != Quiz::systemSeed()); }
+};
 
 QTEST_GUILESS_MAIN(tst_Quiz)
 #include "tst_quiz.moc"
