@@ -7,6 +7,9 @@
 
 #include <QList>
 
+#include <cstdlib>
+#include <cstring>
+
 // The codes the downloader reports for a response it gave up on.
 inline constexpr qint16 kTooLarge = -3;
 inline constexpr qint16 kMalformed = -9;
@@ -30,10 +33,34 @@ struct ResponseOutcome
     }
 };
 
+// Feeds an arrival the way the downloader takes it from the socket: body
+// bytes written straight into the room the decoder offers, the rest through
+// feed() in pieces of at most `piece` bytes.
+inline Http::ResponseDecoder::Progress feedDirect(Http::ResponseDecoder &decoder,
+                                                  const QByteArray &arrival, qsizetype piece)
+{
+    using Progress = Http::ResponseDecoder::Progress;
+    Progress progress = Progress::NeedMore;
+    for (qsizetype pos = 0; pos < arrival.size() && progress == Progress::NeedMore;) {
+        const qsizetype room = qMin(decoder.directRoom(), arrival.size() - pos);
+        const qsizetype take = room > 0 ? room : qMin(piece, arrival.size() - pos);
+        if (room > 0) {
+            std::memcpy(decoder.beginDirect(room), arrival.constData() + pos, size_t(room));
+            progress = decoder.endDirect(room);
+        } else {
+            progress = decoder.feed(arrival.mid(pos, take));
+        }
+        pos += take;
+    }
+    return progress;
+}
+
 // Cuts are positions in response, ascending; each piece ends at the next
 // cut. Feeding stops once the decoder needs no more, as the downloader does.
+// A direct piece size above 0 receives the way the downloader does
+// (feedDirect), 0 feeds each arrival whole.
 inline ResponseOutcome decodeInPieces(const QByteArray &response, const QList<qsizetype> &cuts,
-                                      qint64 limit = Http::kResponseLimit)
+                                      qint64 limit = Http::kResponseLimit, qsizetype directPiece = 0)
 {
     using Progress = Http::ResponseDecoder::Progress;
     Http::ResponseDecoder decoder(limit);
@@ -41,9 +68,15 @@ inline ResponseOutcome decodeInPieces(const QByteArray &response, const QList<qs
     qsizetype from = 0;
     for (qsizetype i = 0; i <= cuts.size() && progress == Progress::NeedMore; ++i) {
         const qsizetype to = i < cuts.size() ? cuts.at(i) : response.size();
-        if (to > from)
-            progress = decoder.feed(response.mid(from, to - from));
+        if (to > from) {
+            const QByteArray arrival = response.mid(from, to - from);
+            progress = directPiece > 0 ? feedDirect(decoder, arrival, directPiece)
+                                       : decoder.feed(arrival);
+        }
         from = qMax(from, to);
+        // Whatever the server sends, the decoder keeps no more than the limit.
+        if (decoder.header().size() + decoder.body().size() > qMax<qint64>(limit, 1 << 20))
+            std::abort();
     }
     ResponseOutcome outcome;
     switch (progress) {

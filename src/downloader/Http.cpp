@@ -196,9 +196,17 @@ qint16 ResponseDecoder::chunkState() const
     return mChunked ? 1 : -1;
 }
 
+// What the limit still allows. Every size a server announces is compared
+// with this room, never added to what has arrived: a chunk size near 2^63
+// would overflow the sum and lift the limit.
+qint64 ResponseDecoder::roomLeft() const
+{
+    return qMax<qint64>(0, mLimit - mHeadBytes - qint64(mHeader.size()) - qint64(mBody.size()));
+}
+
 bool ResponseDecoder::withinLimit(qint64 more) const
 {
-    return mHeadBytes + qint64(mHeader.size()) + qint64(mBody.size()) + more <= mLimit;
+    return more <= roomLeft();
 }
 
 // Every end of decoding goes through here: it is final, feed() keeps
@@ -414,11 +422,13 @@ void ResponseDecoder::reserveBody(qint64 size)
         ::madvise(reinterpret_cast<void *>(first), last - first, MADV_HUGEPAGE);
 }
 
+// The body never outgrows the limit (every caller checks the room first),
+// so doubling up to the limit keeps the copies linear in the body.
 void ResponseDecoder::growBody(qsizetype more)
 {
     const qint64 needed = qint64(mBody.size()) + more;
     if (needed > mBody.capacity() && needed > kSmallBody)
-        reserveBody(qMax(needed, qMin(mLimit, qMax<qint64>(kLargeBody, 2 * needed))));
+        reserveBody(qMax(needed, qMin(mLimit, qMax<qint64>(kLargeBody, 2 * qint64(mBody.capacity())))));
 }
 
 void ResponseDecoder::appendBody(const char *data, qsizetype size)
@@ -434,7 +444,7 @@ qsizetype ResponseDecoder::directRoom() const
     if (mPhase == Phase::ChunkData || (mPhase == Phase::Plain && mContentLength >= 0))
         return qsizetype(mRemaining);
     if (mPhase == Phase::Plain)
-        return qsizetype(qMax<qint64>(0, mLimit - mHeadBytes - mHeader.size() - mBody.size()));
+        return qsizetype(roomLeft());
     return 0;
 }
 
@@ -520,7 +530,7 @@ ResponseDecoder::Progress ResponseDecoder::takeChunkSize()
     qsizetype i = 0;
     for (; i < mLine.size() && hexValue(mLine[i]) >= 0; ++i) {
         if (chunk > kLastSafe)
-            return recordEnd(Progress::Failed); // beyond 64 bits
+            return recordEnd(Progress::TooLarge); // beyond 64 bits: beyond any room too
         chunk = chunk * 16 + hexValue(mLine[i]);
     }
     if (i == 0)

@@ -56,10 +56,11 @@ inline constexpr qint64 kResponseLimit = qint64(256) * 1024 * 1024;
 // A response fails (-9) at the first of: a header line or a chunk size line
 // over 64 KiB, header blocks over 256 KiB in all, a 33rd interim response,
 // Content-Length values that are not numbers or disagree, a transfer coding
-// other than chunked alone, a chunk size that is not hex or overflows 64
-// bits, chunk data not followed by a line end, trailers over 64 KiB. It is too
-// large (-3) when its framing announces, or its body reaches, more than the
-// limit.
+// other than chunked alone, a chunk size that is not hex, chunk data not
+// followed by a line end, trailers over 64 KiB. It is too large (-3) as soon
+// as its framing announces (a Content-Length, any one chunk size, 64-bit
+// overflow included), or its body reaches, more than the room the limit
+// leaves.
 class ResponseDecoder
 {
 public:
@@ -117,6 +118,7 @@ private:
     Progress feedChunked(const char *data, qsizetype size);
     Progress takeChunkSize();
     static Line takeLine(const char *data, qsizetype size, qsizetype &pos, QByteArray &line);
+    qint64 roomLeft() const;
     bool withinLimit(qint64 more) const;
     void reserveBody(qint64 size);
     void growBody(qsizetype more);
