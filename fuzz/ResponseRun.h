@@ -60,7 +60,8 @@ inline Http::ResponseDecoder::Progress feedDirect(Http::ResponseDecoder &decoder
 // A direct piece size above 0 receives the way the downloader does
 // (feedDirect), 0 feeds each arrival whole.
 inline ResponseOutcome decodeInPieces(const QByteArray &response, const QList<qsizetype> &cuts,
-                                      qint64 limit = Http::kResponseLimit, qsizetype directPiece = 0)
+                                      qint64 limit = Http::kResponseLimit,
+                                      qsizetype directPiece = 0)
 {
     using Progress = Http::ResponseDecoder::Progress;
     Http::ResponseDecoder decoder(limit);

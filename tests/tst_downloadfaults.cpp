@@ -139,8 +139,8 @@ private Q_SLOTS:
             sendAll(chunked + QByteArray(70000, '0') + "3\r\nabc\r\n0\r\n\r\n"), -9, {});
         // A size beyond the room left ends at once, however much follows.
         row("chunk-of-2^63-1-then-a-stream",
-            sendAll(chunked + "7fffffffffffffff\r\n" + QByteArray(1 << 20, 'z'), Ending::Stall),
-            -3, previous);
+            sendAll(chunked + "7fffffffffffffff\r\n" + QByteArray(1 << 20, 'z'), Ending::Stall), -3,
+            previous);
         row("chunk-size-overflowing-64-bit", sendAll(chunked + "1ffffffffffffffff\r\nabc"), -3,
             previous);
         row("chunk-size-negative", sendAll(chunked + "-3\r\nabc\r\n0\r\n\r\n"), -9, {});

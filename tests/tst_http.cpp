@@ -136,10 +136,9 @@ private Q_SLOTS:
         const QByteArray a600(600, 'a');
         row("chunk-beyond-limit", te + "3e9\r\n", "", -9, TooLarge, 1000);
         // Sizes near 2^63 must not overflow the room check and lift the limit.
-        row("chunk-of-2^63-1-after-data", te + "3\r\nabc\r\n7fffffffffffffff\r\n" + a600, "abc",
-            -9, TooLarge);
-        row("chunk-size-overflowing-64-bit", te + "10000000000000003\r\nabc\r\n", "", -9,
+        row("chunk-of-2^63-1-after-data", te + "3\r\nabc\r\n7fffffffffffffff\r\n" + a600, "abc", -9,
             TooLarge);
+        row("chunk-size-overflowing-64-bit", te + "10000000000000003\r\nabc\r\n", "", -9, TooLarge);
         row("length-of-18-nines", ok + "Content-Length: 999999999999999999\r\n\r\nab", "", -9,
             TooLarge);
         row("length-beyond-limit", ok + "Content-Length: 1000\r\n\r\n", "", -9, TooLarge, 1000);

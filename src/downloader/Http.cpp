@@ -428,7 +428,8 @@ void ResponseDecoder::growBody(qsizetype more)
 {
     const qint64 needed = qint64(mBody.size()) + more;
     if (needed > mBody.capacity() && needed > kSmallBody)
-        reserveBody(qMax(needed, qMin(mLimit, qMax<qint64>(kLargeBody, 2 * qint64(mBody.capacity())))));
+        reserveBody(
+                qMax(needed, qMin(mLimit, qMax<qint64>(kLargeBody, 2 * qint64(mBody.capacity())))));
 }
 
 void ResponseDecoder::appendBody(const char *data, qsizetype size)
