@@ -1,7 +1,9 @@
-#include "base/Utils.h"
 #include "trainer/Quiz.h"
+#include "trainer/VerbList.h"
 
 #include <QTest>
+
+Q_DECLARE_METATYPE(Quiz::Direction)
 
 class tst_Quiz : public QObject
 {
@@ -48,12 +50,39 @@ private Q_SLOTS:
         QFETCH(bool, infinitive);
         QFETCH(QString, typed);
         QFETCH(QString, stored);
-        // The window trims the form boxes itself before it asks.
-        const QString box = infinitive ? Quiz::normaliseInfinitive(typed) : Utils::Trim(typed);
-        QTEST(box, "shown");
-        const bool correct = infinitive ? Quiz::isInfinitiveCorrect(box, stored)
-                                        : Quiz::isFormCorrect(box, stored);
-        QTEST(Quiz::verdictCaption(correct, stored), "caption");
+        const auto form = infinitive ? Quiz::Form::Infinitive : Quiz::Form::Past;
+        const Quiz::Verdict verdict = Quiz::checkForm(form, typed, stored);
+        QTEST(verdict.answer, "shown");
+        QTEST(verdict.caption, "caption");
+        QCOMPARE(verdict.correct, verdict.caption == QLatin1String("CORRECT!"));
+    }
+
+    // What each box does in a round: German asks all three forms, English
+    // gives the infinitive and asks the past forms.
+    void round_data()
+    {
+        QTest::addColumn<Quiz::Direction>("direction");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<int>("focus");
+        QTest::newRow("german") << Quiz::Direction::German << QStringList {"", "", ""}
+                                << int(Quiz::Form::Infinitive);
+        QTest::newRow("english") << Quiz::Direction::English << QStringList {"to go", "", ""}
+                                 << int(Quiz::Form::Past);
+    }
+    void round()
+    {
+        QFETCH(Quiz::Direction, direction);
+        QFETCH(QStringList, shown);
+        const VerbEntry verb = *parseVerbLine(u"to go\twent\tgone\tgehen");
+        const Quiz::Round round = Quiz::planRound(direction, verb);
+        QCOMPARE(round.prompt, QStringLiteral("gehen"));
+        QTEST(int(round.focus), "focus");
+        for (const Quiz::Form form : Quiz::AllForms) {
+            const auto i = size_t(form);
+            QCOMPARE(round.shown[i], shown.at(qsizetype(i)));
+            QCOMPARE(round.asked[i], Quiz::isAsked(direction, form));
+            QCOMPARE(round.asked[i], shown.at(qsizetype(i)).isEmpty());
+        }
     }
     void draw_data()
     {

@@ -1,6 +1,7 @@
 #include "trainer/Quiz.h"
 
 #include "base/Utils.h"
+#include "trainer/VerbList.h"
 
 #include <QLocale>
 #include <QRandomGenerator>
@@ -10,6 +11,55 @@
 #include <cmath>
 
 namespace Quiz {
+
+bool isAsked(Direction direction, Form form)
+{
+    return form != Form::Infinitive || direction == Direction::German;
+}
+
+QString storedForm(const VerbEntry &verb, Form form)
+{
+    switch (form) {
+    case Form::Infinitive:
+        return verb.EngInf();
+    case Form::Past:
+        return verb.EngPast();
+    case Form::PastParticiple:
+        return verb.EngPastParticiple();
+    }
+    return QString();
+}
+
+Round planRound(Direction direction, const VerbEntry &verb)
+{
+    Round round;
+    round.prompt = verb.GerInf();
+    bool focusSet = false;
+    for (const Form form : AllForms) {
+        const auto i = size_t(form);
+        round.asked[i] = isAsked(direction, form);
+        round.shown[i] = round.asked[i] ? QString() : storedForm(verb, form);
+        if (round.asked[i] && !focusSet) {
+            round.focus = form;
+            focusSet = true;
+        }
+    }
+    return round;
+}
+
+Verdict checkForm(Form form, const QString &typed, const QString &stored)
+{
+    Verdict verdict;
+    if (form == Form::Infinitive) {
+        verdict.answer = normaliseInfinitive(typed);
+        verdict.correct = isInfinitiveCorrect(verdict.answer, stored);
+    } else {
+        verdict.answer = Utils::Trim(typed);
+        verdict.correct = isFormCorrect(verdict.answer, stored);
+    }
+    verdict.caption = verdictCaption(verdict.correct, stored);
+    return verdict;
+}
 
 QString normaliseInfinitive(const QString &answer)
 {

@@ -2,12 +2,53 @@
 
 #include <QString>
 
+#include <array>
 #include <random>
 
-// The quiz's rules as plain functions: the draw, the answer normalisation and
-// the verdicts. The main window only reads its widgets, calls these and
-// writes the results back.
+class VerbEntry;
+
+// The quiz's rules as plain functions: the draw, what each box does in a
+// round, the answer normalisation and the verdicts. The main window only
+// reads its widgets, calls these and writes the results back.
 namespace Quiz {
+
+// Which side of the verb the learner is given.
+enum class Direction {
+    German,  // the German infinitive: all three English forms are asked
+    English, // the German and the English infinitive: the two past forms are asked
+};
+
+// The three English forms, in the order of their boxes.
+enum class Form { Infinitive, Past, PastParticiple };
+inline constexpr std::array<Form, 3> AllForms {Form::Infinitive, Form::Past, Form::PastParticiple};
+
+// True when the learner types the form in this direction: its box is open
+// and it is judged. A form that is not asked is given: shown, locked, never
+// judged.
+bool isAsked(Direction direction, Form form);
+
+// The form as stored in the verb list.
+QString storedForm(const VerbEntry &verb, Form form);
+
+// What the boxes do when a verb is drawn.
+struct Round
+{
+    QString prompt;                // the German infinitive
+    std::array<QString, 3> shown;  // by Form: the given text, "" for an asked form
+    std::array<bool, 3> asked {};  // by Form: see isAsked()
+    Form focus = Form::Infinitive; // the first asked form
+};
+Round planRound(Direction direction, const VerbEntry &verb);
+
+// One asked form checked: the answer as its box shows it afterwards, and the
+// verdict.
+struct Verdict
+{
+    QString answer;
+    bool correct = false;
+    QString caption; // verdictCaption()
+};
+Verdict checkForm(Form form, const QString &typed, const QString &stored);
 
 // The learner's English infinitive as it is checked: trimmed, with "to " in
 // front unless its first three characters already read "to " in any case,

@@ -32,9 +32,10 @@ class frmAbout;
 // shown) reads the verb list into VerbList via loadVerbFile() and the
 // learner's progress via readProgressFile(). "Neues Wort" draws ixCurrentVerb
 // with Quiz::drawIndex(), or with Leitner::draw() while "Fehler wiederholen"
-// is on, and fills the boxes; "Prüfen" (or Enter anywhere in the window)
-// normalises the typed answers with the Quiz functions, writes them back,
-// sets the three verdict labels and hands the focus back to "Neues Wort". The
+// is on, and fills the boxes as Quiz::planRound() says for the direction the
+// options chose; "Prüfen" (or Enter anywhere in the window) checks each asked
+// form with Quiz::checkForm(), writes the normalised answers back, sets the
+// verdict labels and hands the focus back to "Neues Wort". The
 // first check after a draw counts in the score line and, while "Fehler
 // wiederholen" is on, moves the verb's box and writes the progress file. A
 // reload (menu or tab click) replaces the list and forgets the drawn verb.
@@ -100,7 +101,14 @@ private:
     bool hasVerbs() const;
     void showEmptyListMessage();
     void showNoWordDrawnMessage();
-    void showVerdict(QLabel *label, bool correct, const QString &stored);
+    void showVerdict(QLabel *label, bool correct, const QString &caption);
+    // The quiz direction the options chose, and each form's box and verdict.
+    Quiz::Direction direction() const;
+    QLineEdit *answerBox(Quiz::Form form) const;
+    QLabel *verdictLabel(Quiz::Form form) const;
+    // Shows a given form: locked, on the grey-text background.
+    void showGiven(QLineEdit *box, const QString &text);
+    void switchDirection(Quiz::Direction to);
     // Locks or opens an answer box; a locked one looks locked.
     void lockAnswer(QLineEdit *box, bool locked);
 
@@ -130,6 +138,7 @@ private:
     qint16 ixFirstVerb = -1;
     qint16 ixLastVerb = -1;
     qint16 ixCurrentVerb = -1;
+    Quiz::Direction mDirection = Quiz::Direction::German;
 
     SessionScore mScore;
     // The verb drawn last, by its progress key; it outlives a reload.

@@ -1,7 +1,6 @@
 // The quiz handlers of the main window: draw a verb, check the answers,
 // switch the direction. The rules themselves are the Quiz functions.
 
-#include "base/Utils.h"
 #include "platform/App.h"
 #include "platform/MsgBox.h"
 #include "trainer/frmMain.h"
@@ -11,6 +10,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+
+#include <array>
+#include <utility>
 
 namespace {
 
@@ -40,12 +42,12 @@ void frmMain::showNoWordDrawnMessage()
            App::Title() + QStringLiteral(" - Kein Wort gezogen"), this);
 }
 
-void frmMain::showVerdict(QLabel *label, bool correct, const QString &stored)
+void frmMain::showVerdict(QLabel *label, bool correct, const QString &caption)
 {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, correct ? Look::correct() : Look::wrong());
     label->setPalette(palette);
-    label->setText(Quiz::verdictCaption(correct, stored));
+    label->setText(caption);
     Look::fitVerdict(label);
 }
 
@@ -60,13 +62,38 @@ void frmMain::setRandomSource(std::function<float()> next)
     mRandomSource = std::move(next);
 }
 
+Quiz::Direction frmMain::direction() const
+{
+    return mDirection;
+}
+
+QLineEdit *frmMain::answerBox(Quiz::Form form) const
+{
+    return std::array {txtEngInf, txtEngPast, txtEngPastParticiple}[size_t(form)];
+}
+
+QLabel *frmMain::verdictLabel(Quiz::Form form) const
+{
+    return std::array {lblEngInf, lblEngPast, lblEngPastParticiple}[size_t(form)];
+}
+
+void frmMain::showGiven(QLineEdit *box, const QString &text)
+{
+    Look::setBackground(box, Look::grayText());
+    box->setReadOnly(true);
+    box->setText(text);
+    box->setCursorPosition(0);
+}
+
 void frmMain::btNewWord_Click()
 {
-    txtEngPast->clear();
-    txtEngPastParticiple->clear();
-    clearVerdict(lblEngInf);
-    clearVerdict(lblEngPast);
-    clearVerdict(lblEngPastParticiple);
+    // The past forms and the verdicts go first; the infinitive keeps what it
+    // shows until a verb is drawn.
+    for (const Quiz::Form form : Quiz::AllForms) {
+        if (form != Quiz::Form::Infinitive)
+            answerBox(form)->clear();
+        clearVerdict(verdictLabel(form));
+    }
     btNewWord->setAccessibleDescription(QString());
     if (!hasVerbs()) {
         showEmptyListMessage();
@@ -75,23 +102,19 @@ void frmMain::btNewWord_Click()
 
     ixCurrentVerb = drawVerb(mRandomSource ? mRandomSource() : mRandom.next());
     mScore.verbDrawn();
-    const VerbEntry &verb = VerbList.at(ixCurrentVerb - 1);
-
-    txtGerInf->setText(verb.GerInf());
+    const Quiz::Round round = Quiz::planRound(direction(), VerbList.at(ixCurrentVerb - 1));
+    txtGerInf->setText(round.prompt);
     txtGerInf->setCursorPosition(0);
-    if (optEN->isChecked()) {
-        txtEngInf->setText(verb.EngInf());
-        txtEngInf->setCursorPosition(0);
-    } else {
-        txtEngInf->clear();
-        lockAnswer(txtEngInf, false);
+    for (const Quiz::Form form : Quiz::AllForms) {
+        QLineEdit *box = answerBox(form);
+        if (round.asked[size_t(form)]) {
+            box->clear();
+            lockAnswer(box, false);
+        } else {
+            showGiven(box, round.shown[size_t(form)]);
+        }
     }
-    lockAnswer(txtEngPast, false);
-    lockAnswer(txtEngPastParticiple, false);
-    if (optEN->isChecked())
-        txtEngPast->setFocus();
-    else
-        txtEngInf->setFocus();
+    answerBox(round.focus)->setFocus();
 }
 
 void frmMain::btEnter_Click()
@@ -106,27 +129,22 @@ void frmMain::btEnter_Click()
     }
     const VerbEntry verb = VerbList.at(ixCurrentVerb - 1);
 
-    txtEngPast->setText(Utils::Trim(txtEngPast->text()));
-    txtEngPastParticiple->setText(Utils::Trim(txtEngPastParticiple->text()));
-
     bool allRight = true;
-    if (optDE->isChecked()) {
-        lockAnswer(txtEngInf, true);
-        txtEngInf->setText(Quiz::normaliseInfinitive(txtEngInf->text()));
-        allRight = Quiz::isInfinitiveCorrect(txtEngInf->text(), verb.EngInf());
-        showVerdict(lblEngInf, allRight, verb.EngInf());
-    } else {
-        clearVerdict(lblEngInf);
+    for (const Quiz::Form form : Quiz::AllForms) {
+        QLabel *label = verdictLabel(form);
+        if (!Quiz::isAsked(direction(), form)) {
+            clearVerdict(label);
+            continue;
+        }
+        QLineEdit *box = answerBox(form);
+        lockAnswer(box, true);
+        const Quiz::Verdict verdict
+                = Quiz::checkForm(form, box->text(), Quiz::storedForm(verb, form));
+        box->setText(verdict.answer);
+        showVerdict(label, verdict.correct, verdict.caption);
+        allRight = allRight && verdict.correct;
     }
-
-    lockAnswer(txtEngPast, true);
-    const bool pastRight = Quiz::isFormCorrect(txtEngPast->text(), verb.EngPast());
-    showVerdict(lblEngPast, pastRight, verb.EngPast());
-    lockAnswer(txtEngPastParticiple, true);
-    const bool participleRight
-            = Quiz::isFormCorrect(txtEngPastParticiple->text(), verb.EngPastParticiple());
-    showVerdict(lblEngPastParticiple, participleRight, verb.EngPastParticiple());
-    recordCheck(verb, allRight && pastRight && participleRight);
+    recordCheck(verb, allRight);
     // Enter, type, Enter: the drill goes on from the keyboard. A screen
     // reader announces the button that takes the focus with its description,
     // so that carries the verdicts.
@@ -140,20 +158,38 @@ void frmMain::btEnter_Click()
     btNewWord->setFocus();
 }
 
+// A form that becomes asked opens (or stays locked, like the forms already
+// answered) and is emptied; a form that becomes given shows the drawn verb's.
+void frmMain::switchDirection(Quiz::Direction to)
+{
+    const Quiz::Direction from = std::exchange(mDirection, to);
+    bool answered = false;
+    for (const Quiz::Form form : Quiz::AllForms) {
+        if (Quiz::isAsked(from, form) && Quiz::isAsked(to, form))
+            answered = answerBox(form)->isReadOnly();
+    }
+    const bool drawn = ixCurrentVerb > 0 && ixCurrentVerb <= VerbList.size();
+    for (const Quiz::Form form : Quiz::AllForms) {
+        const bool asked = Quiz::isAsked(to, form);
+        if (asked == Quiz::isAsked(from, form))
+            continue;
+        QLineEdit *box = answerBox(form);
+        if (asked) {
+            lockAnswer(box, answered);
+            box->clear();
+        } else {
+            showGiven(box,
+                      drawn ? Quiz::storedForm(VerbList.at(ixCurrentVerb - 1), form) : QString());
+        }
+    }
+}
+
 void frmMain::optDE_Click()
 {
-    lockAnswer(txtEngInf, txtEngPast->isReadOnly());
-    txtEngInf->clear();
+    switchDirection(Quiz::Direction::German);
 }
 
 void frmMain::optEN_Click()
 {
-    Look::setBackground(txtEngInf, Look::grayText());
-    txtEngInf->setReadOnly(true);
-    if (ixCurrentVerb > 0 && ixCurrentVerb <= VerbList.size()) {
-        txtEngInf->setText(VerbList.at(ixCurrentVerb - 1).EngInf());
-        txtEngInf->setCursorPosition(0);
-    } else {
-        txtEngInf->clear();
-    }
+    switchDirection(Quiz::Direction::English);
 }
