@@ -81,8 +81,9 @@ private Q_SLOTS:
                            u"11: U+FB02 Ligatur in „to \uFB02ow“, Zeichen 4 (englischer "
                            u"Infinitiv): durch „fl“ ersetzen."_s,
                            u"11: Der deutsche Infinitiv „"_s + longPrompt
-                                   + u"“ hat 61 Zeichen, das Feld im Trainer zeigt etwa 60 ganz: "
-                                     u"kürzen (ganz ist er sonst nur im Tooltip zu lesen)."_s}
+                                   + u"“ hat 61 Zeichen, das Feld im Trainer zeigt nur etwa 60 "
+                                     u"sicher ganz (längere werden sehr klein oder abgeschnitten): "
+                                     u"kürzen."_s}
                 << 9;
         const QByteArray skipped = QByteArray(MaxVerbLineLength + 1, 'x')
                                    + "\r\nto a\tb\tc\td\t\t\r\nno tab\r\n \r\nto a\tb\tc\r\n"

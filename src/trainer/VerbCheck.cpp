@@ -251,10 +251,10 @@ QStringList entryProblems(const VerbEntry &entry, Language language)
     const qsizetype promptLength = entry.GerInf().size();
     if (promptLength > PromptCharsShown)
         problems << say(language, {"Der deutsche Infinitiv %1 hat %2 Zeichen, das Feld im "
-                                   "Trainer zeigt etwa %3 ganz: kürzen (ganz ist er sonst nur "
-                                   "im Tooltip zu lesen).",
-                                   "German infinitive %1 has %2 characters, the prompt box "
-                                   "shows about %3 whole"})
+                                   "Trainer zeigt nur etwa %3 sicher ganz (längere werden sehr "
+                                   "klein oder abgeschnitten): kürzen.",
+                                   "German infinitive %1 has %2 characters, the prompt box shows "
+                                   "about %3 for sure (longer ones get tiny or cut)"})
                             .arg(quoted(language, entry.GerInf()), QString::number(promptLength),
                                  QString::number(PromptCharsShown));
     return problems;

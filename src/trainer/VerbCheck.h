@@ -17,8 +17,9 @@ namespace VerbCheck {
 
 enum class Language { German, English };
 
-// About this many characters of a German infinitive show whole in the prompt
-// box at its smallest font. A count, not a font measure: the checker runs
+// This many characters of an ordinary German infinitive show whole in the
+// prompt box, whose font steps down to fit (longer ones may still fit in a
+// tiny font, or be cut). A count, not a font measure: the checker runs
 // without a display, and fonts differ between machines; the window's own test
 // holds it to the font it runs with.
 inline constexpr qsizetype PromptCharsShown = 60;
