@@ -36,9 +36,6 @@ VerbFileOutcome readVerbFile(FileSystemObject &fso, const QString &path, QString
     if (bytes.size() > MaxVerbFileBytes)
         return VerbFileOutcome::TooLarge;
     text = decodeVerbFile(bytes);
-    // The decoders leave room for the longest possible text; the verbs may
-    // keep this one.
-    text.squeeze();
     return VerbFileOutcome::Loaded;
 }
 
@@ -121,22 +118,26 @@ bool VerbEntry::layOut(QStringView line, VerbEntry &entry)
     if (isVerbComment(line) || line.size() > MaxVerbLineLength)
         return false;
     // Four pieces between tabs; after the fourth, only empty ones (tabs
-    // alone), which spreadsheets write for their empty columns.
-    qsizetype from = 0;
-    for (qint32 &tab : entry.mTabs) {
-        const qsizetype at = line.indexOf(u'\t', from);
-        if (at < 0)
-            return false;
-        tab = qint32(at); // below MaxVerbLineLength
-        from = at + 1;
+    // alone), which spreadsheets write for their empty columns. One pass
+    // over the characters: verb lines are short.
+    const char16_t *chars = line.utf16();
+    qsizetype end = line.size();
+    int tabs = 0;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (chars[i] != u'\t')
+            continue;
+        if (tabs < 3) {
+            entry.mTabs[tabs++] = qint32(i); // below MaxVerbLineLength
+            continue;
+        }
+        end = i;
+        for (++i; i < line.size(); ++i) {
+            if (chars[i] != u'\t')
+                return false;
+        }
     }
-    qsizetype end = line.indexOf(u'\t', from);
-    if (end < 0)
-        end = line.size();
-    for (qsizetype i = end; i < line.size(); ++i) {
-        if (line.at(i) != u'\t')
-            return false;
-    }
+    if (tabs < 3)
+        return false;
     entry.mBegin = 0;
     entry.mEnd = qint32(end);
     return true;
@@ -180,9 +181,10 @@ VerbTable parseVerbFile(const QString &text, qsizetype maxVerbs)
     VerbTable table;
     table.outcome = VerbFileOutcome::Loaded;
     qsizetype verbChars = 0;
-    // Room for every line that could be a verb, so the table never grows by
-    // copying; what is not used is never touched and goes at the squeeze.
-    table.entries.reserve(qMin(maxVerbs, text.count(u'\n') + 1));
+    // Room for as many verbs as the text could hold, so the table never grows
+    // by copying; what is not used is never touched and goes at the squeeze.
+    constexpr qsizetype shortestVerbLine = 7; // "a\tb\tc\td"
+    table.entries.reserve(qMin(maxVerbs, text.size() / shortestVerbLine + 1));
     VerbFileLineReader reader(text);
     for (QStringView line; reader.next(line);) {
         if (line.isEmpty() || isVerbComment(line))
