@@ -23,14 +23,14 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QScopeGuard>
-#include <QStyle>
 
 #include <functional>
 #include <optional>
@@ -75,7 +75,6 @@ private Q_SLOTS:
     void ownList();
     void messageBoxesAndReset();
     void aboutAndUnload();
-    void wholeTitleAndQuit();
     void repeatMistakes();
     void progressKeptBetweenRuns();
     void progressFaultsOnlyLogged_data();
@@ -159,6 +158,31 @@ private:
         return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
     }
     QByteArray progressFile() { return fileBytes(mProgressFile); }
+    // Runs trigger with real message boxes: the box that comes up is read and
+    // closed with Esc from within its own event loop.
+    struct SeenBox
+    {
+        QWidget *owner = nullptr;
+        QStringList texts; // title, default button, then every button
+        int width = 0;
+    };
+    SeenBox realBox(const std::function<void()> &trigger)
+    {
+        SeenBox seen;
+        mBoxes.reset();
+        QTimer::singleShot(0, this, [&seen] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                seen = {box->parentWidget(),
+                        {box->windowTitle(), box->defaultButton()->text()},
+                        box->width()};
+                for (QAbstractButton *button : box->buttons())
+                    seen.texts << button->text();
+                QTest::keyClick(box, Qt::Key_Escape);
+            }
+        });
+        trigger();
+        return seen;
+    }
     static QByteArray fileBytes(const QString &path)
     {
         QFile file(path);
@@ -175,7 +199,8 @@ private:
     QString mProgressFile = mStateHome + QStringLiteral("/verbodrom/progress.txt");
     QString mVerbFile = mDir.filePath(QStringLiteral("IrregularVerbs.txt"));
     // A German prompt as long as the checker lets pass.
-    const QString fullPrompt = QStringLiteral("sich (etwas) ausdenken, erfinden (eine Geschichte, ein Lied)");
+    const QString fullPrompt
+            = QStringLiteral("sich (etwas) ausdenken, erfinden (eine Geschichte, ein Lied)");
     QPointer<frmMain> mWindow;
     std::optional<MsgBoxRecorder> mBoxes;
 };
@@ -207,10 +232,12 @@ void tst_frmMain::flow_data()
     // A spreadsheet's list says why it gave no verb where the empty list is told.
     for (const auto &[name, found] : {std::pair {"semicolons", "Semikolons"}, {"commas", "Kommas"}})
         QTest::newRow(qPrintable(QStringLiteral("%1-told").arg(name)))
-                << QStringLiteral("open %1 | show | boxes 0 | click btNewWord | box Die Verben-Datei"
-                                  " hat keine gültige Zeile: die vier Felder müssen durch Tabulatoren"
-                                  " getrennt sein (gefunden: %2). | title VerbodromEN - Keine Verben"
-                                  " geladen").arg(name, found);
+                << QStringLiteral(
+                           "open %1 | show | boxes 0 | click btNewWord | box Die Verben-Datei"
+                           " hat keine gültige Zeile: die vier Felder müssen durch Tabulatoren"
+                           " getrennt sein (gefunden: %2). | title VerbodromEN - Keine Verben"
+                           " geladen")
+                           .arg(name, found);
     QTest::newRow("too-many-verbs-told-first-kept")
             << "open many" + box
                        + "enthält mehr als 32.760 Verben. Nur die ersten 32.760 wurden"
@@ -283,7 +310,9 @@ void tst_frmMain::flow()
         if (w->inherits("QLabel"))
             return w->palette().color(QPalette::WindowText).hue() == (arg == u"green" ? 120 : 0);
         return w->palette().color(QPalette::Base)
-               == (arg == u"grey" ? Look::grayText() : arg == u"window" ? Look::window() : Look::locked());
+               == (arg == u"grey"     ? Look::grayText()
+                   : arg == u"window" ? Look::window()
+                                      : Look::locked());
     };
     for (const QString &step : script.split(QStringLiteral(" | "))) {
         const QString op = step.section(u' ', 0, 0), name = step.section(u' ', 1, 1),
@@ -411,7 +440,8 @@ void tst_frmMain::verdictsShownWhole()
         click("btNewWord");
         QCOMPARE(mWindow->currentVerb(), qint16(k));
         const int promptWidth = prompt->fontMetrics().horizontalAdvance(prompt->text());
-        QVERIFY2(k == n || promptWidth < prompt->contentsRect().width(), qPrintable(prompt->text()));
+        QVERIFY2(k == n || promptWidth < prompt->contentsRect().width(),
+                 qPrintable(prompt->text()));
         QCOMPARE(prompt->toolTip(), k == n ? prompt->text() : QString());
         click("btEnter");
         for (const char *name : verdicts) {
@@ -446,10 +476,12 @@ void tst_frmMain::readableColours_data()
     QTest::addColumn<QPalette>("palette");
     QTest::newRow("light") << QApplication::style()->standardPalette();
     QPalette dark;
-    for (const auto &[role, colour] :
-         {std::pair {QPalette::Window, QColor(0x35, 0x35, 0x35)}, {QPalette::WindowText, Qt::white},
-          {QPalette::Base, QColor(0x2a, 0x2a, 0x2a)}, {QPalette::Text, QColor(0xee, 0xee, 0xee)},
-          {QPalette::Button, QColor(0x35, 0x35, 0x35)}, {QPalette::ButtonText, Qt::white}})
+    for (const auto &[role, colour] : {std::pair {QPalette::Window, QColor(0x35, 0x35, 0x35)},
+                                       {QPalette::WindowText, Qt::white},
+                                       {QPalette::Base, QColor(0x2a, 0x2a, 0x2a)},
+                                       {QPalette::Text, QColor(0xee, 0xee, 0xee)},
+                                       {QPalette::Button, QColor(0x35, 0x35, 0x35)},
+                                       {QPalette::ButtonText, Qt::white}})
         dark.setColor(role, colour);
     dark.setColor(QPalette::Disabled, QPalette::Text, QColor(0x7f, 0x7f, 0x7f));
     QTest::newRow("dark") << dark;
@@ -474,13 +506,15 @@ void tst_frmMain::readableColours()
         const QColor text = label->palette().color(QPalette::WindowText);
         const QPoint behind = label->geometry().topRight() + QPoint(-1, label->height() / 2);
         const qreal ratio = Look::contrast(text, page.pixelColor(behind * page.devicePixelRatio()));
-        QVERIFY2(ratio >= Look::minimumContrast, qPrintable(QStringLiteral("%1 %2").arg(name).arg(ratio)));
+        QVERIFY2(ratio >= Look::minimumContrast,
+                 qPrintable(QStringLiteral("%1 %2").arg(name).arg(ratio)));
     }
     for (const char *name : {"txtEngInf", "txtEngPast"}) { // given, locked
         auto *box = child<QLineEdit>(name);
         const qreal ratio = Look::contrast(box->palette().color(QPalette::Text),
                                            box->palette().color(QPalette::Base));
-        QVERIFY2(ratio >= Look::minimumContrast, qPrintable(QStringLiteral("%1 %2").arg(name).arg(ratio)));
+        QVERIFY2(ratio >= Look::minimumContrast,
+                 qPrintable(QStringLiteral("%1 %2").arg(name).arg(ratio)));
     }
 }
 
@@ -527,8 +561,9 @@ void tst_frmMain::ownList()
     QCOMPARE(mBoxes->boxes.size(), 1);
 }
 
-// "Übung" follows "Datei". A reset asks first, in a real message box over the
-// window, in German with Cancel the default; OK then empties every box but
+// "Übung" follows "Datei". A real box opens over the window, as wide as its
+// title needs in the title bar ("Kein Wort gezogen" was cut). A reset asks
+// first, in German with Cancel the default; OK then empties every box but
 // keeps the item and the score.
 void tst_frmMain::messageBoxesAndReset()
 {
@@ -537,25 +572,18 @@ void tst_frmMain::messageBoxesAndReset()
     for (QAction *menu : mWindow->findChild<QMenuBar *>()->actions())
         menus << menu->text();
     QCOMPARE(menus, (QStringList {"&Datei", "&Übung", "&?"}));
+    const SeenBox noWord = realBox([this] { click("btEnter"); });
+    QCOMPARE(noWord.texts.first(), QStringLiteral("VerbodromEN - Kein Wort gezogen"));
+    QVERIFY2(noWord.width >= msgBoxTitleWidth(noWord.texts.first()),
+             qPrintable(QString::number(noWord.width)));
+    mBoxes.emplace();
     action("mnuRepeatMistakes")->trigger();
     click("btNewWord");
     answer(true);
     const QByteArray before = progressFile();
-    mBoxes.reset();
-    // The box is read and closed with Esc from within its own event loop.
-    QWidget *owner = nullptr;
-    QStringList seen;
-    QTimer::singleShot(0, this, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            owner = box->parentWidget();
-            seen << box->windowTitle() << box->defaultButton()->text();
-            for (QAbstractButton *button : box->buttons())
-                seen << button->text();
-            QTest::keyClick(box, Qt::Key_Escape);
-        }
-    });
-    action("mnuResetProgress")->trigger();
-    QCOMPARE(owner, static_cast<QWidget *>(mWindow.data()));
+    const SeenBox reset = realBox([this] { action("mnuResetProgress")->trigger(); });
+    QCOMPARE(reset.owner, static_cast<QWidget *>(mWindow.data()));
+    const QStringList &seen = reset.texts;
     QCOMPARE(seen.mid(0, 2), (QStringList {"VerbodromEN - Lernstand zurücksetzen", "Abbrechen"}));
     QCOMPARE(QSet<QString>(seen.begin() + 2, seen.end()), (QSet<QString> {"Abbrechen", "OK"}));
     QCOMPARE(progressFile(), before);
@@ -579,7 +607,10 @@ void tst_frmMain::aboutAndUnload()
     QTRY_VERIFY(!first);
     about->trigger(); // a closed one is made anew
     QCOMPARE(Forms::count(), 3);
-    mWindow->close();
+    // Ctrl+Q ends the program as the window's close button does.
+    mWindow->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(mWindow));
+    QTest::keyClick(mWindow, Qt::Key_Q, Qt::ControlModifier);
     QTRY_VERIFY(!mWindow);
     QVERIFY(!dummy);
     QCOMPARE(Forms::count(), 1); // the About window lives on by itself
@@ -619,32 +650,6 @@ void tst_frmMain::repeatMistakes()
     QVERIFY(file.contains(kept(1, "to v5\tg5")));
     QVERIFY(file.contains(kept(5, "to v1\tg1")));
     QCOMPARE(file.count('\n'), 12);
-}
-
-// A real box is as wide as its title needs in the title bar ("Kein Wort
-// gezogen" was cut), and Ctrl+Q ends the program as the close button does.
-void tst_frmMain::wholeTitleAndQuit()
-{
-    QPointer<frmDummy> dummy = new frmDummy;
-    QVERIFY(open(QString(), true));
-    mBoxes.reset();
-    int width = 0;
-    QString title;
-    QTimer::singleShot(0, this, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            width = box->width();
-            title = box->windowTitle();
-            QTest::keyClick(box, Qt::Key_Escape);
-        }
-    });
-    click("btEnter");
-    QCOMPARE(title, QStringLiteral("VerbodromEN - Kein Wort gezogen"));
-    QVERIFY2(width >= msgBoxTitleWidth(title), qPrintable(QString::number(width)));
-    mWindow->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(mWindow));
-    QTest::keyClick(mWindow, Qt::Key_Q, Qt::ControlModifier);
-    QTRY_VERIFY(!mWindow);
-    QVERIFY(!dummy);
 }
 
 // The item and the boxes outlive the run; the verb list is never written, and

@@ -61,29 +61,33 @@ private Q_SLOTS:
                     u"to \uFB02ow\tflowed\tflowed\t"_s
                     + longPrompt + u"\r\n"_s)
                            .toUtf8()
-                << QStringList {
-                           u"4: Der englische Infinitiv „be“ beginnt nicht mit „to “: „to “ "
-                           u"davorschreiben, sonst ist jede Antwort falsch."_s,
-                           u"5: Das Feld „Vergangenheit“ ist leer: bitte ausfüllen."_s,
-                           u"5: Das Feld „Partizip Perfekt“ ist leer: bitte ausfüllen."_s,
-                           u"6: Doppeltes Leerzeichen in „to  lie“ (englischer Infinitiv): nur "
-                           u"eines schreiben, sonst gilt die Antwort mit einem als falsch."_s,
-                           u"7: Leerzeichen neben „/“ in „burnt /burned“ (Vergangenheit): löschen."_s,
-                           u"7: Leere Alternative in „burnt/“ (Partizip Perfekt): den überzähligen "
-                           u"„/“ löschen."_s,
-                           u"7: Leerzeichen am Rand von „gehen  “ (deutscher Infinitiv): löschen."_s,
-                           u"9: „beiÃŸen“ (deutscher Infinitiv) ist falsch umgewandelt, gemeint "
-                           u"ist wohl „beißen“: so korrigieren."_s,
-                           u"10: U+00A0 geschütztes Leerzeichen in „to\u00A0swim“, Zeichen 3 "
-                           u"(englischer Infinitiv): durch ein normales Leerzeichen ersetzen."_s,
-                           u"10: U+200B Leerzeichen ohne Breite in „swam\u200B“, Zeichen 5 "
-                           u"(Vergangenheit): löschen."_s,
-                           u"11: U+FB02 Ligatur in „to \uFB02ow“, Zeichen 4 (englischer "
-                           u"Infinitiv): durch „fl“ ersetzen."_s,
-                           u"11: Der deutsche Infinitiv „"_s + longPrompt
-                                   + u"“ hat 61 Zeichen, das Feld im Trainer zeigt nur etwa 60 "
-                                     u"sicher ganz (längere werden sehr klein oder abgeschnitten): "
-                                     u"kürzen."_s}
+                << QStringList {u"4: Der englische Infinitiv „be“ beginnt nicht mit „to “: „to “ "
+                                u"davorschreiben, sonst ist jede Antwort falsch."_s,
+                                u"5: Das Feld „Vergangenheit“ ist leer: bitte ausfüllen."_s,
+                                u"5: Das Feld „Partizip Perfekt“ ist leer: bitte ausfüllen."_s,
+                                u"6: Doppeltes Leerzeichen in „to  lie“ (englischer Infinitiv): "
+                                u"nur "
+                                u"eines schreiben, sonst gilt die Antwort mit einem als falsch."_s,
+                                u"7: Leerzeichen neben „/“ in „burnt /burned“ (Vergangenheit): löschen."_s,
+                                u"7: Leere Alternative in „burnt/“ (Partizip Perfekt): den "
+                                u"überzähligen "
+                                u"„/“ löschen."_s,
+                                u"7: Leerzeichen am Rand von „gehen  “ (deutscher Infinitiv): löschen."_s,
+                                u"9: „beiÃŸen“ (deutscher Infinitiv) ist falsch umgewandelt, "
+                                u"gemeint "
+                                u"ist wohl „beißen“: so korrigieren."_s,
+                                u"10: U+00A0 geschütztes Leerzeichen in „to\u00A0swim“, Zeichen 3 "
+                                u"(englischer Infinitiv): durch ein normales Leerzeichen ersetzen."_s,
+                                u"10: U+200B Leerzeichen ohne Breite in „swam\u200B“, Zeichen 5 "
+                                u"(Vergangenheit): löschen."_s,
+                                u"11: U+FB02 Ligatur in „to \uFB02ow“, Zeichen 4 (englischer "
+                                u"Infinitiv): durch „fl“ ersetzen."_s,
+                                u"11: Der deutsche Infinitiv „"_s + longPrompt
+                                        + u"“ hat 61 Zeichen, das Feld im Trainer zeigt nur etwa "
+                                          u"60 "
+                                          u"sicher ganz (längere werden sehr klein oder "
+                                          u"abgeschnitten): "
+                                          u"kürzen."_s}
                 << 9;
         const QByteArray skipped = QByteArray(MaxVerbLineLength + 1, 'x')
                                    + "\r\nto a\tb\tc\td\t\t\r\nno tab\r\n \r\nto a\tb\tc\r\n"
@@ -112,8 +116,7 @@ private Q_SLOTS:
                 << 1;
         QTest::newRow("english")
                 << Language::English
-                << u"to\u202Fgo\twent\tgone\tgehen\nbe\twas\tbeen\tsein\nto a;b;c;d\n"_s
-                           .toUtf8()
+                << u"to\u202Fgo\twent\tgone\tgehen\nbe\twas\tbeen\tsein\nto a;b;c;d\n"_s.toUtf8()
                 << QStringList {"1: U+202F narrow no-break space in \"to\u202Fgo\", character 3 "
                                 "(English infinitive): replace it with a plain blank",
                                 "2: English infinitive \"be\" does not begin with \"to \"",
@@ -164,11 +167,12 @@ private Q_SLOTS:
                                 u"Üben."_s};
         QTest::newRow("english")
                 << QStringList {"bad", "--english", "gone"} << 2
-                << QStringList {"bad:1: skipped: 3 fields, a verb line has 4 separated by single tabs",
-                                "bad: 1 verb, 1 problem", "gone: no such file"};
-        QTest::newRow("unreadable-wins") << QStringList {"bad", "gone", ".", "clean"} << 2
-                                         << QStringList {"gone: Datei nicht gefunden",
-                                                         ".: ist keine Datei"};
+                << QStringList {
+                           "bad:1: skipped: 3 fields, a verb line has 4 separated by single tabs",
+                           "bad: 1 verb, 1 problem", "gone: no such file"};
+        QTest::newRow("unreadable-wins")
+                << QStringList {"bad", "gone", ".", "clean"} << 2
+                << QStringList {"gone: Datei nicht gefunden", ".: ist keine Datei"};
         QTest::newRow("no-arguments") << QStringList {} << 2 << QStringList {usage};
         QTest::newRow("help") << QStringList {"--help"} << 0 << QStringList {usage};
     }

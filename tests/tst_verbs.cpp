@@ -58,9 +58,11 @@ void tst_Verbs::load_data()
         "# head\r\n\r\nto a\tb\tc\td\r\n#to x\tb\tc\td\r\n\r\nto e\tf\tg\th\r\n",
         {"to a|b|c|d", "to e|f|g|h"});
     row("blank-before-hash-is-a-verb", " #to a\tb\tc\td\r\n", {" #to a|b|c|d"});
-    row("three-or-five-fields-ignored", "to a\tb\tc\r\nto a\tb\tc\td\te\r\nto a\tb\tc\td\t \r\n", {});
+    row("three-or-five-fields-ignored", "to a\tb\tc\r\nto a\tb\tc\td\te\r\nto a\tb\tc\td\t \r\n",
+        {});
     // A spreadsheet writes its empty columns as tabs at the end.
-    row("empty-columns-after-the-fourth-kept", "to a\tb\tc\td\t\r\nto e\tf\tg\th\t\t\t\nto i\tj\t\t\t",
+    row("empty-columns-after-the-fourth-kept",
+        "to a\tb\tc\td\t\r\nto e\tf\tg\th\t\t\t\nto i\tj\t\t\t",
         {"to a|b|c|d", "to e|f|g|h", "to i|j||"});
     row("empty-fields-and-blanks-kept", "\t\t\t\r\n to a \t b\tc /d\td \r\n",
         {"|||", " to a | b|c /d|d "});

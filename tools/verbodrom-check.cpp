@@ -84,7 +84,8 @@ int main(int argc, char *argv[])
     QTextStream out(stdout), err(stderr);
     if (files.isEmpty() || files.contains(QStringLiteral("--help"))
         || files.contains(QStringLiteral("-h"))) {
-        (files.isEmpty() ? err : out) << (language == Language::German ? UsageGerman : UsageEnglish);
+        (files.isEmpty() ? err : out)
+                << (language == Language::German ? UsageGerman : UsageEnglish);
         return files.isEmpty() ? CannotRead : Clean;
     }
 

@@ -112,8 +112,9 @@ bool isFormCorrect(const QString &answer, const QString &stored)
     // split() always gives at least one piece, even for an empty stored form.
     const QString typed = comparable(answer);
     const QStringList alternatives = stored.split(QLatin1Char('/'));
-    return std::any_of(alternatives.begin(), alternatives.end(),
-                       [&typed](const QString &alternative) { return comparable(alternative) == typed; });
+    return std::any_of(
+            alternatives.begin(), alternatives.end(),
+            [&typed](const QString &alternative) { return comparable(alternative) == typed; });
 }
 
 QString verdictCaption(bool correct, const QString &stored)

@@ -105,7 +105,8 @@ struct Oddity
 
 std::optional<Oddity> oddity(QChar c)
 {
-    const Words toBlank {"durch ein normales Leerzeichen ersetzen", "replace it with a plain blank"};
+    const Words toBlank {"durch ein normales Leerzeichen ersetzen",
+                         "replace it with a plain blank"};
     const Words remove {"löschen", "delete it"};
     switch (c.unicode()) {
     case 0x00A0:
@@ -163,9 +164,9 @@ void oddCharacters(Language language, const Field &field, QStringList &problems)
             continue;
         }
         const QString name = QStringLiteral("U+%1 ").arg(c.unicode(), 4, 16, QChar(u'0')).toUpper()
-                              + say(language, odd->name);
-        problems << say(language, {"%1 in %2, Zeichen %3 (%4): %5.",
-                                   "%1 in %2, character %3 (%4): %5"})
+                             + say(language, odd->name);
+        problems << say(language,
+                        {"%1 in %2, Zeichen %3 (%4): %5.", "%1 in %2, character %3 (%4): %5"})
                             .arg(name, quoted(language, text), QString::number(i + 1),
                                  say(language, field.name), fix);
     }
@@ -302,17 +303,17 @@ FileReport checkFile(FileSystemObject &fso, const QString &path, Language langua
                                        "Feldtrenner „Tabulator“ einstellen.",
                                        "%1 separated by %2 instead of tabs: save from the "
                                        "spreadsheet as CSV with the tab as field separator"})
-                                .arg(count(language, lines, {"Zeile", "line"},
-                                           {"Zeilen", "lines"}),
+                                .arg(count(language, lines, {"Zeile", "line"}, {"Zeilen", "lines"}),
                                      say(language, separator))});
     };
     spreadsheet(semicolonLines, {"Semikolons", "semicolons"});
     spreadsheet(commaLines, {"Kommas", "commas"});
     // The trainer turns such a file down as empty.
     if (report.verbs == 0)
-        report.findings.append({0, say(language, {"Keine einzige Verb-Zeile: der Trainer hat "
-                                                  "nichts zum Üben.",
-                                                  "no verb line: the trainer has nothing to drill"})});
+        report.findings.append(
+                {0, say(language, {"Keine einzige Verb-Zeile: der Trainer hat "
+                                   "nichts zum Üben.",
+                                   "no verb line: the trainer has nothing to drill"})});
     report.verbs = qMin(report.verbs, maxVerbs);
     return report;
 }

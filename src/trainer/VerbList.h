@@ -114,8 +114,7 @@ class VerbFileLineReader
 public:
     explicit VerbFileLineReader(QStringView text)
         : mText(text)
-    {
-    }
+    {}
     // The next line, or false after the last one.
     bool next(QStringView &line);
 
@@ -136,13 +135,13 @@ bool isVerbComment(QStringView line);
 
 // What the loader does with a line of a verb file, and why.
 enum class VerbLineKind {
-    Verb,              // four fields, perhaps followed by empty ones: kept
-    Comment,           // "#" in column 1
-    Empty,             // nothing on the line
-    WrongFieldCount,   // any other number of fields: skipped
-    TooLong,           // longer than MaxVerbLineLength characters: skipped
-    SemicolonFields,   // no tab, but four fields or more split by ";": skipped
-    CommaFields,       // no tab, but four fields or more split by ",": skipped
+    Verb,            // four fields, perhaps followed by empty ones: kept
+    Comment,         // "#" in column 1
+    Empty,           // nothing on the line
+    WrongFieldCount, // any other number of fields: skipped
+    TooLong,         // longer than MaxVerbLineLength characters: skipped
+    SemicolonFields, // no tab, but four fields or more split by ";": skipped
+    CommaFields,     // no tab, but four fields or more split by ",": skipped
 };
 
 // The kind of a line (without its line end). parseVerbLine decides whether it
@@ -155,8 +154,7 @@ qsizetype verbLineFieldCount(QStringView line);
 // Reads and decodes the verb file at path as loadVerbFile does and calls
 // visit with every line, numbered from 1, and its kind. Answers Missing,
 // Unreadable, TooLarge (and then calls visit for no line) or Loaded.
-using VerbLineVisitor
-        = std::function<void(qsizetype number, VerbLineKind kind, QStringView line)>;
+using VerbLineVisitor = std::function<void(qsizetype number, VerbLineKind kind, QStringView line)>;
 VerbFileOutcome forEachVerbFileLine(FileSystemObject &fso, const QString &path,
                                     const VerbLineVisitor &visit);
 

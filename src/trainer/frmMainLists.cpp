@@ -39,7 +39,8 @@ VerbTable readList(QWidget *owner, const QString &path, bool chosen)
                           + (chosen ? QDir::toNativeSeparators(path) : QFileInfo(path).fileName())
                           + u')';
     const QString instead
-            = chosen ? QStringLiteral(" Stattdessen wird die mitgelieferte Liste geladen.") : QString();
+            = chosen ? QStringLiteral(" Stattdessen wird die mitgelieferte Liste geladen.")
+                     : QString();
     const QString title = App::Title() + QStringLiteral(" - keine Verben-Datei");
     VerbTable table = loadVerbFile(Globals::g_objFSO(), path);
     switch (table.outcome) {
@@ -107,13 +108,14 @@ void frmMain::setListDialog(std::function<QString()> choose)
 
 void frmMain::mnuOpenList_Click()
 {
-    const QString folder = QFileInfo(mChosenList.isEmpty() ? ChosenList::shippedList() : mChosenList)
-                                   .absolutePath();
+    const QString folder
+            = QFileInfo(mChosenList.isEmpty() ? ChosenList::shippedList() : mChosenList)
+                      .absolutePath();
     const QString path = mListDialog ? mListDialog()
                                      : QFileDialog::getOpenFileName(
-                                               this, QStringLiteral("Verbliste öffnen"), folder,
-                                               QStringLiteral("Verblisten (*.txt *.tsv *.csv);;"
-                                                              "Alle Dateien (*)"));
+                                             this, QStringLiteral("Verbliste öffnen"), folder,
+                                             QStringLiteral("Verblisten (*.txt *.tsv *.csv);;"
+                                                            "Alle Dateien (*)"));
     if (path.isEmpty())
         return;
     mChosenList = QFileInfo(path).absoluteFilePath();
