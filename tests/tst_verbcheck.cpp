@@ -173,6 +173,13 @@ private Q_SLOTS:
         QTest::newRow("unreadable-wins")
                 << QStringList {"bad", "gone", ".", "clean"} << 2
                 << QStringList {"gone: Datei nicht gefunden", ".: ist keine Datei"};
+        // Lines are told one by one up to a bound, and the rest counted.
+        QTest::newRow("bounded")
+                << QStringList {"many"} << 1
+                << QStringList {
+                           "many, Zeile 1000: " + noTab,
+                           u"many: … und 2 weitere Probleme in Zeilen, nicht einzeln genannt."_s,
+                           "many: 0 Verben, 1003 Probleme"};
         QTest::newRow("no-arguments") << QStringList {} << 2 << QStringList {usage};
         QTest::newRow("help") << QStringList {"--help"} << 0 << QStringList {usage};
     }
@@ -184,6 +191,7 @@ private Q_SLOTS:
         writeFile("clean", "to go\twent\tgone\tgehen\r\n");
         writeFile("bad", "to go\twent\tgone\r\nto go\twent\tgone\tgehen\r\n");
         writeFile("empty", "");
+        writeFile("many", QByteArray("x\n").repeated(VerbCheck::MaxLineFindings + 2));
         QProcess check;
         check.setWorkingDirectory(mDir.path());
         check.setProcessChannelMode(QProcess::MergedChannels);

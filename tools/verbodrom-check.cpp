@@ -100,8 +100,8 @@ int main(int argc, char *argv[])
         }
         for (const VerbCheck::Finding &finding : report.findings)
             out << where(file, finding.line, language) << ": " << finding.message << '\n';
-        out << file << ": " << summary(report.verbs, report.findings.size(), language) << '\n';
-        if (!report.findings.isEmpty() && status == Clean)
+        out << file << ": " << summary(report.verbs, report.problems, language) << '\n';
+        if (report.problems > 0 && status == Clean)
             status = ProblemsFound;
     }
     return status;

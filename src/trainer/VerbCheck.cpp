@@ -266,54 +266,62 @@ FileReport checkFile(FileSystemObject &fso, const QString &path, Language langua
 {
     FileReport report;
     qsizetype semicolonLines = 0, commaLines = 0;
+    // Lines are told one by one up to a bound, so that a file of millions of
+    // bad lines costs no more than the bound; the rest are counted.
+    const auto tell = [&report](qsizetype line, const QString &message) {
+        if (report.problems++ < MaxLineFindings)
+            report.findings.append({line, message});
+    };
     report.outcome = forEachVerbFileLine(
             fso, path, [&](qsizetype number, VerbLineKind kind, QStringView line) {
                 const QString reason = skipReason(kind, line, language);
                 if (!reason.isEmpty())
-                    report.findings.append({number, reason});
+                    tell(number, reason);
                 semicolonLines += kind == VerbLineKind::SemicolonFields;
                 commaLines += kind == VerbLineKind::CommaFields;
                 if (kind != VerbLineKind::Verb)
                     return;
                 if (report.verbs == maxVerbs) {
-                    report.findings.append(
-                            {number,
-                             say(language, {"Zeile übersprungen: der Trainer lädt nur die ersten "
-                                            "%1 Verben, diese und alle folgenden fehlen. Die "
-                                            "Liste auf mehrere Dateien aufteilen.",
-                                            "skipped: the trainer keeps only the first %1 verbs, "
-                                            "this one and all after it are lost"})
-                                     .arg(maxVerbs)});
+                    tell(number,
+                         say(language, {"Zeile übersprungen: der Trainer lädt nur die ersten %1 "
+                                        "Verben, diese und alle folgenden fehlen. Die Liste auf "
+                                        "mehrere Dateien aufteilen.",
+                                        "skipped: the trainer keeps only the first %1 verbs, "
+                                        "this one and all after it are lost"})
+                                 .arg(maxVerbs));
                 }
                 if (report.verbs++ >= maxVerbs)
                     return;
                 for (const QString &problem : entryProblems(*parseVerbLine(line), language))
-                    report.findings.append({number, problem});
+                    tell(number, problem);
             });
-    if (report.outcome != VerbFileOutcome::Loaded) {
-        report.findings.clear();
-        report.verbs = 0;
-        return report;
-    }
+    if (report.outcome != VerbFileOutcome::Loaded)
+        return FileReport {report.outcome, 0, {}, 0};
+    if (report.problems > MaxLineFindings)
+        report.findings.append(
+                {0, say(language, {"… und %1 weitere Probleme in Zeilen, nicht einzeln genannt.",
+                                   "... and %1 more problems on lines, not listed"})
+                            .arg(report.problems - MaxLineFindings)});
+    const auto tellFile = [&report](const QString &message) {
+        ++report.problems;
+        report.findings.append({0, message});
+    };
     const auto spreadsheet = [&](qsizetype lines, Words separator) {
         if (lines > 0)
-            report.findings.append(
-                    {0, say(language, {"%1 mit %2 statt Tabulatoren: in der Tabellenkalkulation "
-                                       "„Speichern unter…“ wählen, Dateityp „Text CSV“, und als "
-                                       "Feldtrenner „Tabulator“ einstellen.",
-                                       "%1 separated by %2 instead of tabs: save from the "
-                                       "spreadsheet as CSV with the tab as field separator"})
-                                .arg(count(language, lines, {"Zeile", "line"}, {"Zeilen", "lines"}),
-                                     say(language, separator))});
+            tellFile(say(language, {"%1 mit %2 statt Tabulatoren: in der Tabellenkalkulation "
+                                    "„Speichern unter…“ wählen, Dateityp „Text CSV“, und als "
+                                    "Feldtrenner „Tabulator“ einstellen.",
+                                    "%1 separated by %2 instead of tabs: save from the "
+                                    "spreadsheet as CSV with the tab as field separator"})
+                             .arg(count(language, lines, {"Zeile", "line"}, {"Zeilen", "lines"}),
+                                  say(language, separator)));
     };
     spreadsheet(semicolonLines, {"Semikolons", "semicolons"});
     spreadsheet(commaLines, {"Kommas", "commas"});
     // The trainer turns such a file down as empty.
     if (report.verbs == 0)
-        report.findings.append(
-                {0, say(language, {"Keine einzige Verb-Zeile: der Trainer hat "
-                                   "nichts zum Üben.",
-                                   "no verb line: the trainer has nothing to drill"})});
+        tellFile(say(language, {"Keine einzige Verb-Zeile: der Trainer hat nichts zum Üben.",
+                                "no verb line: the trainer has nothing to drill"}));
     report.verbs = qMin(report.verbs, maxVerbs);
     return report;
 }

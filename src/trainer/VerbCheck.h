@@ -38,11 +38,16 @@ QString skipReason(VerbLineKind kind, QStringView line, Language language);
 // The problems of one verb, each one sentence; empty when the verb is clean.
 QStringList entryProblems(const VerbEntry &entry, Language language);
 
+// At most this many problems on lines are told one by one; the others are
+// counted, and one finding says how many more there are.
+inline constexpr qsizetype MaxLineFindings = 1000;
+
 struct FileReport
 {
     VerbFileOutcome outcome = VerbFileOutcome::Missing;
     qsizetype verbs = 0; // verbs the trainer keeps
     QList<Finding> findings;
+    qsizetype problems = 0; // all problems, told one by one or not
 };
 
 // Reads and checks the verb file at path. Never throws.
