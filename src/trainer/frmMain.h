@@ -29,7 +29,8 @@ class frmAbout;
 // "?".
 //
 // Data flow: Form_Load (run by the constructor, before the window can be
-// shown) reads the verb list into VerbList via loadVerbFile() and the
+// shown) reads the verb list (the shipped one, or the one the learner chose
+// and ChosenList remembers) into VerbList via loadVerbFile() and the
 // learner's progress via readProgressFile(). "Neues Wort" draws ixCurrentVerb
 // with Quiz::drawIndex(), or with Leitner::draw() while "Fehler wiederholen"
 // is on, and fills the boxes as Quiz::planRound() says for the direction the
@@ -42,7 +43,8 @@ class frmAbout;
 // Every user-visible problem ends in a modal MsgBox over this window; nothing
 // throws out of a handler.
 //
-// Built in frmMain.cpp (controls, menus, start-up, reload), drilled in
+// Built in frmMain.cpp (controls, menus, start-up), its list read in
+// frmMainLists.cpp (which list, loading it, opening another), drilled in
 // frmMainQuiz.cpp (the quiz handlers), scored and kept in
 // frmMainProgress.cpp (score line, "Übung" menu, progress file); fonts and
 // colours in frmMainLook.
@@ -80,6 +82,9 @@ public:
     // Test seam: the draw takes its r in [0, 1) from here instead of the
     // seeded generator; an empty function restores the generator.
     void setRandomSource(std::function<float()> next);
+    // Test seam: "Verbliste öffnen…" takes the path from here instead of a
+    // file dialog ("" for Cancel); an empty function restores the dialog.
+    void setListDialog(std::function<QString()> choose);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -124,6 +129,8 @@ private:
     void optDE_Click();
     void optEN_Click();
     void mnuReload_Click();
+    void mnuOpenList_Click();
+    void mnuShippedList_Click();
     void mnuAbout_Click();
     void mnuRepeatMistakes_Click();
     void mnuResetProgress_Click();
@@ -139,6 +146,11 @@ private:
     qint16 ixLastVerb = -1;
     qint16 ixCurrentVerb = -1;
     Quiz::Direction mDirection = Quiz::Direction::German;
+    // The list the learner chose, "" for the shipped one.
+    QString mChosenList;
+    std::function<QString()> mListDialog;
+    // Why the list read last gave no verb, when its lines tell; "" otherwise.
+    QString mNoVerbsPrompt;
 
     SessionScore mScore;
     // The verb drawn last, by its progress key; it outlives a reload.
@@ -155,7 +167,10 @@ private:
     QMenuBar *mMenuBar = nullptr;
     QMenu *mnuFile = nullptr;
     QAction *mnuReload = nullptr;
+    QAction *mnuOpenList = nullptr;
+    QAction *mnuShippedList = nullptr;
     QAction *mnuUpdate = nullptr;
+    QAction *mnuExit = nullptr;
     QMenu *mnuPractice = nullptr;
     QAction *mnuRepeatMistakes = nullptr;
     QAction *mnuResetProgress = nullptr;
