@@ -1,5 +1,6 @@
 #include "platform/App.h"
 #include "platform/Forms.h"
+#include "program/Globals.h"
 #include "trainer/Quiz.h"
 #include "trainer/frmAbout.h"
 #include "trainer/frmDummy.h"
@@ -102,7 +103,7 @@ private:
         }
         if (!putFile(updater, {}) || !QFile::setPermissions(updater, QFileDevice::ReadOwner))
             return false;
-        mWindow = new frmMain;
+        mWindow = new frmMain(Globals::services());
         mWindow->setRandomSource([] { return 0.5f; }); // the middle verb, "to burn"
         if (show) {
             mWindow->show();

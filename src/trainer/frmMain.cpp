@@ -6,7 +6,7 @@
 #include "platform/DefaultBrowser.h"
 #include "platform/FileSystem.h"
 #include "platform/MsgBox.h"
-#include "program/Globals.h"
+#include "trainer/ProgramServices.h"
 #include "trainer/frmAbout.h"
 #include "trainer/frmDummy.h"
 #include "trainer/frmMainLook.h"
@@ -58,8 +58,9 @@ void nameAfter(QLineEdit *box, QLabel *caption)
 
 } // namespace
 
-frmMain::frmMain(QWidget *parent)
-    : Form(parent)
+frmMain::frmMain(ProgramServices &services, QWidget *parent)
+    : Form(parent),
+      mServices(services)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Verbodrom(EN)"));
@@ -252,21 +253,45 @@ void frmMain::Form_Load()
     skipOnError("verb list", [this] { LoadVerbs(); });
     skipOnError("progress", [this] { loadProgress(); });
     skipOnError("random seed", [this] { mRandom.seed(Quiz::systemSeed()); });
-    // A leftover updater from the previous upgrade; usually there is none,
-    // and that is no failure worth a log line.
-    skipOnError("leftover updater", [] {
-        const QString updater = Utils::addBackslash(App::Path()) + QStringLiteral("Updater.exe");
-        if (Globals::g_objFSO().FileExists(updater))
-            Globals::g_objFSO().DeleteFile(updater, true);
+    // A leftover updater from the previous upgrade, a link to one too (the
+    // link goes, its target stays as it is); usually there is none, and
+    // that is no failure worth a log line.
+    skipOnError("leftover updater", [this] {
+        try {
+            mServices.fileSystem().DeleteFile(
+                    Utils::addBackslash(App::Path()) + QStringLiteral("Updater.exe"), true);
+        } catch (const RuntimeError &error) {
+            if (error.number() != RuntimeError::FileNotFound)
+                throw;
+        }
     });
+}
+
+void frmMain::upgradeMe(quint8 ixStep)
+{
+    Q_EMIT upgradeRequested(ixStep);
+}
+
+void frmMain::updateMe(quint8 ixStep)
+{
+    Q_UNUSED(ixStep);
+}
+
+void frmMain::CHCallBack(QByteArray &arrContents, qint16 &chError)
+{
+    Q_EMIT transferEnded(arrContents, chError);
+}
+
+void frmMain::mnuUpdate_Click()
+{
+    Q_EMIT updateAsked();
 }
 
 void frmMain::Form_Unload(int &Cancel)
 {
     Q_UNUSED(Cancel);
     // The downloader goes before its host form.
-    Globals::releaseCopyHelper();
-    Globals::releaseFSO();
+    mServices.releaseServices();
     const QList<QWidget *> forms = Forms::all();
     for (QWidget *form : forms) {
         if (qobject_cast<frmDummy *>(form))
@@ -319,8 +344,8 @@ void frmMain::LoadVerbs()
 
     const QString fileNamed = QStringLiteral("Die Verben-Datei (") + verbFileName;
     const QString title = App::Title() + QStringLiteral(" - keine Verben-Datei");
-    VerbTable table
-            = loadVerbFile(Globals::g_objFSO(), Utils::addBackslash(App::Path()) + verbFileName);
+    VerbTable table = loadVerbFile(mServices.fileSystem(),
+                                   Utils::addBackslash(App::Path()) + verbFileName);
     switch (table.outcome) {
     case VerbFileOutcome::Missing:
         MsgBox(fileNamed + QStringLiteral(") wurde nicht im Programmordner gefunden!"),
