@@ -1,0 +1,404 @@
+// A release as a maker publishes it: made by scripts/make-release.sh from a
+// build, served by nginx on 127.0.0.1, fetched by the update chain, and
+// installed by the real updater. The build's program is a stand-in
+// (standin.cpp) that notes each start, so that the updater's work can be
+// seen from outside.
+
+#include "minisigntool.h"
+#include "updatechain.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <csignal>
+
+#include <sys/prctl.h>
+#include <unistd.h>
+
+namespace {
+
+const QString updaterBinary = QStringLiteral(VERBODROM_UPDATER);
+const QString standinBinary = QStringLiteral(VERBODROM_STANDIN);
+constexpr int waitMs = 10000;
+
+bool isRoot()
+{
+    return ::geteuid() == 0;
+}
+
+bool putBytes(const QString &path, const QByteArray &bytes,
+              QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+           && file.setPermissions(mode);
+}
+
+const QFileDevice::Permissions executable = QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                            | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                            | QFileDevice::ExeOther;
+
+// nginx on a free port of 127.0.0.1 serving `root`, with its configuration,
+// pid file, logs and temporary files in its own folder. One process, ended
+// with this object, and with the test if that dies first.
+class Nginx
+{
+public:
+    ~Nginx()
+    {
+        if (mProcess.state() == QProcess::NotRunning)
+            return;
+        mProcess.terminate();
+        if (!mProcess.waitForFinished(waitMs))
+            mProcess.kill();
+        mProcess.waitForFinished(waitMs);
+    }
+
+    bool start(const QString &folder, const QString &root)
+    {
+        const QString binary = QStandardPaths::findExecutable(
+                QStringLiteral("nginx"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")});
+        if (binary.isEmpty())
+            return false;
+        mProcess.setProgram(binary);
+        mProcess.setArguments({"-p", folder, "-c", folder + "/nginx.conf", "-e", folder + "/error.log"});
+        mProcess.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        // A port found free may be taken before nginx binds it: try again.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            QTcpServer probe;
+            if (!probe.listen(QHostAddress::LocalHost, 0))
+                return false;
+            port = probe.serverPort();
+            probe.close();
+            if (putBytes(folder + "/nginx.conf", config(folder, root)) && listening())
+                return true;
+        }
+        return false;
+    }
+
+    quint16 port = 0;
+
+private:
+    QByteArray config(const QString &folder, const QString &root) const
+    {
+        const QByteArray f = '"' + QFile::encodeName(folder);
+        // Run by root, nginx would hand its work to "nobody", who cannot read
+        // a test's private folder.
+        return QByteArray(isRoot() ? "user root root;\n" : "")
+               + "daemon off;\nmaster_process off;\nworker_processes 1;\n"
+               + "pid " + f + "/nginx.pid\";\n"
+               + "events { worker_connections 16; }\nhttp {\n  access_log off;\n"
+               + "  client_body_temp_path " + f + "/body\";\n  proxy_temp_path " + f + "/proxy\";\n"
+               + "  fastcgi_temp_path " + f + "/fastcgi\";\n  uwsgi_temp_path " + f + "/uwsgi\";\n"
+               + "  scgi_temp_path " + f + "/scgi\";\n  default_type application/octet-stream;\n"
+               + "  server { listen 127.0.0.1:" + QByteArray::number(port) + "; root \""
+               + QFile::encodeName(root) + "\"; }\n}\n";
+    }
+
+    bool listening()
+    {
+        mProcess.start();
+        QDeadlineTimer deadline(waitMs);
+        while (!deadline.hasExpired() && mProcess.state() != QProcess::NotRunning) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, port);
+            if (socket.waitForConnected(100))
+                return true;
+            QTest::qWait(20);
+        }
+        mProcess.waitForFinished(waitMs);
+        return false;
+    }
+
+    QProcess mProcess;
+};
+
+// The pids and program sizes that the stand-ins noted, one pair a line.
+QList<QPair<qint64, qint64>> starts(const QString &log)
+{
+    QList<QPair<qint64, qint64>> noted;
+    QFile file(log);
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.split(' ');
+            if (fields.size() == 2)
+                noted.append({fields[0].toLongLong(), fields[1].toLongLong()});
+        }
+    }
+    return noted;
+}
+
+} // namespace
+
+class tst_Release : public UpdateChainTest
+{
+    Q_OBJECT
+
+    QTemporaryDir mRoot;
+    QTemporaryDir mKeys;
+    std::optional<MinisignKey> mKey;
+    std::optional<MinisignKey> mOtherKey;
+    std::unique_ptr<Nginx> mNginx;
+    QString mStartLog;
+    qsizetype mStartsBefore = 0;
+    QByteArray mOld;
+    QByteArray mNew;
+
+    QString path(const QString &name) const { return mRoot.filePath(name); }
+    QString release(const char *name) const
+    {
+        return path(QStringLiteral("www/Updates/Verbodrom(EN)/")) + QLatin1String(name);
+    }
+
+    // Starts the stand-in as `program` in its folder; null when it did not
+    // come up.
+    std::unique_ptr<QProcess> startStandin(const QString &program, bool ignoreTerm)
+    {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (ignoreTerm)
+            env.insert(QStringLiteral("STANDIN_IGNORE_TERM"), QStringLiteral("1"));
+        process->setProcessEnvironment(env);
+        process->setWorkingDirectory(QFileInfo(program).path());
+        const qsizetype before = starts(mStartLog).size();
+        process->start(program, {});
+        if (!process->waitForStarted(waitMs)
+            || !QTest::qWaitFor([&] { return starts(mStartLog).size() > before; }, waitMs))
+            return nullptr;
+        return process;
+    }
+
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // Root runs one row as "nobody", who must reach into these folders.
+        QVERIFY(QFile::setPermissions(mRoot.path(), executable | QFileDevice::ReadGroup
+                                                            | QFileDevice::ExeGroup));
+        QVERIFY(makeMinisignKeys(mKeys, mKey, mOtherKey));
+        if (!mKey)
+            QSKIP("minisign is not installed");
+        // A build folder as make-release.sh reads it, with the stand-in as
+        // its program (some bytes appended, as a new build would differ).
+        QVERIFY(QDir().mkpath(path("build/bin")) && QDir().mkpath(path("logs")));
+        mOld = readAll(standinBinary) + "old";
+        mNew = readAll(standinBinary) + "new bytes";
+        QVERIFY(putBytes(path("build/bin/VerbodromEN"), mNew, executable));
+        QVERIFY(QFile::copy(updaterBinary, path("build/bin/verbodrom-updater")));
+        QVERIFY(putBytes(path("build/CMakeCache.txt"), "CMAKE_PROJECT_VERSION:STATIC=1.2.0\n"));
+        QProcess make;
+        make.start(QStringLiteral(VERBODROM_MAKE_RELEASE),
+                   {"--key", mKey->secretKeyFile, path("build"), path("www")});
+        QVERIFY(make.waitForFinished(waitMs));
+        QCOMPARE(make.exitCode(), 0);
+
+        mNginx = std::make_unique<Nginx>();
+        QVERIFY(QDir().mkpath(path("nginx")));
+        if (!mNginx->start(path("nginx"), path("www")))
+            QSKIP("nginx is not installed or does not start");
+        mStartLog = path("logs/started.txt");
+        QVERIFY(putBytes(mStartLog, {}, QFileDevice::Permissions(0x6666)));
+        QVERIFY(QFile::setPermissions(path("logs"), QFileDevice::Permissions(0x7777)));
+        qputenv("STANDIN_LOG", QFile::encodeName(mStartLog));
+    }
+    void cleanupTestCase() { mNginx.reset(); }
+    void init()
+    {
+        initChain();
+        mStartsBefore = starts(mStartLog).size();
+    }
+    void cleanup()
+    {
+        // The stand-ins started meanwhile and still running from this test's
+        // folders, by the pids they noted.
+        const auto noted = starts(mStartLog);
+        for (qsizetype i = mStartsBefore; i < noted.size(); ++i) {
+            const QString exe = QStringLiteral("/proc/%1/exe").arg(noted[i].first);
+            if (QFileInfo(exe).symLinkTarget().startsWith(mRoot.path()))
+                ::kill(pid_t(noted[i].first), SIGKILL);
+        }
+        cleanupChain();
+    }
+
+    // What make-release.sh wrote: the build's version, its two programs,
+    // and signatures that name the version and the file.
+    void releaseFolder()
+    {
+        QCOMPARE(readAll(release("Version.txt")), QByteArray("1.2.0"));
+        QCOMPARE(readAll(release("New.exe")), mNew);
+        QCOMPARE(readAll(release("Updater.exe")), readAll(updaterBinary));
+        for (const char *name : {"Updater.exe", "New.exe"})
+            QCOMPARE(line(readAll(release(name) + ".minisig"), trusted),
+                     "trusted comment: version: 1.2.0 file: " + QByteArray(name));
+    }
+
+    // The chain against nginx with the release key: both files arrive,
+    // are verified and written, and the updater from the release starts.
+    // It takes this test process for another program (it is not the program
+    // folder's file), so it puts New.exe in place under this test's name at
+    // once and starts it: the stand-in notes that start.
+    void chainThroughNginx()
+    {
+        const QString folder = path("Programm Ördner");
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::copy(file("IrregularVerbs.txt"), folder + "/IrregularVerbs.txt"));
+        App::setPath(folder);
+        App::setUpdateKey(QString::fromLatin1(mKey->publicLine));
+        mShell.reset(); // the real start
+        frmMain *w = startWindow(QStringLiteral("127.0.0.1:%1").arg(mNginx->port));
+        w->mnuUpdate_Click();
+        QVERIFY(runChain());
+        QCOMPARE(boxTexts(*mBoxes), QStringList({offer, askStart}));
+        QTRY_COMPARE_WITH_TIMEOUT(starts(mStartLog).size(), mStartsBefore + 1, waitMs);
+        QCOMPARE(starts(mStartLog).last().second, qint64(mNew.size()));
+        QCOMPARE(readAll(folder + "/tst_release"), mNew);
+        QCOMPARE(readAll(folder + "/Updater.exe"), readAll(updaterBinary));
+        QVERIFY(!QFile::exists(folder + "/New.exe"));
+        const QByteArray log = readAll(qEnvironmentVariable("XDG_STATE_HOME") + "/verbodrom/updater.log");
+        QCOMPARE(log.count('\n'), 1);
+        QVERIFY2(log.contains("taken as ended; New.exe put in place; tst_release started"), log);
+    }
+
+    // The updater in a program folder whose program is the stand-in: what
+    // runs there ("program", "stubborn": ignores SIGTERM, "foreign": a
+    // stand-in of another folder, "ended": nothing), what New.exe is, and
+    // what the updater does: its exit status, whether the program file is
+    // New.exe's afterwards, and which program it started ("new", "old" or
+    // none). The wait is cut to 300 ms through VERBODROM_UPDATER_WAIT_MS.
+    void updater_data()
+    {
+        QTest::addColumn<QString>("folderName");
+        QTest::addColumn<QString>("running");
+        QTest::addColumn<QString>("newExe"); // "new", "missing", "empty", "noexec", "link"
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("started");
+        const auto row = [](const char *name, const char *running, const char *newExe,
+                            int status, const char *started, bool readOnly = false,
+                            const char *folder = "Programm") {
+            QTest::newRow(name) << QString::fromUtf8(folder) << running << newExe << readOnly
+                                << status << started;
+        };
+        row("the program ends on SIGTERM", "program", "new", 0, "new");
+        row("a foreign process: never signalled, taken as ended", "foreign", "new", 0, "new");
+        row("the program has ended already", "ended", "new", 0, "new");
+        row("the program ignores SIGTERM: nothing changes", "stubborn", "new", 1, "");
+        row("no New.exe: the old program again", "program", "missing", 3, "old");
+        row("empty New.exe", "program", "empty", 3, "old");
+        row("New.exe not executable", "program", "noexec", 3, "old");
+        row("New.exe a link to a program elsewhere", "program", "link", 3, "old");
+        row("read-only folder", "ended", "new", 3, "old", true);
+        row("blanks and non-ASCII letters", "program", "new", 0, "new", false, "Pro gramm Öß");
+    }
+    void updater()
+    {
+        QFETCH(QString, folderName);
+        QFETCH(QString, running);
+        QFETCH(QString, newExe);
+        QFETCH(bool, readOnly);
+        QFETCH(QString, started);
+        const QString folder = path(folderName);
+        const QString program = folder + "/VerbodromEN";
+        const QString newFile = folder + "/New.exe";
+        QVERIFY(QDir(folder).removeRecursively() && QDir().mkpath(folder));
+        QVERIFY(putBytes(program, mOld, executable));
+        if (newExe == "link") {
+            QVERIFY(putBytes(path("elsewhere"), mNew, executable));
+            QVERIFY(QFile::link(path("elsewhere"), newFile));
+        } else if (newExe != "missing") {
+            QVERIFY(putBytes(newFile, newExe == "empty" ? QByteArray() : mNew,
+                             newExe == "noexec" ? QFileDevice::ReadOwner : executable));
+        }
+
+        std::unique_ptr<QProcess> process;
+        qint64 pid = 0;
+        if (running == "program" || running == "stubborn") {
+            process = startStandin(program, running == "stubborn");
+        } else if (running == "foreign") {
+            QVERIFY(QDir().mkpath(path("foreign")));
+            QVERIFY(putBytes(path("foreign/VerbodromEN"), mOld, executable));
+            process = startStandin(path("foreign/VerbodromEN"), false);
+        } else { // the id of a process that has ended: without a log it ends at once
+            QProcess ended;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove(QStringLiteral("STANDIN_LOG"));
+            ended.setProcessEnvironment(env);
+            ended.start(standinBinary, {});
+            QVERIFY(ended.waitForStarted(waitMs));
+            pid = ended.processId();
+            QVERIFY(ended.waitForFinished(waitMs));
+        }
+        if (process)
+            pid = process->processId();
+        QVERIFY(pid > 0);
+        const qsizetype before = starts(mStartLog).size();
+        // Root may write anywhere: it runs the updater as "nobody" there.
+        QStringList command {path("build/bin/verbodrom-updater"), QString::number(pid),
+                             QStringLiteral("VerbodromEN")};
+        if (readOnly) {
+            QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner
+                                                          | QFileDevice::ReadOther
+                                                          | QFileDevice::ExeOther));
+            if (isRoot())
+                command = QStringList {"setpriv", "--reuid=65534", "--regid=65534",
+                                       "--clear-groups", "--"}
+                          + command;
+        }
+        QProcess updater;
+        updater.setWorkingDirectory(folder);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VERBODROM_UPDATER_WAIT_MS"), QStringLiteral("300"));
+        updater.setProcessEnvironment(env);
+        updater.start(command.takeFirst(), command);
+        QVERIFY(updater.waitForFinished(waitMs));
+        QFile::setPermissions(folder, executable);
+
+        QTEST(updater.exitCode(), "status");
+        const bool replaced = updater.exitCode() == 0;
+        QCOMPARE(readAll(program), replaced ? mNew : mOld);
+        QCOMPARE(QFileInfo(newFile).exists() || QFileInfo(newFile).isSymLink(),
+                 !replaced && newExe != "missing");
+        const qint64 size = started == "new" ? mNew.size() : mOld.size();
+        QTRY_COMPARE_WITH_TIMEOUT(starts(mStartLog).size(), before + int(!started.isEmpty()),
+                                  waitMs);
+        if (!started.isEmpty())
+            QCOMPARE(starts(mStartLog).last().second, size);
+        if (process) { // only the program itself was asked to end
+            QTRY_COMPARE(process->state() == QProcess::NotRunning, running == "program");
+            process->kill();
+            process->waitForFinished(waitMs);
+        }
+        if (!readOnly || !isRoot()) { // one line for the run
+            const QByteArray log = readAll(qEnvironmentVariable("XDG_STATE_HOME")
+                                           + "/verbodrom/updater.log");
+            QVERIFY2(log.count('\n') == 1 && log.contains(folder.toUtf8()), log);
+        }
+    }
+
+    // Anything but a process id and a plain file name changes nothing and
+    // says why in one line.
+    void updaterArguments_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("none") << QStringList();
+        QTest::newRow("three") << QStringList {"1", "VerbodromEN", "x"};
+        QTest::newRow("a slash") << QStringList {"1", "../VerbodromEN"};
+        QTest::newRow("dot dot") << QStringList {"1", "Verbodrom..EN"};
+        QTest::newRow("no process id") << QStringList {"x", "VerbodromEN"};
+    }
+    void updaterArguments()
+    {
+        QFETCH(QStringList, arguments);
+        QProcess updater;
+        updater.setWorkingDirectory(mFolder);
+        updater.start(updaterBinary, arguments);
+        QVERIFY(updater.waitForFinished(waitMs));
+        QCOMPARE(updater.exitCode(), 2);
+        QCOMPARE(updater.readAllStandardError().count('\n'), 1);
+        QCOMPARE(QDir(mFolder).entryList(QDir::Files).size(), 1);
+        QVERIFY(!QFile::exists(qEnvironmentVariable("XDG_STATE_HOME")));
+    }
+};
+
+QTEST_MAIN(tst_Release)
+#include "tst_release.moc"
