@@ -5,9 +5,9 @@
 // ends by itself after a minute, so that it never outlives a broken test.
 
 #include <csignal>
-#include <initializer_list>
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
 #include <unistd.h>
 
 #include <sys/stat.h>

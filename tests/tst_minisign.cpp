@@ -185,10 +185,10 @@ private Q_SLOTS:
         QFETCH(QByteArray, comment);
         const std::optional<SignedFor> f = ::signedFor(comment);
         QTEST(f ? QString("%1.%2.%3 %4")
-                          .arg(f->version.major)
-                          .arg(f->version.minor)
-                          .arg(f->version.revision)
-                          .arg(QString::fromLatin1(f->fileName))
+                              .arg(f->version.major)
+                              .arg(f->version.minor)
+                              .arg(f->version.revision)
+                              .arg(QString::fromLatin1(f->fileName))
                 : "none",
               "expected");
     }

@@ -11,9 +11,9 @@
 #include <QStandardPaths>
 
 #include <csignal>
+#include <unistd.h>
 
 #include <sys/prctl.h>
-#include <unistd.h>
 
 namespace {
 
@@ -57,11 +57,13 @@ public:
     bool start(const QString &folder, const QString &root)
     {
         const QString binary = QStandardPaths::findExecutable(
-                QStringLiteral("nginx"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")});
+                QStringLiteral("nginx"),
+                {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")});
         if (binary.isEmpty())
             return false;
         mProcess.setProgram(binary);
-        mProcess.setArguments({"-p", folder, "-c", folder + "/nginx.conf", "-e", folder + "/error.log"});
+        mProcess.setArguments(
+                {"-p", folder, "-c", folder + "/nginx.conf", "-e", folder + "/error.log"});
         mProcess.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
         // A port found free may be taken before nginx binds it: try again.
         for (int attempt = 0; attempt < 3; ++attempt) {
@@ -81,18 +83,27 @@ public:
 private:
     QByteArray config(const QString &folder, const QString &root) const
     {
-        const QByteArray f = '"' + QFile::encodeName(folder);
         // Run by root, nginx would hand its work to "nobody", who cannot read
         // a test's private folder.
-        return QByteArray(isRoot() ? "user root root;\n" : "")
-               + "daemon off;\nmaster_process off;\nworker_processes 1;\n"
-               + "pid " + f + "/nginx.pid\";\n"
-               + "events { worker_connections 16; }\nhttp {\n  access_log off;\n"
-               + "  client_body_temp_path " + f + "/body\";\n  proxy_temp_path " + f + "/proxy\";\n"
-               + "  fastcgi_temp_path " + f + "/fastcgi\";\n  uwsgi_temp_path " + f + "/uwsgi\";\n"
-               + "  scgi_temp_path " + f + "/scgi\";\n  default_type application/octet-stream;\n"
-               + "  server { listen 127.0.0.1:" + QByteArray::number(port) + "; root \""
-               + QFile::encodeName(root) + "\"; }\n}\n";
+        return QStringLiteral(R"(%1daemon off;
+master_process off;
+pid "%2/nginx.pid";
+events { worker_connections 16; }
+http {
+    access_log off;
+    client_body_temp_path "%2/body";
+    proxy_temp_path "%2/proxy";
+    fastcgi_temp_path "%2/fastcgi";
+    uwsgi_temp_path "%2/uwsgi";
+    scgi_temp_path "%2/scgi";
+    default_type application/octet-stream;
+    server { listen 127.0.0.1:%3; root "%4"; }
+}
+)")
+                .arg(isRoot() ? QStringLiteral("user root root;\n") : QString(), folder)
+                .arg(port)
+                .arg(root)
+                .toUtf8();
     }
 
     bool listening()
@@ -168,13 +179,12 @@ class tst_Release : public UpdateChainTest
         return process;
     }
 
-
 private Q_SLOTS:
     void initTestCase()
     {
         // Root runs one row as "nobody", who must reach into these folders.
-        QVERIFY(QFile::setPermissions(mRoot.path(), executable | QFileDevice::ReadGroup
-                                                            | QFileDevice::ExeGroup));
+        QVERIFY(QFile::setPermissions(mRoot.path(),
+                                      executable | QFileDevice::ReadGroup | QFileDevice::ExeGroup));
         QVERIFY(makeMinisignKeys(mKeys, mKey, mOtherKey));
         if (!mKey)
             QSKIP("minisign is not installed");
@@ -254,7 +264,8 @@ private Q_SLOTS:
         QCOMPARE(readAll(folder + "/tst_release"), mNew);
         QCOMPARE(readAll(folder + "/Updater.exe"), readAll(updaterBinary));
         QVERIFY(!QFile::exists(folder + "/New.exe"));
-        const QByteArray log = readAll(qEnvironmentVariable("XDG_STATE_HOME") + "/verbodrom/updater.log");
+        const QByteArray log
+                = readAll(qEnvironmentVariable("XDG_STATE_HOME") + "/verbodrom/updater.log");
         QCOMPARE(log.count('\n'), 1);
         QVERIFY2(log.contains("taken as ended; New.exe put in place; tst_release started"), log);
     }
@@ -273,12 +284,12 @@ private Q_SLOTS:
         QTest::addColumn<bool>("readOnly");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("started");
-        const auto row = [](const char *name, const char *running, const char *newExe,
-                            int status, const char *started, bool readOnly = false,
-                            const char *folder = "Programm") {
-            QTest::newRow(name) << QString::fromUtf8(folder) << running << newExe << readOnly
-                                << status << started;
-        };
+        const auto row
+                = [](const char *name, const char *running, const char *newExe, int status,
+                     const char *started, bool readOnly = false, const char *folder = "Programm") {
+                      QTest::newRow(name) << QString::fromUtf8(folder) << running << newExe
+                                          << readOnly << status << started;
+                  };
         row("the program ends on SIGTERM", "program", "new", 0, "new");
         row("a foreign process: never signalled, taken as ended", "foreign", "new", 0, "new");
         row("the program has ended already", "ended", "new", 0, "new");
@@ -369,8 +380,8 @@ private Q_SLOTS:
             process->waitForFinished(waitMs);
         }
         if (!readOnly || !isRoot()) { // one line for the run
-            const QByteArray log = readAll(qEnvironmentVariable("XDG_STATE_HOME")
-                                           + "/verbodrom/updater.log");
+            const QByteArray log
+                    = readAll(qEnvironmentVariable("XDG_STATE_HOME") + "/verbodrom/updater.log");
             QVERIFY2(log.count('\n') == 1 && log.contains(folder.toUtf8()), log);
         }
     }

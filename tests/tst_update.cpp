@@ -101,7 +101,10 @@ private Q_SLOTS:
             QTest::newRow(name) << remote << local << QString::fromLatin1(expected);
         };
         row("CR LF and blanks around", " \t1.1.0\r\n", "same");
-        row("BOM", "\xEF\xBB\xBF" "1.2.0\r\n", "newer");
+        row("BOM",
+            "\xEF\xBB\xBF"
+            "1.2.0\r\n",
+            "newer");
         row("1.1.00", "1.1.00", "same");
         row("1.10.0 against 1.9.0", "1.10.0", "newer", {1, 9, 0});
         row("older", "1.0.9", "older");
@@ -119,7 +122,10 @@ private Q_SLOTS:
         QFETCH(QByteArray, remote);
         QFETCH(Version, local);
         const std::optional<Version> v = parseVersion(remote);
-        QTEST(QString(!v ? "none" : *v > local ? "newer" : *v < local ? "older" : "same"),
+        QTEST(QString(!v           ? "none"
+                      : *v > local ? "newer"
+                      : *v < local ? "older"
+                                   : "same"),
               "expected");
     }
 
@@ -134,8 +140,8 @@ private Q_SLOTS:
         const QList<int> tabEnter {Qt::Key_Tab, Qt::Key_Return};
         QTest::newRow("offer from the menu") << 65 << QList<int> {Qt::Key_Return} << int(vbOK);
         QTest::newRow("offer at start-up, Tab to OK") << 65 + 256 << tabEnter << int(vbCancel);
-        QTest::newRow("Update starten?, Enter") << 49 + 256 << QList<int> {Qt::Key_Return}
-                                                << int(vbCancel);
+        QTest::newRow("Update starten?, Enter")
+                << 49 + 256 << QList<int> {Qt::Key_Return} << int(vbCancel);
         QTest::newRow("Update starten?, Tab to OK and Space")
                 << 49 + 256 << QList<int> {Qt::Key_Tab, Qt::Key_Space} << int(vbOK);
     }
@@ -179,20 +185,20 @@ private Q_SLOTS:
             r.insert(changes);
             return r;
         };
-        const auto row = [](const char *name, const QString &key, bool manual,
-                            const Replies &replies, const QStringList &boxes,
-                            const char *requests, const char *written, const QString &fault = {},
-                            const QList<int> &answers = {vbOK, vbOK}) {
-            QTest::newRow(name) << key << manual << replies << answers << boxes
-                                << QByteArray(requests) << QByteArray(written) << fault;
-        };
-        const auto plain = [&](const char *name, bool manual, const Replies &changes,
-                               const QStringList &boxes, const char *requests,
-                               const char *written = "", const QString &fault = {},
-                               const QList<int> &answers = {vbOK, vbOK}) {
-            row(name, "none", manual, with(good, changes), boxes, requests, written, fault,
-                answers);
-        };
+        const auto row
+                = [](const char *name, const QString &key, bool manual, const Replies &replies,
+                     const QStringList &boxes, const char *requests, const char *written,
+                     const QString &fault = {}, const QList<int> &answers = {vbOK, vbOK}) {
+                      QTest::newRow(name) << key << manual << replies << answers << boxes
+                                          << QByteArray(requests) << QByteArray(written) << fault;
+                  };
+        const auto plain
+                = [&](const char *name, bool manual, const Replies &changes,
+                      const QStringList &boxes, const char *requests, const char *written = "",
+                      const QString &fault = {}, const QList<int> &answers = {vbOK, vbOK}) {
+                      row(name, "none", manual, with(good, changes), boxes, requests, written,
+                          fault, answers);
+                  };
         const auto bad = [&](const char *name, const Replies &changes, const char *requests) {
             row(name, "release", true, with(good, changes), {offer, refused}, requests, "");
         };
@@ -204,17 +210,18 @@ private Q_SLOTS:
         plain("404, menu", true, {{"Version.txt", "404"}}, {noVersion}, "V");
         plain("reset, menu", true, {{"Version.txt", "reset"}}, {noAnswer}, "V");
         plain("silent, menu", true, {{"Version.txt", "silent"}}, {noAnswer}, "V");
-        plain("65 bytes, menu: no version", true, {{"Version.txt", "=1.2.0" + QByteArray(60, ' ')}}, {noVersion},
-              "V");
-        plain("64 bytes, menu: offered", true, {{"Version.txt", "=1.2.0" + QByteArray(59, ' ')}}, {offer}, "V", "",
-              {}, {vbCancel});
+        plain("65 bytes, menu: no version", true, {{"Version.txt", "=1.2.0" + QByteArray(60, ' ')}},
+              {noVersion}, "V");
+        plain("64 bytes, menu: offered", true, {{"Version.txt", "=1.2.0" + QByteArray(59, ' ')}},
+              {offer}, "V", "", {}, {vbCancel});
         plain("HTML at start-up: quiet", false, {{"Version.txt", "=<p>"}}, {}, "V");
         plain("404 at start-up: quiet", false, {{"Version.txt", "404"}}, {}, "V");
         plain("reset at start-up: quiet", false, {{"Version.txt", "reset"}}, {}, "V");
         plain("newer at start-up, Cancel", false, {}, {offerAtStart}, "V", "", {}, {vbCancel});
         plain("BOM and CR LF, Cancel at the start", true,
-              {{"Version.txt", "=\xEF\xBB\xBF" "1.2.0\r\n"}}, {offer, askStart}, "VUN", "UN", {},
-              {vbOK, vbCancel});
+              {{"Version.txt", "=\xEF\xBB\xBF"
+                               "1.2.0\r\n"}},
+              {offer, askStart}, "VUN", "UN", {}, {vbOK, vbCancel});
         plain("OK twice: started", true, {}, {offer, askStart}, "VUN", "UN+");
         plain("OK twice at start-up: started", false, {}, {offerAtStart, askStart}, "VUN", "UN+");
         plain("empty updater", true, {{"Updater.exe", "="}}, {offer, emptyUpdater}, "VU");
@@ -255,8 +262,9 @@ private Q_SLOTS:
             "VUuNn");
         bad("signed: comment edited without re-signing",
             {{"Updater.exe.minisig",
-              '=' + withLine(sign(updaterBody, "version: 1.1.5 file: Updater.exe"), trusted,
-                             "trusted comment: version: 1.2.0 file: Updater.exe")}},
+              '='
+                      + withLine(sign(updaterBody, "version: 1.1.5 file: Updater.exe"), trusted,
+                                 "trusted comment: version: 1.2.0 file: Updater.exe")}},
             "VUu");
         bad("signed: New.exe for another version",
             {{"New.exe.minisig", '=' + sign(newBody, "version: 1.1.9 file: New.exe", true)}},
@@ -295,9 +303,10 @@ private Q_SLOTS:
         if (fault.endsWith(" dir")) {
             QVERIFY(QDir(mFolder).mkdir(fault.chopped(4)));
         } else if (fault == "start fails") {
-            setShellHandler([](const QString &, const QStringList &, int, const QString &) -> qint64 {
-                throw RuntimeError(RuntimeError::FileNotFound);
-            });
+            setShellHandler(
+                    [](const QString &, const QStringList &, int, const QString &) -> qint64 {
+                        throw RuntimeError(RuntimeError::FileNotFound);
+                    });
         } else if (fault == "swap") {
             // Another file at the name (the same bytes, another inode).
             mBoxes->onBox = [this](const RecordedBox &b) {
@@ -477,7 +486,8 @@ private Q_SLOTS:
         QObject::connect(&probe, &QTimer::timeout, &probe, [&] {
             const bool atRest = Forms::count() == 2 && Forms::all().last()->windowTitle() == rest
                                 && !mServer->requested.isEmpty();
-            if (!raised && (moment == "rest" ? atRest : QApplication::activeModalWidget() != nullptr)) {
+            if (!raised
+                && (moment == "rest" ? atRest : QApplication::activeModalWidget() != nullptr)) {
                 raised = true;
                 std::raise(signalNumber);
             }

@@ -98,8 +98,10 @@ void log(const QString &outcome)
 
 int usage(const char *why)
 {
-    std::fprintf(stderr, "verbodrom-updater: %s (usage: Updater.exe PID FILENAME, in the "
-                         "program folder)\n", why);
+    std::fprintf(stderr,
+                 "verbodrom-updater: %s (usage: Updater.exe PID FILENAME, in the "
+                 "program folder)\n",
+                 why);
     return Usage;
 }
 

@@ -34,10 +34,12 @@ mode_t toMode(QFileDevice::Permissions permissions)
 {
     const auto bits = [permissions](QFileDevice::Permission r, QFileDevice::Permission w,
                                     QFileDevice::Permission x) {
-        return mode_t((permissions & r ? 4 : 0) | (permissions & w ? 2 : 0) | (permissions & x ? 1 : 0));
+        return mode_t((permissions & r ? 4 : 0) | (permissions & w ? 2 : 0)
+                      | (permissions & x ? 1 : 0));
     };
     return mode_t(bits(QFileDevice::ReadOwner, QFileDevice::WriteOwner, QFileDevice::ExeOwner) << 6
-                  | bits(QFileDevice::ReadGroup, QFileDevice::WriteGroup, QFileDevice::ExeGroup) << 3
+                  | bits(QFileDevice::ReadGroup, QFileDevice::WriteGroup, QFileDevice::ExeGroup)
+                            << 3
                   | bits(QFileDevice::ReadOther, QFileDevice::WriteOther, QFileDevice::ExeOther));
 }
 
@@ -62,10 +64,10 @@ int createBeside(const QString &path, mode_t mode, QByteArray &name)
     const QFileInfo info(path);
     for (int attempt = 0; attempt < temporaryNameTries; ++attempt) {
         name = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName()
-                                 + QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(), 8,
-                                                             16, QLatin1Char('0')));
-        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                              mode);
+                                 + QStringLiteral(".%1").arg(QRandomGenerator::global()->generate(),
+                                                             8, 16, QLatin1Char('0')));
+        const int fd = ::open(name.constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode);
         if (fd >= 0 || errno != EEXIST)
             return fd;
     }
@@ -159,7 +161,7 @@ ProgramSwap replaceProgramFile(const QString &source, const QString &target)
     Descriptor file {::open(QFile::encodeName(source).constData(),
                             O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
     if (file.fd < 0)
-        return errno == ENOENT ? ProgramSwap::Missing
+        return errno == ENOENT  ? ProgramSwap::Missing
                : errno == ELOOP ? ProgramSwap::NotRegular
                                 : ProgramSwap::Failed;
     struct stat info

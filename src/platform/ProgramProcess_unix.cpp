@@ -3,7 +3,6 @@
 #include <QFile>
 
 #include <algorithm>
-
 #include <cerrno>
 #include <csignal>
 #include <ctime>
@@ -93,8 +92,8 @@ bool ProgramProcess::waitForEnd(std::chrono::milliseconds bound)
 {
     const Clock::time_point deadline = Clock::now() + bound;
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline
-                                                                                - Clock::now());
+        const auto left
+                = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
         if (mPidfd >= 0) {
             // The descriptor becomes readable when the process ends.
             pollfd watched {mPidfd, POLLIN, 0};

@@ -25,8 +25,8 @@ qint64 Shell(const QString &program, const QStringList &arguments, int windowSty
 // starts the file it opened for that check, so that nothing put at the name
 // meanwhile is ever run. The file must be a program, not a script. Throws
 // RuntimeError 53 when the name leads elsewhere or starting fails.
-qint64 ShellFile(const QString &program, const FileIdentity &identity,
-                 const QStringList &arguments, int windowStyle, const QString &workingDirectory);
+qint64 ShellFile(const QString &program, const FileIdentity &identity, const QStringList &arguments,
+                 int windowStyle, const QString &workingDirectory);
 
 // Test seam: while a handler is set, Shell and ShellFile (after its check of
 // the file) call it instead of starting a process and return its answer.

@@ -46,8 +46,8 @@ qint64 Shell(const QString &program, const QStringList &arguments, int windowSty
     return start(program, program, arguments, windowStyle, workingDirectory);
 }
 
-qint64 ShellFile(const QString &program, const FileIdentity &identity,
-                 const QStringList &arguments, int windowStyle, const QString &workingDirectory)
+qint64 ShellFile(const QString &program, const FileIdentity &identity, const QStringList &arguments,
+                 int windowStyle, const QString &workingDirectory)
 {
     const int fd = ::open(QFile::encodeName(program).constData(),
                           O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
@@ -60,8 +60,8 @@ qint64 ShellFile(const QString &program, const FileIdentity &identity,
         // The new process runs the descriptor's file, whatever the name holds
         // by then: the kernel opens it before descriptors close on exec.
         if (same)
-            pid = start(program, QStringLiteral("/proc/self/fd/%1").arg(fd), arguments,
-                        windowStyle, workingDirectory);
+            pid = start(program, QStringLiteral("/proc/self/fd/%1").arg(fd), arguments, windowStyle,
+                        workingDirectory);
     } catch (...) {
         ::close(fd);
         throw;

@@ -59,7 +59,8 @@ int run()
     // A request that came while a box of the start-up was open found no
     // event loop to end yet: it ends the first one at once.
     if (ending.wasReceived())
-        QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+                qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     const int status = QApplication::exec();
     Forms::closeAll();
     return status;
@@ -78,7 +79,8 @@ void Main()
 frmMain *loadMainWindow()
 {
     auto *main = new frmMain(services()); // runs Form_Load
-    new UpdateCheck(*main, []() -> CopyHelper & { return g_objCopyHelper(); }); // the window's child
+    new UpdateCheck(*main,
+                    []() -> CopyHelper & { return g_objCopyHelper(); }); // the window's child
     return main;
 }
 

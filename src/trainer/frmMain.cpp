@@ -344,8 +344,8 @@ void frmMain::LoadVerbs()
 
     const QString fileNamed = QStringLiteral("Die Verben-Datei (") + verbFileName;
     const QString title = App::Title() + QStringLiteral(" - keine Verben-Datei");
-    VerbTable table = loadVerbFile(mServices.fileSystem(),
-                                   Utils::addBackslash(App::Path()) + verbFileName);
+    VerbTable table
+            = loadVerbFile(mServices.fileSystem(), Utils::addBackslash(App::Path()) + verbFileName);
     switch (table.outcome) {
     case VerbFileOutcome::Missing:
         MsgBox(fileNamed + QStringLiteral(") wurde nicht im Programmordner gefunden!"),

@@ -112,7 +112,8 @@ void UpdateCheck::transferFailed(qint16 code)
     switch (mStep) {
     case Step::Version:
         // An answer that is no whole 2xx response is an answer all the same.
-        return endAtRest(code == DownloadResult::BadResponse ? Ending::NoVersion : Ending::NoAnswer);
+        return endAtRest(code == DownloadResult::BadResponse ? Ending::NoVersion
+                                                             : Ending::NoAnswer);
     case Step::UpdaterSignature:
     case Step::NewProgramSignature:
         // No signature on the server (a 404): the file is not signed.
@@ -128,9 +129,8 @@ void UpdateCheck::transferFailed(qint16 code)
 void UpdateCheck::versionArrived(const QByteArray &bytes)
 {
     // A longer text is no version: it is dropped unread.
-    const std::optional<Version> remote = bytes.size() <= maxVersionBytes
-                                                  ? parseVersion(bytes)
-                                                  : std::nullopt;
+    const std::optional<Version> remote
+            = bytes.size() <= maxVersionBytes ? parseVersion(bytes) : std::nullopt;
     if (!remote)
         return endAtRest(Ending::NoVersion);
     if (*remote <= localVersion())
@@ -165,9 +165,9 @@ void UpdateCheck::signatureArrived(const QByteArray &bytes)
     const bool updater = awaitsUpdater();
     // A longer answer is no signature: it is refused unread.
     if (bytes.size() > maxSignatureBytes
-        || !mRelease.verify(updater ? mRelease.updater : mRelease.newProgram, bytes,
-                            (updater ? UpdateServer::updaterFile : UpdateServer::newProgramFile)
-                                    .toLatin1()))
+        || !mRelease.verify(
+                updater ? mRelease.updater : mRelease.newProgram, bytes,
+                (updater ? UpdateServer::updaterFile : UpdateServer::newProgramFile).toLatin1()))
         return endAtRest(Ending::NotSigned);
     fileComplete();
 }
@@ -193,8 +193,7 @@ void UpdateCheck::install()
     // Cancel is the default: the box comes up while the learner may be typing.
     if (MsgBox(QStringLiteral("Alle erforderlichen Dateien wurden heruntergeladen.\r\n"
                               "Update starten?"),
-               vbOKCancel | vbExclamation | vbDefaultButton2, title(" - Update starten?"),
-               &mWindow)
+               vbOKCancel | vbExclamation | vbDefaultButton2, title(" - Update starten?"), &mWindow)
         != vbOK)
         return endAtRest(Ending::Declined); // both files stay in the program folder
     if (!startUpdater(App::Path(), updater))
