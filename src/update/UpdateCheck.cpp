@@ -72,13 +72,13 @@ void UpdateCheck::takeTransfer(QByteArray &arrContents, qint16 &chError)
         return transferFailed(chError);
     switch (mStep) {
     case Step::Version:
-        return versionArrived(bytes);
+        return versionArrived(std::move(bytes));
     case Step::Updater:
     case Step::NewProgram:
         return fileArrived(std::move(bytes));
     case Step::UpdaterSignature:
     case Step::NewProgramSignature:
-        return signatureArrived(bytes);
+        return signatureArrived(std::move(bytes));
     case Step::Idle:
     case Step::Installing:
         return;
@@ -126,11 +126,12 @@ void UpdateCheck::transferFailed(qint16 code)
     endAtRest(Ending::DownloadFailed, DownloadResult::text(code));
 }
 
-void UpdateCheck::versionArrived(const QByteArray &bytes)
+void UpdateCheck::versionArrived(QByteArray bytes)
 {
-    // A longer text is no version: it is dropped unread.
-    const std::optional<Version> remote
-            = bytes.size() <= maxVersionBytes ? parseVersion(bytes) : std::nullopt;
+    // A longer text is no version: dropped unread, before a box waits.
+    if (bytes.size() > maxVersionBytes)
+        bytes = QByteArray();
+    const std::optional<Version> remote = parseVersion(bytes);
     if (!remote)
         return endAtRest(Ending::NoVersion);
     if (*remote <= localVersion())
@@ -160,12 +161,14 @@ void UpdateCheck::fileArrived(QByteArray bytes)
           UpdateServer::signatureFile(fileName));
 }
 
-void UpdateCheck::signatureArrived(const QByteArray &bytes)
+void UpdateCheck::signatureArrived(QByteArray bytes)
 {
     const bool updater = awaitsUpdater();
-    // A longer answer is no signature: it is refused unread.
-    if (bytes.size() > maxSignatureBytes
-        || !mRelease.verify(
+    // A longer answer is no signature: dropped unread (and so refused),
+    // before a box waits.
+    if (bytes.size() > maxSignatureBytes)
+        bytes = QByteArray();
+    if (!mRelease.verify(
                 updater ? mRelease.updater : mRelease.newProgram, bytes,
                 (updater ? UpdateServer::updaterFile : UpdateServer::newProgramFile).toLatin1()))
         return endAtRest(Ending::NotSigned);

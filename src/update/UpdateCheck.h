@@ -91,9 +91,10 @@ private:
     };
 
     void startCheck();
-    void versionArrived(const QByteArray &bytes);
+    // Each step takes the transfer's bytes and keeps only what it needs.
+    void versionArrived(QByteArray bytes);
     void fileArrived(QByteArray bytes);
-    void signatureArrived(const QByteArray &bytes);
+    void signatureArrived(QByteArray bytes);
     void transferFailed(qint16 code);
     // The file of this step (and its signature) is complete.
     void fileComplete();
