@@ -75,8 +75,9 @@ private Q_SLOTS:
     void progressFaultsOnlyLogged();
 
 private:
-    // Starts the window over a leftover read-only Updater.exe; false unless
-    // start-up removed it. The verb file holds the three verbs, or as kind
+    // Starts the window over a leftover Updater.exe, a link to a read-only
+    // file; false unless start-up removed the link and left its target as
+    // it was. The verb file holds the three verbs, or as kind
     // says: "missing", "many" (one verb over the limit), "ten" (to v1..to v10),
     // "unreadable" (a pipe no one writes to), "shipped" (the list the program
     // ships, and one verb last with forms too long for a verdict label).
@@ -101,7 +102,11 @@ private:
         } else if (kind != u"missing" && !putFile(mVerbFile, content)) {
             return false;
         }
-        if (!putFile(updater, {}) || !QFile::setPermissions(updater, QFileDevice::ReadOwner))
+        const QString target = mDir.filePath(QStringLiteral("updater-target"));
+        if (!QFile::exists(target)
+            && !(putFile(target, {}) && QFile::setPermissions(target, QFileDevice::ReadOwner)))
+            return false;
+        if (!QFile::link(target, updater))
             return false;
         mWindow = new frmMain(Globals::services());
         mWindow->setRandomSource([] { return 0.5f; }); // the middle verb, "to burn"
@@ -110,7 +115,8 @@ private:
             if (!QTest::qWaitForWindowExposed(mWindow))
                 return false;
         }
-        return !QFile::exists(updater);
+        return !QFileInfo(updater).isSymLink()
+               && (QFile::permissions(target) & 0x7077) == QFileDevice::ReadOwner;
     }
 
     template<class T = QWidget>
