@@ -21,11 +21,6 @@ const QString updaterBinary = QStringLiteral(VERBODROM_UPDATER);
 const QString standinBinary = QStringLiteral(VERBODROM_STANDIN);
 constexpr int waitMs = 10000;
 
-bool isRoot()
-{
-    return ::geteuid() == 0;
-}
-
 bool putBytes(const QString &path, const QByteArray &bytes,
               QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner)
 {
@@ -38,91 +33,54 @@ const QFileDevice::Permissions executable = QFileDevice::ReadOwner | QFileDevice
                                             | QFileDevice::ExeOwner | QFileDevice::ReadOther
                                             | QFileDevice::ExeOther;
 
-// nginx on a free port of 127.0.0.1 serving `root`, with its configuration,
-// pid file, logs and temporary files in its own folder. One process, ended
-// with this object, and with the test if that dies first.
-class Nginx
+// Starts nginx on a free port of 127.0.0.1 serving `root`, with its
+// configuration, pid file, logs and temporary files in `folder`: one process,
+// killed when `nginx` goes, and by the kernel should the test die first.
+// Returns the port, 0 when nginx is missing or does not come up.
+quint16 startNginx(QProcess &nginx, const QString &folder, const QString &root)
 {
-public:
-    ~Nginx()
-    {
-        if (mProcess.state() == QProcess::NotRunning)
-            return;
-        mProcess.terminate();
-        if (!mProcess.waitForFinished(waitMs))
-            mProcess.kill();
-        mProcess.waitForFinished(waitMs);
-    }
-
-    bool start(const QString &folder, const QString &root)
-    {
-        const QString binary = QStandardPaths::findExecutable(
-                QStringLiteral("nginx"),
-                {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")});
-        if (binary.isEmpty())
-            return false;
-        mProcess.setProgram(binary);
-        mProcess.setArguments(
-                {"-p", folder, "-c", folder + "/nginx.conf", "-e", folder + "/error.log"});
-        mProcess.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        // A port found free may be taken before nginx binds it: try again.
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            QTcpServer probe;
-            if (!probe.listen(QHostAddress::LocalHost, 0))
-                return false;
-            port = probe.serverPort();
-            probe.close();
-            if (putBytes(folder + "/nginx.conf", config(folder, root)) && listening())
-                return true;
-        }
-        return false;
-    }
-
-    quint16 port = 0;
-
-private:
-    QByteArray config(const QString &folder, const QString &root) const
-    {
-        // Run by root, nginx would hand its work to "nobody", who cannot read
-        // a test's private folder.
-        return QStringLiteral(R"(%1daemon off;
-master_process off;
+    const QString binary = QStandardPaths::findExecutable(
+            QStringLiteral("nginx"),
+            {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")});
+    nginx.setProgram(binary);
+    nginx.setArguments({"-p", folder, "-c", folder + "/nginx.conf", "-e", folder + "/error.log"});
+    nginx.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    // A port found free may be taken before nginx binds it: try again.
+    for (int attempt = 0; !binary.isEmpty() && attempt < 3; ++attempt) {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        const quint16 port = probe.serverPort();
+        probe.close();
+        // Run by root, nginx would hand its work to "nobody", who cannot
+        // read a test's private folder.
+        const QString config = QStringLiteral(R"(%1daemon off; master_process off;
 pid "%2/nginx.pid";
 events { worker_connections 16; }
 http {
-    access_log off;
-    client_body_temp_path "%2/body";
-    proxy_temp_path "%2/proxy";
-    fastcgi_temp_path "%2/fastcgi";
-    uwsgi_temp_path "%2/uwsgi";
-    scgi_temp_path "%2/scgi";
-    default_type application/octet-stream;
+    access_log off; default_type application/octet-stream;
+    client_body_temp_path "%2/body"; proxy_temp_path "%2/proxy"; fastcgi_temp_path "%2/fastcgi";
+    uwsgi_temp_path "%2/uwsgi"; scgi_temp_path "%2/scgi";
     server { listen 127.0.0.1:%3; root "%4"; }
 }
 )")
-                .arg(isRoot() ? QStringLiteral("user root root;\n") : QString(), folder)
-                .arg(port)
-                .arg(root)
-                .toUtf8();
-    }
-
-    bool listening()
-    {
-        mProcess.start();
-        QDeadlineTimer deadline(waitMs);
-        while (!deadline.hasExpired() && mProcess.state() != QProcess::NotRunning) {
+                                       .arg(::geteuid() == 0 ? "user root root;\n" : "", folder,
+                                            QString::number(port), root);
+        if (!putBytes(folder + "/nginx.conf", config.toUtf8()))
+            return 0;
+        nginx.start();
+        for (QDeadlineTimer up(waitMs);
+             !up.hasExpired() && nginx.state() != QProcess::NotRunning;) {
             QTcpSocket socket;
             socket.connectToHost(QHostAddress::LocalHost, port);
             if (socket.waitForConnected(100))
-                return true;
+                return port;
             QTest::qWait(20);
         }
-        mProcess.waitForFinished(waitMs);
-        return false;
+        nginx.kill();
+        nginx.waitForFinished(waitMs);
     }
-
-    QProcess mProcess;
-};
+    return 0;
+}
 
 // The pids and program sizes that the stand-ins noted, one pair a line.
 QList<QPair<qint64, qint64>> starts(const QString &log)
@@ -149,7 +107,8 @@ class tst_Release : public UpdateChainTest
     QTemporaryDir mKeys;
     std::optional<MinisignKey> mKey;
     std::optional<MinisignKey> mOtherKey;
-    std::unique_ptr<Nginx> mNginx;
+    QProcess mNginx;
+    quint16 mPort = 0;
     QString mStartLog;
     qsizetype mStartsBefore = 0;
     QByteArray mOld;
@@ -200,18 +159,22 @@ private Q_SLOTS:
         make.start(QStringLiteral(VERBODROM_MAKE_RELEASE),
                    {"--key", mKey->secretKeyFile, path("build"), path("www")});
         QVERIFY(make.waitForFinished(waitMs));
-        QCOMPARE(make.exitCode(), 0);
+        QVERIFY2(make.exitCode() == 0, make.readAllStandardError());
 
-        mNginx = std::make_unique<Nginx>();
         QVERIFY(QDir().mkpath(path("nginx")));
-        if (!mNginx->start(path("nginx"), path("www")))
+        mPort = startNginx(mNginx, path("nginx"), path("www"));
+        if (!mPort)
             QSKIP("nginx is not installed or does not start");
         mStartLog = path("logs/started.txt");
         QVERIFY(putBytes(mStartLog, {}, QFileDevice::Permissions(0x6666)));
         QVERIFY(QFile::setPermissions(path("logs"), QFileDevice::Permissions(0x7777)));
         qputenv("STANDIN_LOG", QFile::encodeName(mStartLog));
     }
-    void cleanupTestCase() { mNginx.reset(); }
+    void cleanupTestCase()
+    {
+        mNginx.terminate();
+        mNginx.waitForFinished(waitMs);
+    }
     void init()
     {
         initChain();
@@ -255,7 +218,7 @@ private Q_SLOTS:
         App::setPath(folder);
         App::setUpdateKey(QString::fromLatin1(mKey->publicLine));
         mShell.reset(); // the real start
-        frmMain *w = startWindow(QStringLiteral("127.0.0.1:%1").arg(mNginx->port));
+        frmMain *w = startWindow(QStringLiteral("127.0.0.1:%1").arg(mPort));
         w->mnuUpdate_Click();
         QVERIFY(runChain());
         QCOMPARE(boxTexts(*mBoxes), QStringList({offer, askStart}));
@@ -350,7 +313,7 @@ private Q_SLOTS:
             QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner
                                                           | QFileDevice::ReadOther
                                                           | QFileDevice::ExeOther));
-            if (isRoot())
+            if (::geteuid() == 0)
                 command = QStringList {"setpriv", "--reuid=65534", "--regid=65534",
                                        "--clear-groups", "--"}
                           + command;
@@ -379,7 +342,7 @@ private Q_SLOTS:
             process->kill();
             process->waitForFinished(waitMs);
         }
-        if (!readOnly || !isRoot()) { // one line for the run
+        if (!readOnly || ::geteuid() != 0) { // one line for the run
             const QByteArray log
                     = readAll(qEnvironmentVariable("XDG_STATE_HOME") + "/verbodrom/updater.log");
             QVERIFY2(log.count('\n') == 1 && log.contains(folder.toUtf8()), log);

@@ -90,7 +90,8 @@ private Q_SLOTS:
     void cleanup() { cleanupChain(); }
 
     // Remote text against a local version: "newer", "same", "older", or
-    // "none" when the remote text is no version.
+    // "none" when the remote text is no version (the chain rows hold the
+    // texts that a server sends: line ends, a BOM, an HTML page).
     void versions_data()
     {
         QTest::addColumn<QByteArray>("remote");
@@ -100,17 +101,10 @@ private Q_SLOTS:
                             Version local = {1, 1, 0}) {
             QTest::newRow(name) << remote << local << QString::fromLatin1(expected);
         };
-        row("CR LF and blanks around", " \t1.1.0\r\n", "same");
-        row("BOM",
-            "\xEF\xBB\xBF"
-            "1.2.0\r\n",
-            "newer");
         row("1.1.00", "1.1.00", "same");
         row("1.10.0 against 1.9.0", "1.10.0", "newer", {1, 9, 0});
-        row("older", "1.0.9", "older");
         row("nine digits", "999999999.0.0", "newer");
         row("ten digits", "1234567890.0.0", "none");
-        row("HTML", "<html>1.2.0</html>", "none");
         row("empty", QByteArray(), "none");
         row("1.1", "1.1", "none");
         row("sign", "1.+1.0", "none");
