@@ -149,6 +149,36 @@ inline QString updateError(const QString &prompt)
     return box(48, " - Update error", prompt);
 }
 
+// The chain's other boxes; "%F" stands for the program folder.
+inline const QString offerAtStart = offerBox("1.2.0", 65 + 256);
+inline const QString nothingNew = box(0, " - Kein Upgrade", "Keine neue Version verfügbar.");
+inline const QString noAnswer = updateError("Der Update-Server ist nicht erreichbar.");
+inline const QString noVersion
+        = updateError("Der Update-Server hat keine gültige Versionsangabe geliefert.");
+inline const QString emptyUpdater = updateError("Der Updater konnte nicht heruntergeladen werden");
+inline const QString emptyNew = updateError("Die neue Version konnte nicht heruntergeladen werden");
+inline const QString refused
+        = updateError("Das Update ist nicht gültig signiert und wurde verworfen.");
+inline const QString notStarted
+        = updateError("Der Updater %F/Updater.exe konnte nicht gestartet werden.");
+inline const QString managed
+        = box(64, " - Internet Update",
+              "Dieses Programm wird von der Paketverwaltung oder vom Verwalter "
+              "des Rechners aktualisiert.");
+
+inline QString failed(const char *why)
+{
+    return updateError(QStringLiteral("Das Update konnte nicht heruntergeladen werden.\r\n")
+                       + QString::fromUtf8(why));
+}
+
+inline QString notWritten(const char *name)
+{
+    return updateError(QStringLiteral("Die Datei %F/") + QLatin1String(name)
+                       + QStringLiteral(" konnte nicht geschrieben werden.\r\n"
+                                        "Das Update wurde nicht installiert."));
+}
+
 inline QStringList boxTexts(const MsgBoxRecorder &boxes)
 {
     QStringList texts;
