@@ -1,5 +1,6 @@
 #include "platform/App.h"
 #include "platform/Forms.h"
+#include "program/Globals.h"
 #include "trainer/Quiz.h"
 #include "trainer/VerbCheck.h"
 #include "trainer/frmAbout.h"
@@ -81,8 +82,9 @@ private Q_SLOTS:
     void progressFaultsOnlyLogged();
 
 private:
-    // Starts the window over a leftover read-only Updater.exe; false unless
-    // start-up removed it. The verb file holds the three verbs, or as kind
+    // Starts the window over a leftover Updater.exe, a link to a read-only
+    // file; false unless start-up removed the link and left its target as
+    // it was. The verb file holds the three verbs, or as kind
     // says: "missing", "many" (one verb over the limit), "ten" (to v1..to v10),
     // "unreadable" (a pipe no one writes to), "semicolons" or "commas" (the
     // three verbs as a spreadsheet saves them), "shipped" (the list the program
@@ -112,16 +114,21 @@ private:
         } else if (kind != u"missing" && !putFile(mVerbFile, content)) {
             return false;
         }
-        if (!putFile(updater, {}) || !QFile::setPermissions(updater, QFileDevice::ReadOwner))
+        const QString target = mDir.filePath(QStringLiteral("updater-target"));
+        if (!QFile::exists(target)
+            && !(putFile(target, {}) && QFile::setPermissions(target, QFileDevice::ReadOwner)))
             return false;
-        mWindow = new frmMain;
+        if (!QFile::link(target, updater))
+            return false;
+        mWindow = new frmMain(Globals::services());
         mWindow->setRandomSource([] { return 0.5f; }); // the middle verb, "to burn"
         if (show) {
             mWindow->show();
             if (!QTest::qWaitForWindowExposed(mWindow))
                 return false;
         }
-        return !QFile::exists(updater);
+        return !QFileInfo(updater).isSymLink()
+               && (QFile::permissions(target) & 0x7077) == QFileDevice::ReadOwner;
     }
 
     template<class T = QWidget>

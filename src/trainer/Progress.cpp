@@ -2,9 +2,9 @@
 
 #include "base/Utils.h"
 #include "platform/FileSystem.h"
+#include "platform/StateFolder.h"
 #include "trainer/VerbList.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -150,10 +150,7 @@ std::optional<ProgressState> parseProgress(QByteArrayView bytes)
 
 QString progressFilePath()
 {
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.local/state");
-    return base + QStringLiteral("/verbodrom/progress.txt");
+    return stateFolder() + QStringLiteral("/progress.txt");
 }
 
 ProgressFile readProgressFile(const QString &path)
@@ -183,12 +180,6 @@ ProgressFile readProgressFile(const QString &path)
 
 bool writeProgressFile(const QString &path, const ProgressState &state)
 {
-    // The folder is the user's own: created private, as state folders are.
-    const QString folder = QFileInfo(path).absolutePath();
-    const QFileInfo parent(QFileInfo(folder).absolutePath());
-    if (!QFileInfo::exists(folder)
-        && !(QDir().mkpath(parent.absoluteFilePath())
-             && QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)))
-        return false;
-    return writeWholeFile(path, formatProgress(state));
+    return makePrivateFolder(QFileInfo(path).absolutePath())
+           && writeWholeFile(path, formatProgress(state));
 }

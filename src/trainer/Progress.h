@@ -63,8 +63,7 @@ std::optional<ProgressState> parseProgress(QByteArrayView bytes);
 // fields a verb file can hold fit several times over.
 inline constexpr qint64 MaxProgressFileBytes = 64 << 20;
 
-// $XDG_STATE_HOME/verbodrom/progress.txt; when XDG_STATE_HOME is unset, empty
-// or not an absolute path, ~/.local/state/verbodrom/progress.txt.
+// progress.txt in the state folder (platform/StateFolder.h).
 QString progressFilePath();
 
 enum class ProgressFileOutcome {
@@ -86,6 +85,7 @@ struct ProgressFile
 // in the log; a missing one gives the empty state quietly.
 ProgressFile readProgressFile(const QString &path);
 
-// Writes the state to path whole or not at all (QSaveFile), creating the
-// folder when needed. False when it could not; the old file then stays.
+// Writes the state to path whole or not at all (writeWholeFile: a link at
+// path is replaced, never written through), creating the folder when
+// needed. False when it could not; the old file then stays.
 bool writeProgressFile(const QString &path, const ProgressState &state);

@@ -5,8 +5,9 @@
 #include "platform/App.h"
 #include "platform/DefaultBrowser.h"
 #include "platform/FileSystem.h"
-#include "program/Globals.h"
+#include "platform/MsgBox.h"
 #include "trainer/ChosenList.h"
+#include "trainer/ProgramServices.h"
 #include "trainer/frmAbout.h"
 #include "trainer/frmDummy.h"
 #include "trainer/frmMainLook.h"
@@ -55,8 +56,9 @@ void nameAfter(QLineEdit *box, QLabel *caption)
 
 } // namespace
 
-frmMain::frmMain(QWidget *parent)
-    : Form(parent)
+frmMain::frmMain(ProgramServices &services, QWidget *parent)
+    : Form(parent),
+      mServices(services)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Verbodrom(EN)"));
@@ -261,21 +263,45 @@ void frmMain::Form_Load()
     });
     skipOnError("progress", [this] { loadProgress(); });
     skipOnError("random seed", [this] { mRandom.seed(Quiz::systemSeed()); });
-    // A leftover updater from the previous upgrade; usually there is none,
-    // and that is no failure worth a log line.
-    skipOnError("leftover updater", [] {
-        const QString updater = Utils::addBackslash(App::Path()) + QStringLiteral("Updater.exe");
-        if (Globals::g_objFSO().FileExists(updater))
-            Globals::g_objFSO().DeleteFile(updater, true);
+    // A leftover updater from the previous upgrade, a link to one too (the
+    // link goes, its target stays as it is); usually there is none, and
+    // that is no failure worth a log line.
+    skipOnError("leftover updater", [this] {
+        try {
+            mServices.fileSystem().DeleteFile(
+                    Utils::addBackslash(App::Path()) + QStringLiteral("Updater.exe"), true);
+        } catch (const RuntimeError &error) {
+            if (error.number() != RuntimeError::FileNotFound)
+                throw;
+        }
     });
+}
+
+void frmMain::upgradeMe(quint8 ixStep)
+{
+    Q_EMIT upgradeRequested(ixStep);
+}
+
+void frmMain::updateMe(quint8 ixStep)
+{
+    Q_UNUSED(ixStep);
+}
+
+void frmMain::CHCallBack(QByteArray &arrContents, qint16 &chError)
+{
+    Q_EMIT transferEnded(arrContents, chError);
+}
+
+void frmMain::mnuUpdate_Click()
+{
+    Q_EMIT updateAsked();
 }
 
 void frmMain::Form_Unload(int &Cancel)
 {
     Q_UNUSED(Cancel);
     // The downloader goes before its host form.
-    Globals::releaseCopyHelper();
-    Globals::releaseFSO();
+    mServices.releaseServices();
     const QList<QWidget *> forms = Forms::all();
     for (QWidget *form : forms) {
         if (qobject_cast<frmDummy *>(form))

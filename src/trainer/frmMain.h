@@ -23,6 +23,7 @@ class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class QVBoxLayout;
+class ProgramServices;
 class frmAbout;
 
 // The main window: the verb drill on one tab, the menus "Datei", "Übung" and
@@ -41,7 +42,10 @@ class frmAbout;
 // wiederholen" is on, moves the verb's box and writes the progress file. A
 // reload (menu or tab click) replaces the list and forgets the drawn verb.
 // Every user-visible problem ends in a modal MsgBox over this window; nothing
-// throws out of a handler.
+// throws out of a handler. The update chain's entry points only signal: the
+// program connects the chain (update/UpdateCheck). The file-system object and
+// the release of the shared services come from the ProgramServices the
+// window is built with.
 //
 // Built in frmMain.cpp (controls, menus, start-up), its list read in
 // frmMainLists.cpp (which list, loading it, opening another), drilled in
@@ -53,16 +57,16 @@ class frmMain : public Form
     Q_OBJECT
 public:
     // Builds the window and runs Form_Load. The window deletes itself when
-    // it is closed.
-    explicit frmMain(QWidget *parent = nullptr);
+    // it is closed; `services` must outlive it.
+    explicit frmMain(ProgramServices &services, QWidget *parent = nullptr);
     ~frmMain() override;
 
     // The default browser's program part, found while the window loads.
     QString g_prgIE;
 
-    // The update chain: one step per call; returns at once. Does nothing
-    // while a chain runs.
+    // The update chain: one step per call; returns at once.
     void upgradeMe(quint8 ixStep = 0);
+    // The verb-list update: does nothing, for every step.
     void updateMe(quint8 ixStep = 0);
     // Called by the downloader, by name, when a transfer ends.
     Q_INVOKABLE void CHCallBack(QByteArray &arrContents, qint16 &chError);
@@ -85,6 +89,12 @@ public:
     // Test seam: "Verbliste öffnen…" takes the path from here instead of a
     // file dialog ("" for Cancel); an empty function restores the dialog.
     void setListDialog(std::function<QString()> choose);
+
+Q_SIGNALS:
+    // What upgradeMe, CHCallBack and mnuUpdate_Click pass on to the chain.
+    void upgradeRequested(quint8 ixStep);
+    void transferEnded(QByteArray &arrContents, qint16 &chError);
+    void updateAsked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -137,9 +147,7 @@ private:
     // PreviousTab is not used: it is kept for the tab Click handler's signature.
     void SSTab1_Click(int PreviousTab);
 
-    friend class UpgradeChain;
-    // From the start of an update check until its chain ends.
-    bool mUpgradeRunning = false;
+    ProgramServices &mServices;
 
     QList<VerbEntry> VerbList;
     qint16 ixFirstVerb = -1;

@@ -4,8 +4,8 @@
 
 #include "platform/App.h"
 #include "platform/MsgBox.h"
-#include "program/Globals.h"
 #include "trainer/ChosenList.h"
+#include "trainer/ProgramServices.h"
 #include "trainer/frmMain.h"
 
 #include <QDir>
@@ -33,7 +33,7 @@ QString noVerbsPrompt(const VerbTable &table)
 // Loads the list at path and tells the learner what went wrong, naming the
 // file: the shipped one by its name in the program folder, a chosen one by
 // its whole path, with the word that the shipped list comes instead.
-VerbTable readList(QWidget *owner, const QString &path, bool chosen)
+VerbTable readList(QWidget *owner, FileSystemObject &fso, const QString &path, bool chosen)
 {
     const QString named = QStringLiteral("Die Verben-Datei (")
                           + (chosen ? QDir::toNativeSeparators(path) : QFileInfo(path).fileName())
@@ -42,7 +42,7 @@ VerbTable readList(QWidget *owner, const QString &path, bool chosen)
             = chosen ? QStringLiteral(" Stattdessen wird die mitgelieferte Liste geladen.")
                      : QString();
     const QString title = App::Title() + QStringLiteral(" - keine Verben-Datei");
-    VerbTable table = loadVerbFile(Globals::g_objFSO(), path);
+    VerbTable table = loadVerbFile(fso, path);
     switch (table.outcome) {
     case VerbFileOutcome::Missing:
         MsgBox(named
@@ -90,9 +90,9 @@ void frmMain::LoadVerbs()
     // the next reload.
     VerbTable table;
     if (!mChosenList.isEmpty())
-        table = readList(this, mChosenList, true);
+        table = readList(this, mServices.fileSystem(), mChosenList, true);
     if (mChosenList.isEmpty() || table.outcome != VerbFileOutcome::Loaded)
-        table = readList(this, ChosenList::shippedList(), false);
+        table = readList(this, mServices.fileSystem(), ChosenList::shippedList(), false);
     mNoVerbsPrompt = noVerbsPrompt(table);
     if (!table.entries.isEmpty()) {
         VerbList = std::move(table.entries);
