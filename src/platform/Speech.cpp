@@ -22,9 +22,12 @@ VoiceSource &voiceSource()
 
 const QString flite = QStringLiteral("flite");
 
-// Qt 6.4's flite engine gives up on some texts at once ("Audio streaming
-// error") and plays the same text at a slightly different rate: a failed
-// text is tried again at these offsets from the chosen rate, then reported.
+// Qt 6.4's flite engine drops a text whose synthesised sound ends exactly on
+// one of its chunks: it writes an empty last chunk, takes that for a failed
+// write and reports "Audio streaming error" (about one text in four, voice
+// and rate alike). At a slightly different rate the sound has another
+// length: a failed text is tried again at these offsets from the chosen
+// rate, and only then reported.
 constexpr std::array<double, 2> retryRateOffsets {-0.05, 0.05};
 
 class TextToSpeechVoice final : public Voice
@@ -152,11 +155,12 @@ bool hasEngine()
     return !QTextToSpeech::availableEngines().isEmpty();
 }
 
-std::unique_ptr<Voice> englishVoice(double rate)
+std::unique_ptr<Voice> englishVoice(double rate, const QStringList &engines)
 {
     if (voiceSource().makeVoice)
         return voiceSource().makeVoice();
-    for (const QString &name : engineOrder(QTextToSpeech::availableEngines())) {
+    for (const QString &name :
+         engineOrder(engines.isEmpty() ? QTextToSpeech::availableEngines() : engines)) {
         if (std::unique_ptr<Voice> voice = englishVoiceOf(name, rate))
             return voice;
     }

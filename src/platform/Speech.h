@@ -49,13 +49,14 @@ inline constexpr double LearnerRate = -0.2;
 // only: loads none of them and takes well under a millisecond.
 bool hasEngine();
 
-// The first English voice of the installed engines, set to speak at `rate`;
-// nullptr when no engine has one. The desktop's engines come first, flite
-// last (engineOrder()); within one engine British English, then American,
-// then any English (preferredEnglish()). Loads the engine on the calling
-// thread: about 10 to 35 ms for flite, which also maps some 11 MB of voices
-// and sound libraries, so call it when speech is first needed.
-std::unique_ptr<Voice> englishVoice(double rate = LearnerRate);
+// The first English voice of the installed engines (or of `engines` only,
+// when given), set to speak at `rate`; nullptr when no engine has one. The
+// desktop's engines come first, flite last (engineOrder()); within one engine
+// British English, then American, then any English (preferredEnglish()).
+// Loads the engine on the calling thread: about 10 to 35 ms for flite, which
+// also maps some 11 MB of voices and sound libraries, so call it when speech
+// is first needed.
+std::unique_ptr<Voice> englishVoice(double rate = LearnerRate, const QStringList &engines = {});
 
 // The engines in the order they are tried: as Qt lists them, flite last.
 QStringList engineOrder(const QStringList &available);
