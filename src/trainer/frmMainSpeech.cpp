@@ -85,6 +85,8 @@ void SpeechControls::formsChecked(const VerbEntry &verb)
     btListen->setEnabled(!mNoVoice && !mForms.isEmpty());
     if (mnuReadAloud->isChecked())
         speak();
+    else if (!mVoice && !mNoVoice) // loaded at an idle moment, ready for the click
+        QTimer::singleShot(0, this, [this] { loadVoice(); });
 }
 
 void SpeechControls::formsHidden()
