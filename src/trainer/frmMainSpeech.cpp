@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -39,10 +40,16 @@ SpeechControls::SpeechControls(QWidget *window, QWidget *page, QMenu *practice)
     mWindow->installEventFilter(this);
 }
 
+// The window's first frame is on screen once its native window has handled
+// the first expose: only then is the engine looked for.
 bool SpeechControls::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == mWindow && event->type() == QEvent::Show) {
         mWindow->removeEventFilter(this);
+        mWindow->windowHandle()->installEventFilter(this);
+    } else if (watched == mWindow->windowHandle() && event->type() == QEvent::Expose
+               && mWindow->windowHandle()->isExposed()) {
+        watched->removeEventFilter(this);
         QTimer::singleShot(0, this, [this] { lookForEngine(); });
     }
     return QObject::eventFilter(watched, event);

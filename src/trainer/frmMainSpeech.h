@@ -28,7 +28,7 @@ class SpeechControls : public QObject
     Q_OBJECT
 public:
     // Puts the button on page beside "Prüfen" and the item into `practice`;
-    // `window` is watched for its first show.
+    // `window` is watched for its first frame.
     SpeechControls(QWidget *window, QWidget *page, QMenu *practice);
 
     QPushButton *button() const { return btListen; }
