@@ -1,19 +1,16 @@
 #pragma once
 
-// Seams shared by the tests: message boxes, program starts and speech are
-// recorded instead of shown, run or heard.
+// Seams shared by the tests: message boxes and program starts are recorded
+// instead of shown or run.
 
 #include "platform/MsgBox.h"
 #include "platform/Shell.h"
-#include "platform/Speech.h"
 
 #include <QList>
-#include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-#include <memory>
 
 struct RecordedBox
 {
@@ -77,59 +74,4 @@ public:
     ShellRecorder &operator=(const ShellRecorder &) = delete;
 
     QList<RecordedStart> starts;
-};
-
-// A voice that records each text it is given and speaks until finish().
-class RecordingVoice final : public Voice
-{
-public:
-    explicit RecordingVoice(QStringList &said)
-        : mSaid(said)
-    {}
-    void say(const QString &text) override
-    {
-        mSaid << text;
-        setState(State::Speaking);
-    }
-    void stop() override { setState(State::Ready); }
-    State state() const override { return mState; }
-    QString description() const override { return QStringLiteral("recording"); }
-    void finish() { setState(State::Ready); }
-
-private:
-    void setState(State state)
-    {
-        mState = state;
-        Q_EMIT stateChanged(state);
-    }
-    QStringList &mSaid;
-    State mState = State::Ready;
-};
-
-// While it lives, the speech engines are these: none at all, one without an
-// English voice, or one whose English voice records what it would say.
-class SpeechRecorder
-{
-public:
-    enum Engine { NoEngine, NoEnglishVoice, EnglishVoice };
-    explicit SpeechRecorder(Engine engine = EnglishVoice)
-    {
-        Speech::setVoiceSource(
-                [this, engine]() -> std::unique_ptr<Voice> {
-                    ++lookups;
-                    if (engine != EnglishVoice)
-                        return nullptr;
-                    auto made = std::make_unique<RecordingVoice>(said);
-                    voice = made.get();
-                    return made;
-                },
-                engine != NoEngine);
-    }
-    ~SpeechRecorder() { Speech::setVoiceSource({}); }
-    SpeechRecorder(const SpeechRecorder &) = delete;
-    SpeechRecorder &operator=(const SpeechRecorder &) = delete;
-
-    QStringList said;
-    int lookups = 0; // englishVoice() calls
-    QPointer<RecordingVoice> voice;
 };

@@ -1,4 +1,3 @@
-#include "trainer/Pronunciation.h"
 #include "trainer/Quiz.h"
 #include "trainer/VerbList.h"
 
@@ -115,32 +114,6 @@ private Q_SLOTS:
         QFETCH(float, r);
         QFETCH(int, last);
         QTEST(int(Quiz::drawIndex(r, 1, qint16(last))), "index");
-    }
-
-    // What "Anhören" says of a verb line: the three forms as seen, in German
-    // and English rounds alike.
-    void spoken_data()
-    {
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QString>("spoken");
-        QTest::newRow("plain") << u"to go\twent\tgone\tgehen"_s << u"to go, went, gone"_s;
-        QTest::newRow("alternatives-with-or")
-                << u"to burn\tburnt/burned\tburnt / burned\tbrennen"_s
-                << u"to burn, burnt or burned, burnt or burned"_s;
-        QTest::newRow("three-alternatives-outer-blanks")
-                << u" to bid \t bid/bade/bidden \tbid \tbieten"_s
-                << u"to bid, bid or bade or bidden, bid"_s;
-        QTest::newRow("ligature-and-invisible")
-                << u"to \uFB02ow\t\uFB02ew\u200B\t\u00A0\uFB02own\tfließen"_s
-                << u"to flow, flew, flown"_s;
-        QTest::newRow("empty-alternative-and-form") << u"to x\tx/ \t\tx"_s << u"to x, x"_s;
-    }
-    void spoken()
-    {
-        QFETCH(QString, line);
-        const std::optional<VerbEntry> verb = parseVerbLine(line);
-        QVERIFY(verb);
-        QTEST(Pronunciation::spokenForms(*verb), "spoken");
     }
 
     // Two copies started at the same moment must not drill the same words.
