@@ -314,7 +314,8 @@ void tst_frmMain::flow_data()
     const QString burn = QStringLiteral("said to burn, burnt or burned, burnt or burned");
     row("listen-german-round",
         "enabled btListen no | click btNewWord | enabled btListen no | " + check
-                + " | enabled btListen yes | heard 0 | click btListen | " + burn
+                + " | enabled btListen yes | heard 0 | chain btEnter btListen optDE"
+                  " | click btListen | " + burn
                 + " | voice speaking | click btListen | heard 2 | voice speaking | voice finish"
                   " | click btListen | click btNewWord | voice ready | enabled btListen no");
     row("listen-english-round-and-reload",
