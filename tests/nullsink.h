@@ -35,10 +35,12 @@ public:
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), mDir.path());
         mServer.setProcessEnvironment(environment);
         mServer.setProcessChannelMode(QProcess::MergedChannels);
-        // -n: no configuration files, only the two modules named here.
+        // -n: no configuration files, only the two modules named here. Should
+        // this program die without ending it, the server ends by itself once
+        // it has had no client for a while.
         mServer.start(program,
                       {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-                       QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=no"),
+                       QStringLiteral("--exit-idle-time=20"), QStringLiteral("--use-pid-file=no"),
                        QStringLiteral("--disable-shm=yes"), QStringLiteral("--log-target=stderr"),
                        QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=null"),
                        QStringLiteral("-L"),

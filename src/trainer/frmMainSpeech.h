@@ -19,7 +19,7 @@ class Voice;
 // button never gives an answer away. Nothing of the speech engine is touched
 // while the program starts: once the window has been shown, an idle moment
 // asks whether any engine is installed (without loading one); the voice
-// itself (some 10 to 20 ms and 11 MB for flite) is loaded at an idle moment
+// itself (10 to 30 ms and 11 MB for flite) is loaded at an idle moment
 // after the first check, or at once when that check reads aloud. Without an
 // engine or an English voice both controls are disabled and say what to
 // install.
