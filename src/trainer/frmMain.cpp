@@ -351,6 +351,7 @@ void frmMain::LoadVerbs()
         }
         break;
     }
+    verbsLoaded();
 }
 
 void frmMain::mnuReload_Click()

@@ -1,0 +1,140 @@
+#include "trainer/ProgressStore.h"
+
+#include "platform/LinkSafe.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+
+#include <utility>
+
+namespace {
+
+// Most names tried for a file moved aside on one day.
+constexpr int maxAsideNames = 100;
+
+const char *reason(ProgressFileOutcome outcome)
+{
+    switch (outcome) {
+    case ProgressFileOutcome::TooLarge:
+        return "it is too large";
+    case ProgressFileOutcome::Corrupt:
+        return "it is not a progress file of this program";
+    default:
+        return "it is no regular file or cannot be read";
+    }
+}
+
+// The folder is the user's own: created private, as state folders are.
+bool makeFolder(const QString &path)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    return QFileInfo(folder).isDir()
+           || (QDir().mkpath(QFileInfo(folder).absolutePath())
+               && QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+}
+
+// QLockFile reads a lock it finds to see whether it is stale: a pipe or a
+// link to one there would block it for good. QLockFile never makes either,
+// so such a name is removed first.
+void removeForeignLock(const QString &path)
+{
+    const QFileInfo info(path);
+    if (info.isSymLink() || (info.exists() && !info.isFile())) {
+        if (!QFile::remove(path))
+            QDir().rmdir(path);
+    }
+}
+
+} // namespace
+
+ProgressStore::ProgressStore(QString path, int lockWaitMs)
+    : mPath(std::move(path)),
+      mLockPath(mPath + QStringLiteral(".lock")),
+      mLockWait(lockWaitMs)
+{}
+
+void ProgressStore::load(QDate today)
+{
+    mState = ProgressState();
+    mUnwritten.clear();
+    removeForeignLock(mLockPath);
+    QLockFile lock(mLockPath);
+    lock.setStaleLockTime(StaleLockMs);
+    const bool locked
+            = QFileInfo(QFileInfo(mPath).absolutePath()).isDir() && lock.tryLock(mLockWait);
+    ProgressFile file = readProgressFile(mPath);
+    if (file.outcome == ProgressFileOutcome::Read)
+        mState = std::move(file.state);
+    // Without the lock another copy may be replacing the file right now: an
+    // unusable one is moved aside at the next write instead.
+    else if (locked && file.outcome != ProgressFileOutcome::Missing)
+        setAside(file.outcome, today);
+}
+
+bool ProgressStore::change(const ProgressChanges &change, QDate today)
+{
+    applyChanges(mState, change, today);
+    mUnwritten.append(change);
+    return write(today);
+}
+
+bool ProgressStore::write(QDate today)
+{
+    if (!makeFolder(mPath))
+        return failed("its folder cannot be made");
+    removeForeignLock(mLockPath);
+    QLockFile lock(mLockPath);
+    lock.setStaleLockTime(StaleLockMs);
+    if (!lock.tryLock(mLockWait))
+        return failed("another copy of the program holds its lock");
+    ProgressFile disk = readProgressFile(mPath);
+    ProgressState merged;
+    if (disk.outcome == ProgressFileOutcome::Read) {
+        merged = std::move(disk.state);
+        for (const ProgressChanges &change : std::as_const(mUnwritten))
+            applyChanges(merged, change, today);
+    } else {
+        // Nothing usable on the disk: what this copy sees (its changes
+        // included) is all there is.
+        if (disk.outcome != ProgressFileOutcome::Missing && !setAside(disk.outcome, today))
+            return failed("the file there could not be moved aside");
+        merged = mState;
+    }
+    if (!replaceFileName(mPath, formatProgress(merged)))
+        return failed("it cannot be written");
+    mState = std::move(merged);
+    mUnwritten.clear();
+    mFailureTold = false;
+    return true;
+}
+
+bool ProgressStore::setAside(ProgressFileOutcome outcome, QDate today)
+{
+    const QString base = mPath + QStringLiteral(".unreadable-") + today.toString(Qt::ISODate);
+    for (int n = 1; n <= maxAsideNames; ++n) {
+        const QString aside = n == 1 ? base : base + u'-' + QString::number(n);
+        if (renameNoReplace(mPath, aside)) {
+            qWarning("Progress file %s ignored: %s; moved to %s", qPrintable(mPath),
+                     reason(outcome), qPrintable(aside));
+            return true;
+        }
+        if (!QFileInfo::exists(aside) && !QFileInfo(aside).isSymLink())
+            break; // the name was free: the move itself failed
+    }
+    if (!mFailureTold)
+        qWarning("Progress file %s ignored: %s; it cannot be moved aside and is left as it is, "
+                 "so progress is not kept",
+                 qPrintable(mPath), reason(outcome));
+    mFailureTold = true;
+    return false;
+}
+
+bool ProgressStore::failed(const char *why)
+{
+    if (!mFailureTold)
+        qWarning("Progress not kept: %s: %s", qPrintable(mPath), why);
+    mFailureTold = true;
+    return false;
+}
