@@ -20,14 +20,4 @@ quint8 nextBox(quint8 box, bool right)
     return std::min<quint8>(clampBox(box) + 1, LastBox);
 }
 
-qint64 intervalDays(quint8 box)
-{
-    return qint64(1) << (clampBox(box) - FirstBox);
-}
-
-bool isDue(quint8 box, QDate seen, QDate today)
-{
-    return today.toJulianDay() - seen.toJulianDay() >= intervalDays(box);
-}
-
 } // namespace Leitner

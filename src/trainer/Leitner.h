@@ -18,11 +18,17 @@ quint8 nextBox(quint8 box, bool right);
 
 // Days from a check until the verb is due again: 1, 2, 4, 8, 16 for boxes
 // 1 to 5 (outside 1..5, the nearest box).
-qint64 intervalDays(quint8 box);
+constexpr qint64 intervalDays(quint8 box)
+{
+    return qint64(1) << ((box < FirstBox ? FirstBox : box > LastBox ? LastBox : box) - FirstBox);
+}
 
 // True when a verb in box, last checked on the local day seen, is due on the
 // local day today. Calendar days, so a change of daylight saving time moves
-// nothing.
-bool isDue(quint8 box, QDate seen, QDate today);
+// nothing. Inline: the draw asks it of every verb.
+inline bool isDue(quint8 box, QDate seen, QDate today)
+{
+    return today.toJulianDay() - seen.toJulianDay() >= intervalDays(box);
+}
 
 } // namespace Leitner

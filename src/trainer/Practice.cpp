@@ -9,26 +9,27 @@ namespace Practice {
 
 namespace {
 
-// The steps of the draw after this run's mistakes, in their order.
-enum class Step { Waiting, Due, New, Seen };
-
-struct Rank
-{
-    Step step = Step::Seen;
-    qint64 order = 0; // within the step: the box, or the time of the last check
-
-    friend auto operator<=>(const Rank &, const Rank &) = default;
+// The steps of the draw after this run's mistakes, in their order, each a
+// band of ranks: a verb's rank is its step's start plus its order within the
+// step (the box, or the time of the last check). One number per verb keeps
+// the scan over tens of thousands of verbs short.
+constexpr qint64 stepWidth = qint64(1) << 60;
+enum Step : qint64 {
+    Waiting = 0,
+    Due = stepWidth,
+    New = 2 * stepWidth,
+    Seen = 3 * stepWidth,
 };
 
-Rank rankOf(const VerbProgress &verb, QDate today)
+inline qint64 rankOf(const VerbProgress &verb, qint64 today)
 {
     if (!verb.practised())
-        return {Step::New, 0};
+        return New;
     if (verb.box <= Leitner::FirstBox)
-        return {Step::Waiting, 0};
-    if (Leitner::isDue(verb.box, verb.seen, today))
-        return {Step::Due, verb.box};
-    return {Step::Seen, verb.checkedAt};
+        return Waiting;
+    if (today - verb.seen.toJulianDay() >= Leitner::intervalDays(verb.box))
+        return Due + verb.box;
+    return Seen + std::clamp<qint64>(verb.checkedAt, 0, stepWidth - 1);
 }
 
 // This run's mistakes in the list: when each was drawn last, its index.
@@ -68,32 +69,33 @@ qsizetype draw(const ListProgress &list, const Session &session, QDate today, co
             return next->second;
     }
 
-    const auto excluded = [&](qsizetype i) {
-        return i == previous || std::any_of(mistakes.cbegin(), mistakes.cend(), [i](const auto &m) {
-                   return m.second == i;
-               });
-    };
-    Rank best;
-    qsizetype ties = 0;
-    for (qsizetype i = 0; i < count; ++i) {
-        if (excluded(i))
+    // The verbs left out of the scan, in order, then the end as a stop.
+    QVarLengthArray<qsizetype, 8> skipped {previous};
+    for (const auto &mistake : std::as_const(mistakes))
+        skipped.append(mistake.second);
+    std::sort(skipped.begin(), skipped.end());
+    skipped.append(count);
+    // One pass: the verbs of the best rank so far, in list order.
+    const qint64 day = today.toJulianDay();
+    qint64 best = std::numeric_limits<qint64>::max();
+    QVarLengthArray<qint32, 256> ties;
+    for (qsizetype i = 0, skip = 0; i < count; ++i) {
+        while (skipped[skip] < i)
+            ++skip;
+        if (skipped[skip] == i)
             continue;
-        const Rank rank = rankOf(list.kept.at(i), today);
-        if (ties == 0 || rank < best) {
+        const qint64 rank = rankOf(list.kept[i], day);
+        if (rank > best)
+            continue;
+        if (rank < best) {
             best = rank;
-            ties = 1;
-        } else if (rank == best) {
-            ++ties;
+            ties.clear();
         }
+        ties.append(qint32(i));
     }
-    if (ties == 0) // only the verb drawn last and mistakes that must wait
+    if (ties.isEmpty()) // only the verb drawn last and mistakes that must wait
         return next != mistakes.cend() ? next->second : std::max<qsizetype>(previous, 0);
-    qsizetype pick = ties > 1 ? pickOf(random, ties) : 0;
-    for (qsizetype i = 0; i < count; ++i) {
-        if (!excluded(i) && rankOf(list.kept.at(i), today) == best && pick-- == 0)
-            return i;
-    }
-    return -1; // not reached: the second pass finds what the first counted
+    return ties[ties.size() > 1 ? pickOf(random, ties.size()) : 0];
 }
 
 void recordDraw(Session &session, const QString &key)

@@ -111,26 +111,25 @@ QString progressFilePath()
     return base + QStringLiteral("/verbodrom/progress.txt");
 }
 
-ProgressFile readProgressFile(const QString &path)
+ProgressFileOutcome readProgressFile(const QString &path, QByteArray &bytes)
 {
-    ProgressFile result;
+    bytes.clear();
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
-        return result; // Missing
+        return ProgressFileOutcome::Missing;
     // Only a regular file is opened: a pipe or a device (or a link to one)
     // could block, never end or act on being opened. The read itself opens
     // without blocking and checks the opened file again.
-    const FileBytes file
-            = info.isFile() ? readRegularFile(path, MaxProgressFileBytes) : FileBytes();
-    if (file.outcome == FileReadOutcome::TooLarge) {
-        result.outcome = ProgressFileOutcome::TooLarge;
-    } else if (file.outcome != FileReadOutcome::Read) {
-        result.outcome = ProgressFileOutcome::Unreadable;
-    } else if (std::optional<ProgressState> state = parseProgress(file.bytes)) {
-        result.outcome = ProgressFileOutcome::Read;
-        result.state = std::move(*state);
-    } else {
-        result.outcome = ProgressFileOutcome::Corrupt;
+    if (!info.isFile())
+        return ProgressFileOutcome::Unreadable;
+    FileBytes file = readRegularFile(path, MaxProgressFileBytes);
+    switch (file.outcome) {
+    case FileReadOutcome::Read:
+        bytes = std::move(file.bytes);
+        return ProgressFileOutcome::Read;
+    case FileReadOutcome::TooLarge:
+        return ProgressFileOutcome::TooLarge;
+    default:
+        return ProgressFileOutcome::Unreadable;
     }
-    return result;
 }

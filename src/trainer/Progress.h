@@ -143,16 +143,11 @@ enum class ProgressFileOutcome {
     Missing,    // no file yet: the usual first start
     Unreadable, // the name is there but is no regular file, or it could not be read
     TooLarge,   // larger than MaxProgressFileBytes; nothing was read
-    Corrupt,    // read, but parseProgress() did not understand it
+    Corrupt,    // read, but parseProgress() does not understand it
 };
 
-struct ProgressFile
-{
-    ProgressFileOutcome outcome = ProgressFileOutcome::Missing;
-    ProgressState state; // the empty state unless outcome is Read
-};
-
-// Reads the file at path. Never blocks on a pipe and never opens anything
-// but a regular file (a link is followed for reading only). Never throws and
-// never warns: the outcome tells.
-ProgressFile readProgressFile(const QString &path);
+// Reads the file at path whole into bytes: Read when it was read (whether it
+// parses is parseProgress()'s to say). Never blocks on a pipe and never opens
+// anything but a regular file (a link is followed for reading only). Never
+// throws and never warns: the outcome tells.
+ProgressFileOutcome readProgressFile(const QString &path, QByteArray &bytes);

@@ -4,8 +4,10 @@
 #include "trainer/Progress.h"
 
 #include <QStringDecoder>
+#include <QVarLengthArray>
 
 #include <algorithm>
+#include <charconv>
 
 namespace {
 
@@ -32,25 +34,62 @@ constexpr qsizetype timeDigits = 15;
 constexpr std::pair<char16_t, char16_t> escapes[] {
         {u'\\', u'\\'}, {u'\t', u't'}, {u'\r', u'r'}, {u'\n', u'n'}};
 
-QString escapeField(QStringView text)
+// Writes the field as UTF-8, each character of escapes as its backslash
+// pair. The escaped characters are ASCII, so bytes can be compared.
+void appendField(QByteArray &out, QStringView text)
 {
-    QString out;
-    out.reserve(text.size());
-    for (const QChar c : text) {
-        const auto *escape = std::find_if(std::begin(escapes), std::end(escapes),
-                                          [c](const auto &e) { return e.first == c; });
-        if (escape == std::end(escapes)) {
-            out += c;
-        } else {
-            out += u'\\';
-            out += QChar(escape->second);
+    const QByteArray bytes = text.toUtf8();
+    qsizetype plain = 0; // bytes before it not yet written
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto *escape
+                = std::find_if(std::begin(escapes), std::end(escapes),
+                               [c = bytes[i]](const auto &e) { return e.first == char16_t(c); });
+        if (escape != std::end(escapes)) {
+            out.append(bytes.constData() + plain, i - plain);
+            out += '\\';
+            out += char(escape->second);
+            plain = i + 1;
         }
     }
-    return out;
+    out.append(bytes.constData() + plain, bytes.size() - plain);
+}
+
+// The decimal digits, zeros in front up to width; no temporary string.
+void appendNumber(QByteArray &out, quint64 value, int width = 1)
+{
+    char digits[24];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+    out.append(std::max<qsizetype>(0, width - (end - digits)), '0');
+    out.append(digits, end - digits);
+}
+
+// yyyy-MM-dd; nothing for the null date.
+void appendDate(QByteArray &out, QDate date)
+{
+    if (!date.isValid())
+        return;
+    int year = 0, month = 0, day = 0;
+    date.getDate(&year, &month, &day);
+    appendNumber(out, quint64(std::max(year, 0)), 4);
+    out += '-';
+    appendNumber(out, quint64(month), 2);
+    out += '-';
+    appendNumber(out, quint64(day), 2);
+}
+
+void appendCounts(QByteArray &out, const DayCount &count)
+{
+    out += char(separator.unicode());
+    appendNumber(out, count.checked);
+    out += char(separator.unicode());
+    appendNumber(out, count.right);
+    out += '\n';
 }
 
 std::optional<QString> unescapeField(QStringView text)
 {
+    if (!text.contains(u'\\'))
+        return text.toString();
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -114,8 +153,25 @@ std::optional<QString> parseKey(QStringView english, QStringView german)
     return *first + separator + *second;
 }
 
+// A line's fields; one more than any line has, so too many show.
+using Fields = QVarLengthArray<QStringView, verbFields + 1>;
+
+Fields splitFields(QStringView line)
+{
+    Fields fields;
+    qsizetype begin = 0;
+    while (fields.size() <= verbFields) {
+        const qsizetype end = line.indexOf(separator, begin);
+        fields.append(line.sliced(begin, (end < 0 ? line.size() : end) - begin));
+        if (end < 0)
+            break;
+        begin = end + 1;
+    }
+    return fields;
+}
+
 // A version 1 line; its check time is taken as noon of its day.
-bool parseVerbV1(const QList<QStringView> &fields, ProgressState &state)
+bool parseVerbV1(const Fields &fields, ProgressState &state)
 {
     const auto box = parseBox(fields.at(0));
     const auto seen = parseDate(fields.at(1));
@@ -130,7 +186,7 @@ bool parseVerbV1(const QList<QStringView> &fields, ProgressState &state)
     return true;
 }
 
-bool parseVerbV2(const QList<QStringView> &fields, ProgressState &state)
+bool parseVerbV2(const Fields &fields, ProgressState &state)
 {
     const auto box = parseBox(fields.at(1));
     const auto seen = parseDate(fields.at(2));
@@ -173,7 +229,7 @@ struct LineReader
 
     bool read(QStringView line, ProgressState &state)
     {
-        const QList<QStringView> fields = line.split(separator);
+        const Fields fields = splitFields(line);
         if (!version2)
             return fields.size() == fieldsV1 && ++verbLines <= MaxKeptVerbs
                    && parseVerbV1(fields, state);
@@ -202,29 +258,46 @@ struct LineReader
 
 QByteArray formatProgress(const ProgressState &state)
 {
-    QString text = headerV2 + u'\n' + (state.repeatMistakes ? toggleOn : toggleOff) + u'\n';
-    const auto counts = [](const DayCount &count) {
-        return QString::number(count.checked) + separator + QString::number(count.right);
-    };
-    if (state.earlier != DayCount())
-        text += earlierTag + separator + counts(state.earlier) + u'\n';
-    for (auto day = state.days.cbegin(); day != state.days.cend(); ++day)
-        text += dayTag + separator + day.key().toString(Qt::ISODate) + separator + counts(*day)
-                + u'\n';
+    // Built as bytes in one buffer: at tens of thousands of verbs, every
+    // temporary string per field would cost more than the writing.
+    constexpr char tab = char(separator.unicode());
+    QByteArray out;
+    out.reserve(64 + state.days.size() * 24 + state.verbs.size() * 96);
+    out += (headerV2 + u'\n' + (state.repeatMistakes ? toggleOn : toggleOff) + u'\n').toLatin1();
+    if (state.earlier != DayCount()) {
+        out += earlierTag.toLatin1();
+        appendCounts(out, state.earlier);
+    }
+    for (auto day = state.days.cbegin(); day != state.days.cend(); ++day) {
+        out += dayTag.toLatin1() + tab;
+        appendDate(out, day.key());
+        appendCounts(out, *day);
+    }
     QStringList keys = state.verbs.keys();
     std::sort(keys.begin(), keys.end());
-    for (const QString &key : keys) {
-        const VerbProgress &verb = state.verbs[key];
-        const qsizetype tab = key.indexOf(separator);
-        text += verbTag + separator + QString::number(verb.box) + separator
-                + verb.seen.toString(Qt::ISODate) + separator + QString::number(verb.checkedAt);
-        for (const quint32 misses : verb.misses)
-            text += separator + QString::number(misses);
-        text += separator + verb.lastWrong.toString(Qt::ISODate) + separator
-                + escapeField(QStringView(key).left(tab)) + separator
-                + escapeField(QStringView(key).mid(tab + 1)) + u'\n';
+    const QByteArray verbStart = verbTag.toLatin1() + tab;
+    for (const QString &key : std::as_const(keys)) {
+        const VerbProgress &verb = *state.verbs.constFind(key);
+        const qsizetype split = key.indexOf(separator);
+        out += verbStart;
+        out += char('0' + verb.box);
+        out += tab;
+        appendDate(out, verb.seen);
+        out += tab;
+        appendNumber(out, quint64(std::max<qint64>(verb.checkedAt, 0)));
+        for (const quint32 misses : verb.misses) {
+            out += tab;
+            appendNumber(out, misses);
+        }
+        out += tab;
+        appendDate(out, verb.lastWrong);
+        out += tab;
+        appendField(out, QStringView(key).left(split));
+        out += tab;
+        appendField(out, QStringView(key).mid(split + 1));
+        out += '\n';
     }
-    return text.toUtf8();
+    return out;
 }
 
 std::optional<ProgressState> parseProgress(QByteArrayView bytes)

@@ -58,19 +58,28 @@ ProgressStore::ProgressStore(QString path, int lockWaitMs)
 void ProgressStore::load(QDate today)
 {
     mState = ProgressState();
+    mKnownFile.clear();
     mUnwritten.clear();
     removeForeignLock(mLockPath);
     QLockFile lock(mLockPath);
     lock.setStaleLockTime(StaleLockMs);
     const bool locked
             = QFileInfo(QFileInfo(mPath).absolutePath()).isDir() && lock.tryLock(mLockWait);
-    ProgressFile file = readProgressFile(mPath);
-    if (file.outcome == ProgressFileOutcome::Read)
-        mState = std::move(file.state);
+    QByteArray bytes;
+    ProgressFileOutcome outcome = readProgressFile(mPath, bytes);
+    if (outcome == ProgressFileOutcome::Read) {
+        std::optional<ProgressState> state = parseProgress(bytes);
+        if (state) {
+            mState = std::move(*state);
+            mKnownFile = bytes;
+            return;
+        }
+        outcome = ProgressFileOutcome::Corrupt;
+    }
     // Without the lock another copy may be replacing the file right now: an
     // unusable one is moved aside at the next write instead.
-    else if (locked && file.outcome != ProgressFileOutcome::Missing)
-        setAside(file.outcome, today);
+    if (locked && outcome != ProgressFileOutcome::Missing)
+        setAside(outcome, today);
 }
 
 bool ProgressStore::change(const ProgressChanges &change, QDate today)
@@ -89,21 +98,27 @@ bool ProgressStore::write(QDate today)
     lock.setStaleLockTime(StaleLockMs);
     if (!lock.tryLock(mLockWait))
         return failed("another copy of the program holds its lock");
-    ProgressFile disk = readProgressFile(mPath);
-    ProgressState merged;
-    if (disk.outcome == ProgressFileOutcome::Read) {
-        merged = std::move(disk.state);
-        for (const ProgressChanges &change : std::as_const(mUnwritten))
-            applyChanges(merged, change, today);
-    } else {
-        // Nothing usable on the disk: what this copy sees (its changes
-        // included) is all there is.
-        if (disk.outcome != ProgressFileOutcome::Missing && !setAside(disk.outcome, today))
-            return failed("the file there could not be moved aside");
-        merged = mState;
+    QByteArray bytes;
+    ProgressFileOutcome outcome = readProgressFile(mPath, bytes);
+    ProgressState merged = mState; // what this copy sees, its changes included
+    if (outcome == ProgressFileOutcome::Read && bytes != mKnownFile) {
+        // Another copy wrote since: its file with this copy's changes.
+        if (std::optional<ProgressState> disk = parseProgress(bytes)) {
+            merged = std::move(*disk);
+            for (const ProgressChanges &change : std::as_const(mUnwritten))
+                applyChanges(merged, change, today);
+        } else {
+            outcome = ProgressFileOutcome::Corrupt;
+        }
     }
-    if (!replaceFileName(mPath, formatProgress(merged)))
+    // Nothing usable there: what this copy sees is all there is.
+    if (outcome != ProgressFileOutcome::Read && outcome != ProgressFileOutcome::Missing
+        && !setAside(outcome, today))
+        return failed("the file there could not be moved aside");
+    const QByteArray written = formatProgress(merged);
+    if (!replaceFileName(mPath, written))
         return failed("it cannot be written");
+    mKnownFile = written;
     mState = std::move(merged);
     mUnwritten.clear();
     mFailureTold = false;

@@ -52,6 +52,10 @@ private:
     QString mLockPath;
     int mLockWait;
     ProgressState mState;
+    // The file as this store last read or wrote it: when the file still
+    // holds these bytes, mState without the unwritten changes is what it
+    // says, and it need not be parsed again.
+    QByteArray mKnownFile;
     QList<ProgressChanges> mUnwritten;
     bool mFailureTold = false;
 };
