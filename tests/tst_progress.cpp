@@ -13,6 +13,7 @@
 #include <ctime>
 
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace {
 
@@ -59,6 +60,11 @@ ProgressChanges changesOf(const QString &script)
     return changes;
 }
 
+QString counts(const DayCount &count)
+{
+    return QStringLiteral("%1/%2").arg(count.checked).arg(count.right);
+}
+
 // "burn:2@12-06 go:1@12-06 m100 w12-06 | 12-06=2/1 | before=1/1"
 QString summary(const ProgressState &state)
 {
@@ -75,15 +81,10 @@ QString summary(const ProgressState &state)
         verbs << line;
     }
     for (auto day = state.days.cbegin(); day != state.days.cend(); ++day)
-        days << QStringLiteral("%1=%2/%3")
-                        .arg(dateText(day.key()))
-                        .arg(day->checked)
-                        .arg(day->right);
+        days << dateText(day.key()) + u'=' + counts(*day);
     QString text = verbs.join(u' ') + QStringLiteral(" | ") + days.join(u' ');
     if (state.earlier != DayCount())
-        text += QStringLiteral(" | before=%1/%2")
-                        .arg(state.earlier.checked)
-                        .arg(state.earlier.right);
+        text += QStringLiteral(" | before=") + counts(state.earlier);
     return text;
 }
 
@@ -125,12 +126,12 @@ private Q_SLOTS:
     void changes();
     void keptVerbsBounded();
     void stats();
-    void filePath_data();
     void filePath();
     void twoCopies();
     void unusableFileMovedAside_data();
     void unusableFileMovedAside();
     void lock();
+    void unmovableFileNeverOverwritten();
 
 private:
     QString path() const { return mDir.filePath(QStringLiteral("state/verbodrom/progress.txt")); }
@@ -185,6 +186,9 @@ void tst_Progress::parse_data()
     QTest::newRow("empty-lines") << QByteArray(fileV1).replace("on\n", "on\n\n\n") << v1AsV2;
     QTest::newRow("header-only-off") << QByteArray("verbodrom-progress 1\nrepeat-mistakes off")
                                      << QByteArray("verbodrom-progress 2\nrepeat-mistakes off\n");
+    QTest::newRow("v1-day-before-1970-time-0")
+            << headV1 + "2\t0226-10-27\tto go\tgehen\n"
+            << headV2 + "verb\t2\t0226-10-27\t0\t0\t0\t0\t\tto go\tgehen\n";
     QTest::newRow("named-twice-last-wins") << fileV1 + "1\t2026-12-06\tto go\tgehen\n"
                                            << QByteArray(v1AsV2).replace("verb\t3", "verb\t1");
     const QByteArray escapes
@@ -329,48 +333,37 @@ void tst_Progress::stats()
     QCOMPARE(ProgressStats::outlookCaption({1, 0}), QStringLiteral("1 Verb fällig heute, 0 neu"));
     QStringList days;
     for (const ProgressStats::Day &day : ProgressStats::recentDays(state, today, 6))
-        days << dateText(day.date)
-                        + (day.count ? QStringLiteral("=%1/%2")
-                                               .arg(day.count->checked)
-                                               .arg(day.count->right)
-                                     : QString());
+        days << dateText(day.date) + (day.count ? u'=' + counts(*day.count) : QString());
     QCOMPARE(days.join(u' '),
              QStringLiteral("12-01 12-02=1/0 12-03=2/1 12-04=1/1 12-05=2/2 12-06=3/0"));
     QStringList missed;
     for (const ProgressStats::MissedVerb &verb : ProgressStats::mostMissed(list, 3))
-        missed << QStringLiteral("%1:%2%3%4@%5")
-                          .arg(verb.verb)
-                          .arg(verb.misses[0])
-                          .arg(verb.misses[1])
-                          .arg(verb.misses[2])
-                          .arg(dateText(verb.lastWrong));
+        missed << QStringLiteral("%1:%2%3%4@")
+                                  .arg(verb.verb)
+                                  .arg(verb.misses[0])
+                                  .arg(verb.misses[1])
+                                  .arg(verb.misses[2])
+                          + dateText(verb.lastWrong);
     // be has most; go and cut one each, go wrong last; "gone" is not listed
     QCOMPARE(missed.join(u' '), QStringLiteral("1:111@12-03 0:110@12-06 6:100@12-02"));
 }
 
 // The state folder falls back to ~/.local/state unless XDG_STATE_HOME is an
-// absolute path (the window tests use one).
-void tst_Progress::filePath_data()
-{
-    QTest::addColumn<QByteArray>("stateHome");
-    QTest::newRow("unset") << QByteArray();
-    QTest::newRow("empty") << QByteArray("");
-    QTest::newRow("relative-ignored") << QByteArray("st");
-}
-
+// absolute path (the window tests use one): unset, empty, relative.
 void tst_Progress::filePath()
 {
-    QFETCH(QByteArray, stateHome);
     const QByteArray home = qgetenv("HOME"), oldState = qgetenv("XDG_STATE_HOME");
     qputenv("HOME", "/home/learner");
-    if (stateHome.isNull())
-        qunsetenv("XDG_STATE_HOME");
-    else
-        qputenv("XDG_STATE_HOME", stateHome);
-    const QString path = progressFilePath();
+    for (const QByteArray &stateHome : {QByteArray(), QByteArray(""), QByteArray("st")}) {
+        if (stateHome.isNull())
+            qunsetenv("XDG_STATE_HOME");
+        else
+            qputenv("XDG_STATE_HOME", stateHome);
+        QCOMPARE(progressFilePath(),
+                 QStringLiteral("/home/learner/.local/state/verbodrom/progress.txt"));
+    }
     qputenv("HOME", home);
     qputenv("XDG_STATE_HOME", oldState);
-    QCOMPARE(path, QStringLiteral("/home/learner/.local/state/verbodrom/progress.txt"));
 }
 
 // Two copies check and write in turns: each write merges with what the other
@@ -409,20 +402,16 @@ void tst_Progress::unusableFileMovedAside_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("reason");
 
+    const QString unusable = QStringLiteral("it is no regular file or cannot be read");
     QTest::newRow("corrupt-box-9") << "corrupt"
                                    << "it is not a progress file of this program";
     QTest::newRow("too-large") << "large"
                                << "it is too large";
-    QTest::newRow("no-read-permission") << "locked"
-                                        << "it is no regular file or cannot be read";
-    QTest::newRow("folder") << "folder"
-                            << "it is no regular file or cannot be read";
-    QTest::newRow("pipe") << "pipe"
-                          << "it is no regular file or cannot be read";
-    QTest::newRow("link-to-pipe") << "link-pipe"
-                                  << "it is no regular file or cannot be read";
-    QTest::newRow("link-to-device") << "link-device"
-                                    << "it is no regular file or cannot be read";
+    QTest::newRow("no-read-permission") << "locked" << unusable;
+    QTest::newRow("folder") << "folder" << unusable;
+    QTest::newRow("pipe") << "pipe" << unusable;
+    QTest::newRow("link-to-pipe") << "link-pipe" << unusable;
+    QTest::newRow("link-to-device") << "link-device" << unusable;
     QTest::newRow("link-to-file-elsewhere") << "link-file" << QString(); // read, then replaced
 }
 
@@ -432,9 +421,14 @@ void tst_Progress::unusableFileMovedAside()
     QFETCH(QString, reason);
     QVERIFY(QDir(mDir.filePath(QStringLiteral("state"))).removeRecursively());
     QVERIFY(QDir().mkpath(QFileInfo(path()).absolutePath()));
-    const QString target = kind == u"link-device" ? QStringLiteral("/dev/null")
-                                                  : mDir.filePath(QStringLiteral("elsewhere"));
+    // A device of the test's own where it may make one (as root, who could
+    // also replace the system's), else the system's null device, which no
+    // one else may replace. Never removed: only looked at.
+    QString target = mDir.filePath(QStringLiteral("elsewhere"));
     QFile::remove(target);
+    if (kind == u"link-device"
+        && ::mknod(QFile::encodeName(target).constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
+        target = QStringLiteral("/dev/null");
     const QByteArray file = kind == u"corrupt" ? headV1 + "9\t2026-12-06\tto go\tgehen\n" : fileV2;
     QFile out(kind.startsWith(u"link") ? target : path());
     if (kind == u"folder") {
@@ -473,9 +467,13 @@ void tst_Progress::unusableFileMovedAside()
         QCOMPARE(fileBytes(aside), file); // as it was
     }
     if (kind.startsWith(u"link")) {
-        const QFileInfo untouched(target);
-        QCOMPARE(untouched.isFile(), kind == u"link-file");
-        QCOMPARE(untouched.size(), kind == u"link-file" ? fileV2.size() : 0);
+        struct stat untouched
+        {};
+        QCOMPARE(::stat(QFile::encodeName(target).constData(), &untouched), 0);
+        const auto type = untouched.st_mode & S_IFMT;
+        QCOMPARE(type, kind == u"link-file" ? S_IFREG : kind == u"link-pipe" ? S_IFIFO : S_IFCHR);
+        if (kind == u"link-file")
+            QCOMPARE(fileBytes(target), fileV2);
         if (kind == u"link-pipe")
             QCOMPARE(QFileInfo(aside).symLinkTarget(), target);
     }
@@ -510,6 +508,36 @@ void tst_Progress::lock()
                               QFileDevice::FileModificationTime));
     stale.close();
     QVERIFY(store.change(changesOf("see 12-06 10:03 ---"), today));
+}
+
+// An unusable file that cannot be moved aside (here: every name taken) is
+// left as it is, never overwritten; the store says so once and keeps its
+// changes.
+void tst_Progress::unmovableFileNeverOverwritten()
+{
+    QVERIFY(QDir(mDir.filePath(QStringLiteral("state"))).removeRecursively());
+    const QByteArray corrupt = headV1 + "9\t2026-12-06\tto go\tgehen\n";
+    QFile file(path());
+    QVERIFY(QDir().mkpath(QFileInfo(path()).absolutePath()) && file.open(QIODevice::WriteOnly)
+            && file.write(corrupt) == corrupt.size());
+    file.close();
+    const QString aside = path() + QStringLiteral(".unreadable-2026-12-06");
+    for (int n = 1; n <= 100; ++n)
+        QVERIFY(QFile(n == 1 ? aside : aside + u'-' + QString::number(n))
+                        .open(QIODevice::WriteOnly));
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+    QTest::ignoreMessage(QtWarningMsg,
+                         QRegularExpression(QStringLiteral("ignored: .* cannot be moved aside")));
+    ProgressStore store(path());
+    store.load(today);
+    QVERIFY(!store.change(changesOf("go 12-06 10:00 ---"), today));
+    QVERIFY(store.hasUnwritten());
+    QCOMPARE(fileBytes(path()), corrupt);
+    QVERIFY(QFile::remove(aside + QStringLiteral("-7")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("moved to .*-7$")));
+    QVERIFY(store.change(changesOf("be 12-06 10:01 ---"), today));
+    QCOMPARE(fileBytes(aside + QStringLiteral("-7")), corrupt);
+    QCOMPARE(summary(store.state()), QStringLiteral("be:2@12-06 go:2@12-06 | 12-06=2/2"));
 }
 
 QTEST_GUILESS_MAIN(tst_Progress)

@@ -181,7 +181,8 @@ bool parseVerbV1(const Fields &fields, ProgressState &state)
     VerbProgress verb;
     verb.box = *box;
     verb.seen = *seen;
-    verb.checkedAt = QDateTime(*seen, QTime(12, 0)).toMSecsSinceEpoch();
+    // Days before 1970 hold no real check; the time is never negative.
+    verb.checkedAt = std::max<qint64>(0, QDateTime(*seen, QTime(12, 0)).toMSecsSinceEpoch());
     state.verbs.insert(*key, verb);
     return true;
 }

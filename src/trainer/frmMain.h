@@ -15,6 +15,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QGroupBox;
@@ -89,9 +90,10 @@ public:
     void setClock(std::function<QDateTime()> now);
     QDateTime now() const;
 
-    // The kept progress as this window sees it, and the loaded list's share.
+    // The kept progress as this window sees it, and the loaded list's share
+    // (made when first asked for after a load or a change).
     const ProgressState &progress() const { return mStore.state(); }
-    const ListProgress &listProgress() const { return mKept; }
+    const ListProgress &listProgress() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -158,8 +160,9 @@ private:
 
     SessionScore mScore;
     ProgressStore mStore {progressFilePath()};
-    // The loaded verbs' keys and kept progress, in list order.
-    ListProgress mKept;
+    // The loaded verbs' keys and kept progress, in list order; made only
+    // while "Fehler wiederholen" is on or when asked for.
+    mutable std::optional<ListProgress> mKept;
     // This run's draws; the verb drawn last outlives a reload.
     Practice::Session mSession;
 

@@ -46,13 +46,20 @@ void frmMain::loadProgress()
 {
     mStore.load(now().date());
     mnuRepeatMistakes->setChecked(mStore.state().repeatMistakes);
-    refreshListProgress(mKept, mStore.state());
+    mKept.reset();
     updateScoreLine();
 }
 
 void frmMain::verbsLoaded()
 {
-    mKept = ::listProgress(VerbList, mStore.state());
+    mKept.reset();
+}
+
+const ListProgress &frmMain::listProgress() const
+{
+    if (!mKept)
+        mKept = ::listProgress(VerbList, mStore.state());
+    return *mKept;
 }
 
 // A failed write only goes to the log (ProgressStore tells once); the
@@ -60,17 +67,19 @@ void frmMain::verbsLoaded()
 void frmMain::commitProgress(const ProgressChanges &change, QDate today)
 {
     mStore.change(change, today);
-    refreshListProgress(mKept, mStore.state());
+    if (mKept)
+        refreshListProgress(*mKept, mStore.state());
     updateScoreLine();
 }
 
 qint16 frmMain::drawVerb()
 {
     const auto random = [this] { return mRandomSource ? mRandomSource() : mRandom.next(); };
-    const qint16 drawn = repeatMistakes()
-                                 ? qint16(Practice::draw(mKept, mSession, now().date(), random) + 1)
-                                 : Quiz::drawIndex(random(), ixFirstVerb, ixLastVerb);
-    Practice::recordDraw(mSession, mKept.keys.at(drawn - 1));
+    const qint16 drawn
+            = repeatMistakes()
+                      ? qint16(Practice::draw(listProgress(), mSession, now().date(), random) + 1)
+                      : Quiz::drawIndex(random(), ixFirstVerb, ixLastVerb);
+    Practice::recordDraw(mSession, progressKey(VerbList.at(drawn - 1)));
     updateScoreLine(); // the day may have changed
     return drawn;
 }
