@@ -40,6 +40,36 @@ qsizetype pickOf(const Random &random, qsizetype count)
     return std::min(qsizetype(random() * float(count)), count - 1);
 }
 
+// Steps 2 to 5: one pass over the list, keeping the verbs of the best rank
+// so far; a random one of them, or -1 when every verb is skipped.
+qsizetype drawByStep(const ListProgress &list, QVarLengthArray<qsizetype, 8> skipped, QDate today,
+                     const Random &random)
+{
+    const qsizetype count = list.kept.size();
+    std::sort(skipped.begin(), skipped.end());
+    skipped.append(count); // a stop after the last verb
+    const qint64 day = today.toJulianDay();
+    qint64 best = std::numeric_limits<qint64>::max();
+    QVarLengthArray<qint32, 256> ties;
+    for (qsizetype i = 0, skip = 0; i < count; ++i) {
+        while (skipped[skip] < i)
+            ++skip;
+        if (skipped[skip] == i)
+            continue;
+        const qint64 rank = rankOf(list.kept[i], day);
+        if (rank > best)
+            continue;
+        if (rank < best) {
+            best = rank;
+            ties.clear();
+        }
+        ties.append(qint32(i));
+    }
+    if (ties.isEmpty())
+        return -1;
+    return ties[ties.size() > 1 ? pickOf(random, ties.size()) : 0];
+}
+
 } // namespace
 
 qsizetype draw(const ListProgress &list, const Session &session, QDate today, const Random &random)
@@ -69,33 +99,14 @@ qsizetype draw(const ListProgress &list, const Session &session, QDate today, co
             return next->second;
     }
 
-    // The verbs left out of the scan, in order, then the end as a stop.
     QVarLengthArray<qsizetype, 8> skipped {previous};
     for (const auto &mistake : std::as_const(mistakes))
         skipped.append(mistake.second);
-    std::sort(skipped.begin(), skipped.end());
-    skipped.append(count);
-    // One pass: the verbs of the best rank so far, in list order.
-    const qint64 day = today.toJulianDay();
-    qint64 best = std::numeric_limits<qint64>::max();
-    QVarLengthArray<qint32, 256> ties;
-    for (qsizetype i = 0, skip = 0; i < count; ++i) {
-        while (skipped[skip] < i)
-            ++skip;
-        if (skipped[skip] == i)
-            continue;
-        const qint64 rank = rankOf(list.kept[i], day);
-        if (rank > best)
-            continue;
-        if (rank < best) {
-            best = rank;
-            ties.clear();
-        }
-        ties.append(qint32(i));
-    }
-    if (ties.isEmpty()) // only the verb drawn last and mistakes that must wait
-        return next != mistakes.cend() ? next->second : std::max<qsizetype>(previous, 0);
-    return ties[ties.size() > 1 ? pickOf(random, ties.size()) : 0];
+    const qsizetype drawn = drawByStep(list, skipped, today, random);
+    if (drawn >= 0)
+        return drawn;
+    // Only the verb drawn last and mistakes that may wait are left.
+    return next != mistakes.cend() ? next->second : std::max<qsizetype>(previous, 0);
 }
 
 void recordDraw(Session &session, const QString &key)

@@ -47,8 +47,7 @@ struct Session
 using Random = std::function<float()>;
 
 // The 0-based index into the list of the next verb, -1 for an empty list.
-// Calls random at most twice; one pass over the list, or two when it breaks
-// a tie there.
+// Calls random at most twice; one pass over the list.
 qsizetype draw(const ListProgress &list, const Session &session, QDate today, const Random &random);
 
 // A verb was drawn (and shown).

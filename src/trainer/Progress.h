@@ -90,8 +90,6 @@ struct ProgressChanges
     std::optional<bool> repeatMistakes; // the item was switched
     bool reset = false;                 // "Lernstand zurücksetzen", before the checks
     QList<ProgressCheck> checks;        // in the order they were made
-
-    bool isEmpty() const { return !repeatMistakes && !reset && checks.isEmpty(); }
 };
 
 // Applies the changes to a state: the reset forgets every verb (the day
@@ -139,7 +137,7 @@ inline constexpr qint64 MaxProgressFileBytes = 64 << 20;
 QString progressFilePath();
 
 enum class ProgressFileOutcome {
-    Read,       // the file was read and understood
+    Read,       // the file was read whole
     Missing,    // no file yet: the usual first start
     Unreadable, // the name is there but is no regular file, or it could not be read
     TooLarge,   // larger than MaxProgressFileBytes; nothing was read

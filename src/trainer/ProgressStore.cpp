@@ -60,11 +60,8 @@ void ProgressStore::load(QDate today)
     mState = ProgressState();
     mKnownFile.clear();
     mUnwritten.clear();
-    removeForeignLock(mLockPath);
     QLockFile lock(mLockPath);
-    lock.setStaleLockTime(StaleLockMs);
-    const bool locked
-            = QFileInfo(QFileInfo(mPath).absolutePath()).isDir() && lock.tryLock(mLockWait);
+    const bool locked = QFileInfo(QFileInfo(mPath).absolutePath()).isDir() && take(lock);
     QByteArray bytes;
     ProgressFileOutcome outcome = readProgressFile(mPath, bytes);
     if (outcome == ProgressFileOutcome::Read) {
@@ -93,10 +90,8 @@ bool ProgressStore::write(QDate today)
 {
     if (!makeFolder(mPath))
         return failed("its folder cannot be made");
-    removeForeignLock(mLockPath);
     QLockFile lock(mLockPath);
-    lock.setStaleLockTime(StaleLockMs);
-    if (!lock.tryLock(mLockWait))
+    if (!take(lock))
         return failed("another copy of the program holds its lock");
     QByteArray bytes;
     ProgressFileOutcome outcome = readProgressFile(mPath, bytes);
@@ -123,6 +118,13 @@ bool ProgressStore::write(QDate today)
     mUnwritten.clear();
     mFailureTold = false;
     return true;
+}
+
+bool ProgressStore::take(QLockFile &lock) const
+{
+    removeForeignLock(mLockPath);
+    lock.setStaleLockTime(StaleLockMs);
+    return lock.tryLock(mLockWait);
 }
 
 bool ProgressStore::setAside(ProgressFileOutcome outcome, QDate today)

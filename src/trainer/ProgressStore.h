@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+class QLockFile;
+
 // The progress file as every running copy of the program shares it. Each
 // copy sees the file as it last read or wrote it, with its own changes since.
 // Every write takes a lock file beside the progress file and merges this
@@ -40,11 +42,15 @@ public:
     // not yet written. On success state() is the merged file. False when the
     // lock was held past the wait, the file could not be written, or an
     // unusable file there could not be moved aside; the changes then wait for
-    // the next write, and the log tells once until a write works again.
+    // the next write, and the log tells once until a write works again. A
+    // file removed while the program runs is written again from state().
     bool change(const ProgressChanges &change, QDate today);
 
 private:
     bool write(QDate today);
+    // Takes the lock file beside the progress file, waiting at most the
+    // store's wait; a stale lock is taken over.
+    bool take(QLockFile &lock) const;
     bool setAside(ProgressFileOutcome outcome, QDate today);
     bool failed(const char *why);
 
