@@ -235,6 +235,8 @@ void tst_Progress::parseRejects_data()
     QTest::newRow("not-utf8") << headV1
                                          + "1\t2026-12-06\tto bite\tbei\xdf"
                                            "en\n";
+    QTest::newRow("line-over-bound")
+            << headV1 + "1\t2026-12-06\tto go\t" + QByteArray(MaxProgressLineBytes, 'g') + '\n';
     // More lines than a file of ours holds: reading stops at the first extra.
     QTest::newRow("verbs-over-cap") << headV1 + verbV1.repeated(MaxKeptVerbs + 1);
     QByteArray days = headV2;

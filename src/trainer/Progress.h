@@ -123,14 +123,19 @@ QByteArray formatProgress(const ProgressState &state);
 
 // The state a file's content holds, or nothing when it is not such a file:
 // wrong first line, an unknown line, a box outside 1..5, a date that is no
-// date, a count out of range, a bad escape, text that is not UTF-8, more than
-// MaxKeptVerbs verb lines or MaxHistoryDays day lines. A verb or day named
+// date, a count out of range, a bad escape, text that is not UTF-8, a line
+// over MaxProgressLineBytes, more than MaxKeptVerbs verb lines or
+// MaxHistoryDays day lines. A verb or day named
 // twice keeps its last line. Reading stops at the first fault.
 std::optional<ProgressState> parseProgress(QByteArrayView bytes);
 
 // A larger file is no progress file of ours: MaxKeptVerbs verbs with long
 // fields fit several times over.
 inline constexpr qint64 MaxProgressFileBytes = 64 << 20;
+// A longer line neither: the longest verb line (MaxVerbLineLength characters,
+// at most 3 bytes each in UTF-8, every one escaped) fits. The bound keeps the
+// memory one line takes to read near its size.
+inline constexpr qsizetype MaxProgressLineBytes = 8 << 20;
 
 // $XDG_STATE_HOME/verbodrom/progress.txt; when XDG_STATE_HOME is unset, empty
 // or not an absolute path, ~/.local/state/verbodrom/progress.txt.

@@ -2,6 +2,7 @@
 // The layout is described in Progress.h.
 
 #include "trainer/Progress.h"
+#include "trainer/VerbList.h"
 
 #include <QStringDecoder>
 #include <QVarLengthArray>
@@ -19,6 +20,8 @@ const QString verbTag = QStringLiteral("verb");
 const QString dayTag = QStringLiteral("day");
 const QString earlierTag = QStringLiteral("before");
 constexpr QChar separator = u'\t';
+// The longest verb line, escaped in full, with room for the other fields.
+static_assert(MaxProgressLineBytes >= 2 * 3 * MaxVerbLineLength + 256);
 constexpr qsizetype fieldsV1 = 4;    // box, date, English, German
 constexpr qsizetype verbFields = 10; // tag, box, date, time, 3 misses, last wrong, English, German
 constexpr qsizetype dayFields = 4;   // tag, date, checks, right
@@ -315,6 +318,8 @@ std::optional<ProgressState> parseProgress(QByteArrayView bytes)
         end = end < 0 ? bytes.size() : end;
         if (end > begin && bytes.at(end - 1) == '\r')
             --end;
+        if (end - begin > MaxProgressLineBytes)
+            return std::nullopt;
         const QString line = decoder(bytes.sliced(begin, end - begin));
         begin = next;
         if (decoder.hasError())
