@@ -10,6 +10,7 @@
 
 #include "platform/App.h"
 #include "platform/MsgBox.h"
+#include "program/Globals.h"
 #include "trainer/frmDummy.h"
 #include "trainer/frmMain.h"
 
@@ -39,7 +40,7 @@ Stall measureCheck(const QString &server)
 {
     App::setUpdateServer(server);
     new frmDummy;
-    auto *window = new frmMain;
+    frmMain *window = Globals::loadMainWindow();
     window->show();
     // Let the window settle: its first paint is not part of the check.
     QElapsedTimer settle;

@@ -6,6 +6,7 @@
 
 #include "platform/App.h"
 #include "platform/MsgBox.h"
+#include "program/Globals.h"
 #include "trainer/frmAbout.h"
 #include "trainer/frmMain.h"
 
@@ -80,7 +81,7 @@ int main(int argc, char *argv[])
         return int(vbOK);
     });
 
-    auto *window = new frmMain;
+    auto *window = Globals::loadMainWindow();
     window->show();
     if (!QTest::qWaitForWindowExposed(window))
         return 1;

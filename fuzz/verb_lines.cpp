@@ -1,7 +1,7 @@
 // The verb loader against a plain reference: split the file at LF, drop the
 // CR in front of it, skip lines that begin with "#", and keep the lines that
-// split at tabs into exactly four fields, in file order, up to the table's
-// limit. Each line on its own must also give what parseVerbLine gives.
+// split at tabs into four fields followed by empty ones only, in file order,
+// up to the table's limit. Each line on its own must also give what parseVerbLine gives.
 //
 // Input: one byte (the table's limit, 1 to 16), then the text. parseVerbLine
 // sees every line as it is; the file is written with each byte cut to 7 bits,
@@ -31,7 +31,13 @@ QStringList referenceFields(const QString &line)
     if (line.startsWith(QLatin1Char('#')))
         return {};
     const QStringList fields = line.split(QLatin1Char('\t'));
-    return fields.size() == 4 ? fields : QStringList();
+    if (fields.size() < 4)
+        return {};
+    for (qsizetype i = 4; i < fields.size(); ++i) {
+        if (!fields.at(i).isEmpty())
+            return {};
+    }
+    return fields.mid(0, 4);
 }
 
 Reference referenceLoad(const QByteArray &file, qsizetype maxVerbs)

@@ -2,7 +2,8 @@
 # Installs the build into PREFIX (which ends in "100% $x" to try the launcher's
 # quoting) and checks the tree: program and verb list side by side, the
 # checker, the icons, the metainfo, and a valid launcher whose Exec names the
-# installed program.
+# installed program; install_manifest.txt lists every installed file, so that
+# removing what it lists leaves nothing behind.
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${PREFIX}"
                 RESULT_VARIABLE failed OUTPUT_QUIET)
@@ -33,5 +34,12 @@ endif()
 execute_process(COMMAND desktop-file-validate "${launcher}" RESULT_VARIABLE invalid)
 if(invalid)
     message(FATAL_ERROR "installed launcher is not valid")
+endif()
+file(STRINGS "${BUILD_DIR}/install_manifest.txt" listed)
+file(GLOB_RECURSE installed LIST_DIRECTORIES false "${PREFIX}/*")
+list(SORT listed)
+list(SORT installed)
+if(NOT listed STREQUAL installed)
+    message(FATAL_ERROR "install_manifest.txt lists\n  ${listed}\nbut installed are\n  ${installed}")
 endif()
 file(REMOVE_RECURSE "${PREFIX}")

@@ -85,6 +85,12 @@ done
     echo "|---|---|---|"
     printf '%s' "$rows"
     echo
+    echo "## Lines of C++"
+    echo
+    echo "Counted by \`scripts/linecount.sh\` in the same run:"
+    echo
+    scripts/linecount.sh
+    echo
     echo "## Full output"
     printf '%s' "$details"
 } >"$out"

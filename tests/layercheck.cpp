@@ -4,8 +4,7 @@
 //
 // Each folder under the root is a layer; a file may include headers of its
 // own folder and of the folders below it, never of its own layer's
-// neighbours or of a layer above. program/Globals.h, which declares the
-// program-wide objects, may be included from anywhere. A folder missing from
+// neighbours or of a layer above, without exception. A folder missing from
 // the list below is a new top-level part (a command-line tool, say) and sits
 // at the top beside program.
 //
@@ -28,7 +27,6 @@ namespace {
 // Top to bottom.
 constexpr std::array<std::string_view, 6> kLayers
         = {"program", "update", "trainer", "downloader", "platform", "base"};
-constexpr std::string_view kIncludableFromAnywhere = "program/Globals.h";
 
 constexpr int kExitClean = 0;
 constexpr int kExitUpward = 1;
@@ -132,7 +130,7 @@ int main(int argc, char *argv[])
                 continue;
             ++includes;
             const std::string targetFolder = target->begin()->string();
-            if (targetFolder == folder || target->generic_string() == kIncludableFromAnywhere)
+            if (targetFolder == folder)
                 continue;
             if (layerOf(targetFolder) > layerOf(folder))
                 continue; // a lower layer
@@ -153,7 +151,6 @@ int main(int argc, char *argv[])
               << " upward (layers, top to bottom: ";
     for (std::size_t i = 0; i < kLayers.size(); ++i)
         std::cout << (i ? ", " : "") << kLayers[i];
-    std::cout << "; any other folder sits at the top; " << kIncludableFromAnywhere
-              << " may be included from anywhere)\n";
+    std::cout << "; any other folder sits at the top)\n";
     return upward.empty() ? kExitClean : kExitUpward;
 }

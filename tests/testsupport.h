@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 struct RecordedBox
 {
     QString prompt;
@@ -18,7 +20,8 @@ struct RecordedBox
 };
 
 // Records every message box while it lives. Answers them in turn from
-// `answers`, then with `answer` once the queue is empty.
+// `answers`, then with `answer` once the queue is empty; `onBox`, when set,
+// runs first, while the box would be open.
 class MsgBoxRecorder
 {
 public:
@@ -27,6 +30,8 @@ public:
     {
         setMsgBoxHandler([this](const QString &prompt, int style, const QString &title) {
             boxes.append({prompt, style, title});
+            if (onBox)
+                onBox(boxes.constLast());
             return answers.isEmpty() ? mAnswer : answers.takeFirst();
         });
     }
@@ -38,6 +43,7 @@ public:
 
     QList<RecordedBox> boxes;
     QList<int> answers;
+    std::function<void(const RecordedBox &)> onBox;
 
 private:
     int mAnswer;

@@ -1,9 +1,12 @@
 #include "platform/App.h"
 #include "platform/Forms.h"
+#include "program/Globals.h"
 #include "trainer/Quiz.h"
+#include "trainer/VerbCheck.h"
 #include "trainer/frmAbout.h"
 #include "trainer/frmDummy.h"
 #include "trainer/frmMain.h"
+#include "trainer/frmMainLook.h"
 
 #include "testsupport.h"
 
@@ -21,7 +24,9 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -65,6 +70,9 @@ private Q_SLOTS:
     void flow();
     void layoutAndScreenReaders();
     void verdictsShownWhole();
+    void readableColours_data();
+    void readableColours();
+    void ownList();
     void messageBoxesAndReset();
     void aboutAndUnload();
     void repeatMistakes();
@@ -74,11 +82,14 @@ private Q_SLOTS:
     void progressFaultsOnlyLogged();
 
 private:
-    // Starts the window over a leftover read-only Updater.exe; false unless
-    // start-up removed it. The verb file holds the three verbs, or as kind
+    // Starts the window over a leftover Updater.exe, a link to a read-only
+    // file; false unless start-up removed the link and left its target as
+    // it was. The verb file holds the three verbs, or as kind
     // says: "missing", "many" (one verb over the limit), "ten" (to v1..to v10),
-    // "unreadable" (a pipe no one writes to), "shipped" (the list the program
-    // ships, and one verb last with forms too long for a verdict label).
+    // "unreadable" (a pipe no one writes to), "semicolons" or "commas" (the
+    // three verbs as a spreadsheet saves them), "shipped" (the list the program
+    // ships, then a verb whose prompt fills the box, and one last with a
+    // prompt and forms too long for their boxes).
     bool open(const QString &kind, bool show = false)
     {
         const QString updater = mDir.filePath(QStringLiteral("Updater.exe"));
@@ -90,9 +101,12 @@ private:
             content.clear();
             for (int k = 1; k <= 10; ++k)
                 content += QStringLiteral("to v%1\tp%1\tpp%1\tg%1\r\n").arg(k).toLatin1();
+        } else if (kind == u"semicolons" || kind == u"commas") {
+            content.replace('\t', kind == u"commas" ? ',' : ';');
         } else if (kind == u"shipped") {
             content = fileBytes(QStringLiteral(VERBODROM_SOURCE_DIR "/IrregularVerbs.txt"))
-                      + "to a\t" + QByteArray(20, 'b') + '\t' + QByteArray(3000, 'c') + "\td\r\n";
+                      + "to b\tb\tb\t" + fullPrompt.toUtf8() + "\r\nto a\t" + QByteArray(20, 'b')
+                      + '\t' + QByteArray(3000, 'c') + '\t' + QByteArray(200, 'd') + "\r\n";
         }
         if (kind == u"unreadable") {
             if (::mkfifo(QFile::encodeName(mVerbFile).constData(), 0600) != 0)
@@ -100,16 +114,21 @@ private:
         } else if (kind != u"missing" && !putFile(mVerbFile, content)) {
             return false;
         }
-        if (!putFile(updater, {}) || !QFile::setPermissions(updater, QFileDevice::ReadOwner))
+        const QString target = mDir.filePath(QStringLiteral("updater-target"));
+        if (!QFile::exists(target)
+            && !(putFile(target, {}) && QFile::setPermissions(target, QFileDevice::ReadOwner)))
             return false;
-        mWindow = new frmMain;
+        if (!QFile::link(target, updater))
+            return false;
+        mWindow = new frmMain(Globals::services());
         mWindow->setRandomSource([] { return 0.5f; }); // the middle verb, "to burn"
         if (show) {
             mWindow->show();
             if (!QTest::qWaitForWindowExposed(mWindow))
                 return false;
         }
-        return !QFile::exists(updater);
+        return !QFileInfo(updater).isSymLink()
+               && (QFile::permissions(target) & 0x7077) == QFileDevice::ReadOwner;
     }
 
     template<class T = QWidget>
@@ -117,7 +136,7 @@ private:
     {
         return mWindow->findChild<T *>(QLatin1String(name));
     }
-    void click(const char *button) { child<QPushButton>(button)->click(); }
+    void click(const char *button) { child<QAbstractButton>(button)->click(); }
     QAction *action(const char *name) { return child<QAction>(name); }
     QString score() { return child<QLabel>("lblScore")->text(); }
     // Answers the drawn verb: every form right, or the infinitive wrong.
@@ -146,6 +165,31 @@ private:
         return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
     }
     QByteArray progressFile() { return fileBytes(mProgressFile); }
+    // Runs trigger with real message boxes: the box that comes up is read and
+    // closed with Esc from within its own event loop.
+    struct SeenBox
+    {
+        QWidget *owner = nullptr;
+        QStringList texts; // title, default button, then every button
+        int width = 0;
+    };
+    SeenBox realBox(const std::function<void()> &trigger)
+    {
+        SeenBox seen;
+        mBoxes.reset();
+        QTimer::singleShot(0, this, [&seen] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                seen = {box->parentWidget(),
+                        {box->windowTitle(), box->defaultButton()->text()},
+                        box->width()};
+                for (QAbstractButton *button : box->buttons())
+                    seen.texts << button->text();
+                QTest::keyClick(box, Qt::Key_Escape);
+            }
+        });
+        trigger();
+        return seen;
+    }
     static QByteArray fileBytes(const QString &path)
     {
         QFile file(path);
@@ -161,6 +205,9 @@ private:
     QString mStateHome = mDir.filePath(QStringLiteral("state"));
     QString mProgressFile = mStateHome + QStringLiteral("/verbodrom/progress.txt");
     QString mVerbFile = mDir.filePath(QStringLiteral("IrregularVerbs.txt"));
+    // A German prompt as long as the checker lets pass.
+    const QString fullPrompt
+            = QStringLiteral("sich (etwas) ausdenken, erfinden (eine Geschichte, ein Lied)");
     QPointer<frmMain> mWindow;
     std::optional<MsgBoxRecorder> mBoxes;
 };
@@ -189,6 +236,15 @@ void tst_frmMain::flow_data()
             << "open unreadable" + box
                        + "konnte nicht gelesen werden!"
                          " | title VerbodromEN - keine Verben-Datei | verbs 0";
+    // A spreadsheet's list says why it gave no verb where the empty list is told.
+    for (const auto &[name, found] : {std::pair {"semicolons", "Semikolons"}, {"commas", "Kommas"}})
+        QTest::newRow(qPrintable(QStringLiteral("%1-told").arg(name)))
+                << QStringLiteral(
+                           "open %1 | show | boxes 0 | click btNewWord | box Die Verben-Datei"
+                           " hat keine gültige Zeile: die vier Felder müssen durch Tabulatoren"
+                           " getrennt sein (gefunden: %2). | title VerbodromEN - Keine Verben"
+                           " geladen")
+                           .arg(name, found);
     QTest::newRow("too-many-verbs-told-first-kept")
             << "open many" + box
                        + "enthält mehr als 32.760 Verben. Nur die ersten 32.760 wurden"
@@ -199,9 +255,9 @@ void tst_frmMain::flow_data()
         " | focus txtEngInf | type txtEngInf  Burn | type txtEngPast   BURNT "
         " | type txtEngPastParticiple burnt/burned | click btEnter | click btEnter"
         " | text txtEngInf to Burn | text txtEngPast BURNT | text lblEngInf CORRECT!"
-        " | colour lblEngInf #00ff00 | text lblEngPast CORRECT!"
+        " | colour lblEngInf green | text lblEngPast CORRECT!"
         " | text lblEngPastParticiple WRONG! --> burnt/burned | colour lblEngPastParticiple"
-        " #ff0000 | locked txtEngInf yes | locked txtEngPastParticiple yes | boxes 0"
+        " red | locked txtEngInf yes | locked txtEngPastParticiple yes | boxes 0"
         " | text lblScore Seit dem Start: 0 von 1 richtig");
     row("english-round-counts-two-forms",
         "click optEN | colour txtEngInf grey | click btNewWord | text txtEngInf to burn"
@@ -257,12 +313,14 @@ void tst_frmMain::flow_data()
 void tst_frmMain::flow()
 {
     QFETCH(QString, script);
-    const auto colour = [](const QString &arg) {
-        return arg == u"grey" ? QApplication::palette().color(QPalette::Disabled, QPalette::Text)
-               : arg == u"window" ? QApplication::palette().color(QPalette::Active, QPalette::Base)
-               : arg == u"locked"
-                       ? QApplication::palette().color(QPalette::Active, QPalette::Window)
-                       : QColor(arg);
+    // A verdict by its hue, a box by the background of its role.
+    const auto colour = [](QWidget *w, const QString &arg) {
+        if (w->inherits("QLabel"))
+            return w->palette().color(QPalette::WindowText).hue() == (arg == u"green" ? 120 : 0);
+        return w->palette().color(QPalette::Base)
+               == (arg == u"grey"     ? Look::grayText()
+                   : arg == u"window" ? Look::window()
+                                      : Look::locked());
     };
     for (const QString &step : script.split(QStringLiteral(" | "))) {
         const QString op = step.section(u' ', 0, 0), name = step.section(u' ', 1, 1),
@@ -327,9 +385,7 @@ void tst_frmMain::flow()
             else if (op == u"focus")
                 QCOMPARE(mWindow->focusWidget(), w);
             else if (op == u"colour")
-                QCOMPARE(w->palette().color(w->inherits("QLabel") ? QPalette::WindowText
-                                                                  : QPalette::Base),
-                         colour(arg));
+                QVERIFY2(colour(w, arg), qPrintable(step));
             else
                 QFAIL(qPrintable(QStringLiteral("unknown step: ") + step));
         }
@@ -373,9 +429,10 @@ void tst_frmMain::layoutAndScreenReaders()
     QCOMPARE(newWord->accessibleDescription(), QString());
 }
 
-// Every verdict the shipped list can give is shown whole: each verb drawn in
-// turn, all three forms answered wrong, so each label quotes a stored form. A
-// long verb added last: a verdict wider than its label steps its font down
+// Every verdict and prompt the shipped list can give is shown whole: each verb
+// drawn in turn, all three forms answered wrong, so each label quotes a stored
+// form. A prompt as long as the checker lets pass still fits its box. The long
+// verb last: a verdict or a prompt wider than its place steps its font down
 // until it fits; one that fits at no size keeps the smallest and offers its
 // whole text as tool tip.
 void tst_frmMain::verdictsShownWhole()
@@ -385,10 +442,15 @@ void tst_frmMain::verdictsShownWhole()
     QVERIFY(n > 200);
     int longest = 0;
     auto *participle = child<QLabel>("lblEngPastParticiple");
+    auto *prompt = child<QLineEdit>("txtGerInf");
     for (int k = 1; k <= n; ++k) {
         mWindow->setRandomSource([k, n] { return float(k - 1) / float(n - 1); });
         click("btNewWord");
         QCOMPARE(mWindow->currentVerb(), qint16(k));
+        const int promptWidth = prompt->fontMetrics().horizontalAdvance(prompt->text());
+        QVERIFY2(k == n || promptWidth < prompt->contentsRect().width(),
+                 qPrintable(prompt->text()));
+        QCOMPARE(prompt->toolTip(), k == n ? prompt->text() : QString());
         click("btEnter");
         for (const char *name : verdicts) {
             auto *label = child<QLabel>(name);
@@ -398,20 +460,97 @@ void tst_frmMain::verdictsShownWhole()
                      qPrintable(label->text()));
             longest = qMax(longest, k < n ? width : 0);
         }
+        if (k == n - 1) {
+            QCOMPARE(prompt->text().size(), VerbCheck::PromptCharsShown);
+            QVERIFY(prompt->font().pointSizeF() < Look::answerPointSize);
+        }
     }
+    QCOMPARE(prompt->font().pointSizeF(), Look::smallestFitPointSize);
     // The longest shipped verdict did not fit the label as designed.
     QVERIFY(longest > twips({0, 0, 3915, 0}).width());
     const qreal pastSize = child<QLabel>("lblEngPast")->font().pointSizeF();
-    QVERIFY(pastSize < 13.5 && pastSize > 6);
+    QVERIFY(pastSize < Look::answerPointSize && pastSize > Look::smallestFitPointSize);
     QCOMPARE(child<QLabel>("lblEngPast")->toolTip(), QString());
-    QCOMPARE(participle->font().pointSizeF(), 6.0);
+    QCOMPARE(participle->font().pointSizeF(), Look::smallestFitPointSize);
     QCOMPARE(participle->toolTip(), participle->text());
     click("btNewWord");
     QCOMPARE(participle->toolTip(), QString());
 }
 
-// "Übung" follows "Datei". A reset asks first, in a real message box over the
-// window, in German with Cancel the default; OK then empties every box but
+// Green, red, given and locked boxes are readable (4.5:1) on the background
+// actually painted behind them, in a light and in a dark palette.
+void tst_frmMain::readableColours_data()
+{
+    QTest::addColumn<QPalette>("palette");
+    QTest::newRow("light") << QApplication::style()->standardPalette();
+    QPalette dark(QColor(0x35, 0x35, 0x35)); // light text on dark
+    // A mid grey, as many dark themes have: too light for light text.
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(0x7f, 0x7f, 0x7f));
+    QTest::newRow("dark") << dark;
+}
+
+void tst_frmMain::readableColours()
+{
+    QFETCH(QPalette, palette);
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(palette);
+    const auto restore = qScopeGuard([&before] { QApplication::setPalette(before); });
+    QVERIFY(open(QString(), true));
+    click("optEN");
+    click("btNewWord");
+    QTest::keyClicks(child("txtEngPast"), "burnt");
+    click("btEnter");
+    // Each text against the page as painted at its right end, where no text
+    // reaches: two verdicts, a given and a locked box.
+    const QImage page = child("lblEngPast")->parentWidget()->grab().toImage();
+    for (const char *name : {"lblEngPast", "lblEngPastParticiple", "txtEngInf", "txtEngPast"}) {
+        QWidget *w = child(name);
+        const QPoint behind = w->geometry().topRight() + QPoint(-4, w->height() / 2);
+        const QColor text = w->palette().color(w->foregroundRole());
+        const qreal ratio = Look::contrast(text, page.pixelColor(behind * page.devicePixelRatio()));
+        QVERIFY2(ratio >= Look::minimumContrast, qPrintable(name + QString::number(ratio)));
+    }
+}
+
+// A list of her own, chosen in the dialog, is read by every reload and at the
+// next start. One that has gone is named, and the shipped list comes instead
+// until it is back; "Mitgelieferte Liste" returns for good.
+void tst_frmMain::ownList()
+{
+    const QString own = mDir.filePath(QStringLiteral("Klasse 7/unit 3.txt"));
+    const QString remembered = mStateHome + QStringLiteral("/verbodrom/verblist.txt");
+    QVERIFY(putFile(own, "to swim\tswam\tswum\tschwimmen\r\n"));
+    QVERIFY(open(QString()));
+    QString chosen; // "" cancels the dialog
+    mWindow->setListDialog([&chosen] { return chosen; });
+    const auto verbsAfter = [this](const char *entry) {
+        action(entry)->trigger();
+        return mWindow->verbList().size();
+    };
+    QCOMPARE(verbsAfter("mnuOpenList"), 3);
+    chosen = own;
+    QCOMPARE(verbsAfter("mnuOpenList"), 1);
+    QCOMPARE(fileBytes(remembered), own.toUtf8() + '\n');
+    QCOMPARE(verbsAfter("mnuReload"), 1);
+
+    delete mWindow;
+    QVERIFY(open(QString()) && QFile::rename(own, own + u'~'));
+    QCOMPARE(mWindow->verbList().first().GerInf(), QStringLiteral("schwimmen"));
+    QCOMPARE(verbsAfter("mnuReload"), 3);
+    QCOMPARE(mBoxes->boxes.size(), 1);
+    QCOMPARE(mBoxes->boxes.last().prompt,
+             "Die Verben-Datei (" + own
+                     + ") wurde nicht gefunden! Stattdessen wird die mitgelieferte Liste geladen.");
+    QCOMPARE(mBoxes->boxes.last().title, QStringLiteral("VerbodromEN - keine Verben-Datei"));
+    QVERIFY(QFile::rename(own + u'~', own));
+    QCOMPARE(verbsAfter("mnuReload"), 1);
+    QCOMPARE(verbsAfter("mnuShippedList"), 3);
+    QVERIFY(!QFile::exists(remembered));
+}
+
+// "Übung" follows "Datei". A real box opens over the window, as wide as its
+// title needs in the title bar ("Kein Wort gezogen" was cut). A reset asks
+// first, in German with Cancel the default; OK then empties every box but
 // keeps the item and the day's count.
 void tst_frmMain::messageBoxesAndReset()
 {
@@ -420,25 +559,18 @@ void tst_frmMain::messageBoxesAndReset()
     for (QAction *menu : mWindow->findChild<QMenuBar *>()->actions())
         menus << menu->text();
     QCOMPARE(menus, (QStringList {"&Datei", "&Übung", "&?"}));
+    const SeenBox noWord = realBox([this] { click("btEnter"); });
+    QCOMPARE(noWord.texts.first(), QStringLiteral("VerbodromEN - Kein Wort gezogen"));
+    QVERIFY2(noWord.width >= msgBoxTitleWidth(noWord.texts.first()),
+             qPrintable(QString::number(noWord.width)));
+    mBoxes.emplace();
     action("mnuRepeatMistakes")->trigger();
     click("btNewWord");
     answer(true);
     const QByteArray before = progressFile();
-    mBoxes.reset();
-    // The box is read and closed with Esc from within its own event loop.
-    QWidget *owner = nullptr;
-    QStringList seen;
-    QTimer::singleShot(0, this, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            owner = box->parentWidget();
-            seen << box->windowTitle() << box->defaultButton()->text();
-            for (QAbstractButton *button : box->buttons())
-                seen << button->text();
-            QTest::keyClick(box, Qt::Key_Escape);
-        }
-    });
-    action("mnuResetProgress")->trigger();
-    QCOMPARE(owner, static_cast<QWidget *>(mWindow.data()));
+    const SeenBox reset = realBox([this] { action("mnuResetProgress")->trigger(); });
+    QCOMPARE(reset.owner, static_cast<QWidget *>(mWindow.data()));
+    const QStringList &seen = reset.texts;
     QCOMPARE(seen.mid(0, 2), (QStringList {"VerbodromEN - Lernstand zurücksetzen", "Abbrechen"}));
     QCOMPARE(QSet<QString>(seen.begin() + 2, seen.end()), (QSet<QString> {"Abbrechen", "OK"}));
     QCOMPARE(progressFile(), before);
@@ -462,7 +594,10 @@ void tst_frmMain::aboutAndUnload()
     QTRY_VERIFY(!first);
     about->trigger(); // a closed one is made anew
     QCOMPARE(Forms::count(), 3);
-    mWindow->close();
+    // Ctrl+Q ends the program as the window's close button does.
+    mWindow->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(mWindow));
+    QTest::keyClick(mWindow, Qt::Key_Q, Qt::ControlModifier);
     QTRY_VERIFY(!mWindow);
     QVERIFY(!dummy);
     QCOMPARE(Forms::count(), 1); // the About window lives on by itself
@@ -551,7 +686,7 @@ void tst_frmMain::twoWindowsOverDays()
     const auto tick = [&clock] { return clock = clock.addMSecs(1); };
     mWindow->setClock(tick);
     action("mnuRepeatMistakes")->trigger();
-    QPointer<frmMain> other = new frmMain;
+    QPointer<frmMain> other = new frmMain(Globals::services());
     other->setClock(tick);
     other->setRandomSource([] { return 0.1f; });
     drill(2, [](qint16) { return true; });

@@ -1,5 +1,5 @@
 #include "base/Minisign.h"
-#include "update/SignedRelease.h"
+#include "update/HeldRelease.h"
 
 #include "minisigntool.h"
 
@@ -161,26 +161,36 @@ private Q_SLOTS:
         }
     }
 
-    // The version a trusted comment names; "none" for any other comment.
-    void signedVersion_data()
+    // What a trusted comment says a signature is for; "none" for any other
+    // comment.
+    void signedFor_data()
     {
         QTest::addColumn<QByteArray>("comment");
-        QTest::addColumn<QString>("version");
-        QTest::newRow("as minisign -t writes it") << QByteArray("version: 1.2.0") << "1.2.0";
-        QTest::newRow("blanks after") << QByteArray("version: 2.0.1  ") << "2.0.1";
-        QTest::newRow("capital V") << QByteArray("Version: 1.2.0") << "none";
-        QTest::newRow("two numbers") << QByteArray("version: 1.2") << "none";
-        QTest::newRow("more after the version")
-                << QByteArray("version: 1.2.0\tfile:New.exe") << "none";
-        QTest::newRow("empty") << QByteArray() << "none";
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *comment, const char *expected) {
+            QTest::newRow(comment) << QByteArray(comment) << QString::fromLatin1(expected);
+        };
+        row("version: 1.2.0 file: New.exe", "1.2.0 New.exe");
+        row("version:2.0.1\tfile:Updater.exe  ", "2.0.1 Updater.exe");
+        row("version: 1.2.0", "none");
+        row("version: 1.2.0 file: ", "none");
+        row("version: 1.2.0 file: New.exe x", "none");
+        row("version: 1.2 file: New.exe", "none");
+        row("Version: 1.2.0 file: New.exe", "none");
+        row("version: 1.2.0 name: New.exe", "none");
+        row("", "none");
     }
-    void signedVersion()
+    void signedFor()
     {
         QFETCH(QByteArray, comment);
-        QFETCH(QString, version);
-        const std::optional<Version> v = ::signedVersion(comment);
-        QCOMPARE(v ? QString("%1.%2.%3").arg(v->major).arg(v->minor).arg(v->revision) : "none",
-                 version);
+        const std::optional<SignedFor> f = ::signedFor(comment);
+        QTEST(f ? QString("%1.%2.%3 %4")
+                              .arg(f->version.major)
+                              .arg(f->version.minor)
+                              .arg(f->version.revision)
+                              .arg(QString::fromLatin1(f->fileName))
+                : "none",
+              "expected");
     }
 };
 

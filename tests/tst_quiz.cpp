@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 Q_DECLARE_METATYPE(Quiz::Direction)
 
 class tst_Quiz : public QObject
@@ -34,16 +36,24 @@ private Q_SLOTS:
 
         row("form-last-of-two-any-case", false, "BURNED", "burnt/burned", "BURNED", ok);
         row("form-both-with-slash", false, "a/b", "a/b", "a/b", no + "a/b");
-        row("form-three-middle", false, "b", "a/b/c", "b", no + "a/b/c");
-        row("form-three-last", false, "c", "a/b/c", "c", ok);
+        row("form-every-alternative-of-three", false, "bade", "bid/bade/bidden", "bade", ok);
         row("form-outer-blanks", false, "  was ", "was/were", "was", ok);
-        row("form-stored-blanks-around-slash-first", false, "burnt", "burnt / burned", "burnt", ok);
-        row("form-stored-blanks-around-slash-last", false, "Burned", "burnt / burned", "Burned",
-            ok);
-        // The verdict quotes the stored form as written; middle forms stay out.
-        row("form-stored-blanks-wrong-as-written", false, "b", "a / b / c", "b", no + "a / b / c");
+        row("form-stored-blanks-around-slash", false, "Burned", "burnt / burned", "Burned", ok);
         row("form-stored-inner-blank-kept", false, "was on", "was  on", "was on", no + "was  on");
         row("form-empty-stored-answer", false, "x", "", "x", no);
+        // What cannot be seen never counts; the verdict quotes the file as written.
+        row("inf-stored-ligature", true, "flow", u"to \uFB02ow"_s, "to flow", ok);
+        row("inf-stored-no-break-space", true, "swim", u"to\u00A0swim"_s, "to swim", ok);
+        row("inf-typed-no-break-space-and-tab", true, u"\tto\u00A0swim"_s, "to swim", "to swim",
+            ok);
+        row("inf-stored-bom-and-zero-width", true, "go", u"\uFEFFto g\u200Bo"_s, "to go", ok);
+        row("form-stored-narrow-and-ideographic", false, "swam", u"swam\u202F/\u3000swum"_s, "swam",
+            ok);
+        row("form-stored-joiners-and-soft-hyphen", false, "swum", u"s\u00ADw\u200C\u200Du\u2060m"_s,
+            "swum", ok);
+        row("form-typed-zero-width", false, u"\u200Bswam"_s, "swam", "swam", ok);
+        row("form-wrong-quotes-stored-as-written", false, "swum", u"sw\u200Bam"_s, "swum",
+            no + u"sw\u200Bam"_s);
     }
     void check()
     {

@@ -1,75 +1,85 @@
 #include "base/RuntimeError.h"
-#include "update/Version.h"
+#include "update/UpdateCheck.h"
 
+#include "minisigntool.h"
 #include "updatechain.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QTimer>
 
-Q_DECLARE_METATYPE(Version)
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+const QByteArray progress("verbodrom-progress 1\nrepeat-mistakes on\n");
+
+// The signature file grown to `size` bytes in its untrusted comment, which
+// no signature covers.
+QByteArray paddedTo(const QByteArray &minisig, qsizetype size)
+{
+    return withLine(minisig, untrusted,
+                    line(minisig, untrusted) + QByteArray(size - minisig.size(), 'x'));
+}
+
+} // namespace
 
 class tst_Update : public UpdateChainTest
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    // Remote text against a local version: "newer", "same", "older", or
-    // "none" when the remote text is no version.
-    void versions_data()
+    QTemporaryDir mKeys;
+    std::optional<MinisignKey> mKey;
+    std::optional<MinisignKey> mOtherKey;
+
+    QByteArray sign(const QByteArray &bytes, const QByteArray &comment, bool legacy = false,
+                    const std::optional<MinisignKey> &key = {})
     {
-        QTest::addColumn<QByteArray>("remote");
-        QTest::addColumn<Version>("local");
-        QTest::addColumn<QString>("expected");
-        const auto row = [](const char *name, const QByteArray &remote, const QString &expected,
-                            Version local = {1, 1, 0}) {
-            QTest::newRow(name) << remote << local << expected;
-        };
-        row("CR LF and blanks around", " \t1.1.0\r\n", "same");
-        row("BOM",
-            "\xEF\xBB\xBF"
-            "1.2.0\r\n",
-            "newer");
-        row("1.1.00", "1.1.00", "same");
-        row("1.10.0 against 1.9.0", "1.10.0", "newer", {1, 9, 0});
-        row("nine digits", "999999999.0.0", "newer");
-        row("ten digits", "1234567890.0.0", "none");
-        row("HTML", "<html>1.2.0</html>", "none");
-        row("empty", QByteArray(), "none");
-        row("1.1", "1.1", "none");
-        row("sign", "1.+1.0", "none");
-        row("inner blank", "1. 1.0", "none");
-        row("NUL after", QByteArray("1.1.0\0", 6), "none");
-    }
-    void versions()
-    {
-        QFETCH(QByteArray, remote);
-        QFETCH(Version, local);
-        QFETCH(QString, expected);
-        const std::optional<Version> v = parseVersion(remote);
-        const QString result = !v ? "none" : *v > local ? "newer" : *v < local ? "older" : "same";
-        QCOMPARE(result, expected);
+        if (!mKey)
+            return {};
+        return minisignSign(key ? *key : *mKey, bytes, QString::fromLatin1(comment), legacy,
+                            mKeys.path());
     }
 
-    // The offer at start-up keeps Cancel as its default: a learner's stray
-    // Enter never accepts an update, not even after a Tab has put the focus
-    // on OK. From the menu Enter means OK.
-    void enterOnTheOffer_data()
+    // Release 1.2.0 with both files signed for their names; the
+    // signatures are fetched only with a key.
+    Replies release(bool legacy = false)
+    {
+        return {{"Version.txt", "=1.2.0"},
+                {"Updater.exe", '=' + updaterBody},
+                {"Updater.exe.minisig",
+                 '=' + sign(updaterBody, "version: 1.2.0 file: Updater.exe", legacy)},
+                {"New.exe", '~' + newBody},
+                {"New.exe.minisig", '=' + sign(newBody, "version: 1.2.0 file: New.exe", legacy)}};
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(makeMinisignKeys(mKeys, mKey, mOtherKey)); }
+    void init() { initChain(); }
+    void cleanup() { cleanupChain(); }
+
+    // A box with Cancel as its default (the offer at start-up, "Update
+    // starten?") never takes a stray Enter, not even after a Tab has put the
+    // focus on OK; Space still presses the focused button.
+    void enterOnTheBox_data()
     {
         QTest::addColumn<int>("style");
         QTest::addColumn<QList<int>>("keys");
         QTest::addColumn<int>("result");
         const QList<int> tabEnter {Qt::Key_Tab, Qt::Key_Return};
-        QTest::newRow("from the menu") << 65 << QList<int> {Qt::Key_Return} << int(vbOK);
-        QTest::newRow("at start-up, Tab to OK") << 65 + 256 << tabEnter << int(vbCancel);
-        QTest::newRow("at start-up, Tab to OK and Space")
-                << 65 + 256 << QList<int> {Qt::Key_Tab, Qt::Key_Space} << int(vbOK);
+        QTest::newRow("offer from the menu") << 65 << QList<int> {Qt::Key_Return} << int(vbOK);
+        QTest::newRow("offer at start-up, Tab to OK") << 65 + 256 << tabEnter << int(vbCancel);
+        QTest::newRow("Update starten?, Enter")
+                << 49 + 256 << QList<int> {Qt::Key_Return} << int(vbCancel);
+        QTest::newRow("Update starten?, Tab to OK and Space")
+                << 49 + 256 << QList<int> {Qt::Key_Tab, Qt::Key_Space} << int(vbOK);
     }
-    void enterOnTheOffer()
+    void enterOnTheBox()
     {
         QFETCH(int, style);
         QFETCH(QList<int>, keys);
-        QFETCH(int, result);
         mBoxes.reset(); // the real box
         QTimer type;
         type.setInterval(10);
@@ -82,177 +92,251 @@ private Q_SLOTS:
                             Qt::Key(keys.takeFirst()));
         });
         type.start();
-        QCOMPARE(MsgBox(QStringLiteral("?"), style, QStringLiteral("t")), result);
+        QTEST(MsgBox(QStringLiteral("?"), style, QStringLiteral("t")), "result");
     }
 
-    void init() { initChain(); }
-    void cleanup() { cleanupChain(); }
-
-    // One whole chain per row: what the server answers for each file, the
-    // answers to the questions, the boxes, how many files were asked for.
+    // One whole chain per row: the build's key, what the server answers,
+    // the answers to the questions, the boxes, the files asked for (letters
+    // as UpdateServerStub::letters), which program files are in the folder
+    // afterwards (each exactly as sent) and whether the updater started.
     void chain_data()
     {
+        QTest::addColumn<QString>("key"); // "none", "release", or a text taken as it stands
         QTest::addColumn<bool>("manual");
-        QTest::addColumn<QByteArray>("version");
-        QTest::addColumn<QByteArray>("updater");
-        QTest::addColumn<QByteArray>("newExe");
+        QTest::addColumn<Replies>("replies");
         QTest::addColumn<QList<int>>("answers");
         QTest::addColumn<QStringList>("boxes");
-        QTest::addColumn<int>("requests");
-        QTest::addColumn<QString>("blocked"); // a file made a folder, or "start": start fails
-        const QByteArray upd = '=' + updaterBody;
-        const QByteArray neu = '~' + newBody;
-        const auto row = [&](const QString &name, bool manual, const QByteArray &version,
-                             const QList<int> &answers, const QStringList &boxes, int requests,
-                             const QByteArray &updater = {}, const QByteArray &newExe = {},
-                             const QString &blocked = {}) {
-            QTest::newRow(qPrintable(name))
-                    << manual << version << (updater.isNull() ? upd : updater)
-                    << (newExe.isNull() ? neu : newExe) << answers << boxes << requests << blocked;
+        QTest::addColumn<QByteArray>("requests");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<QString>("fault");
+        const Replies good = release();
+        const QByteArray sigU = good["Updater.exe.minisig"].mid(1);
+        const QByteArray sigN = good["New.exe.minisig"].mid(1);
+        const auto with = [](Replies r, const Replies &changes) {
+            r.insert(changes);
+            return r;
         };
-        // After the user said OK, a file that cannot be written or an
-        // updater that cannot start is told; "%F" is the program folder.
-        const QString notWritten = " konnte nicht geschrieben werden.\r\n"
-                                   "Das Update wurde nicht installiert.";
-        const QList<int> okOk {vbOK, vbOK};
+        const auto row
+                = [](const char *name, const QString &key, bool manual, const Replies &replies,
+                     const QStringList &boxes, const char *requests, const char *written,
+                     const QString &fault = {}, const QList<int> &answers = {vbOK, vbOK}) {
+                      QTest::newRow(name) << key << manual << replies << answers << boxes
+                                          << QByteArray(requests) << QByteArray(written) << fault;
+                  };
+        const auto plain
+                = [&](const char *name, bool manual, const Replies &changes,
+                      const QStringList &boxes, const char *requests, const char *written = "",
+                      const QString &fault = {}, const QList<int> &answers = {vbOK, vbOK}) {
+                      row(name, "none", manual, with(good, changes), boxes, requests, written,
+                          fault, answers);
+                  };
+        const auto bad = [&](const char *name, const Replies &changes, const char *requests) {
+            row(name, "release", true, with(good, changes), {offer, refused}, requests, "");
+        };
 
-        row("equal at start-up: quiet", false, "=1.1.0", okOk, {}, 1);
-        row("CR LF after an equal version, from the menu", true, "=1.1.0\r\n", okOk, {nothingNew},
-            1);
-        for (const char *page : {"=<html>1.2.0</html>", "=", "=1.2", "404", "reset", "silent"})
-            row(QStringLiteral("version %1: quiet even from the menu").arg(page), true, page, okOk,
-                {}, 1);
-        row("newer at start-up, Cancel", false, "=1.2.0", {vbCancel}, {offerBox("1.2.0", 65 + 256)},
-            1);
-        row("BOM and line break trimmed, Cancel at start", true,
-            "=\xEF\xBB\xBF"
-            "1.2.0\r\n",
-            {vbOK, vbCancel}, {offer, askStart}, 3);
-        row("newer, both OK: updater started", true, "=1.2.0", okOk, {offer, askStart}, 3);
-        row("empty updater", true, "=1.2.0", okOk, {offer, emptyUpdater}, 2, "=");
-        row("empty new version", true, "=1.2.0", okOk, {offer, emptyNew}, 3, upd, "~");
-        row("Updater.exe is a folder", true, "=1.2.0", okOk,
-            {offer, updateError("Die Datei %F/Updater.exe") + notWritten}, 2, upd, neu,
-            "Updater.exe");
-        row("New.exe is a folder", true, "=1.2.0", okOk,
-            {offer, updateError("Die Datei %F/New.exe") + notWritten}, 3, upd, neu, "New.exe");
-        row("updater cannot start", true, "=1.2.0", okOk,
-            {offer, askStart,
-             updateError("Der Updater %F/Updater.exe konnte nicht gestartet werden.")},
-            3, upd, neu, "start");
-        for (const char *failure : {"404", "reset", "silent"}) {
-            row(QStringLiteral("updater %1").arg(failure), true, "=1.2.0", okOk, {offer}, 2,
-                failure);
-            row(QStringLiteral("new version %1").arg(failure), true, "=1.2.0", okOk, {offer}, 3,
-                upd, failure);
-        }
+        plain("equal at start-up: quiet", false, {{"Version.txt", "=1.1.0"}}, {}, "V");
+        plain("equal and CR LF, menu", true, {{"Version.txt", "=1.1.0\r\n"}}, {nothingNew}, "V");
+        plain("older, menu", true, {{"Version.txt", "=1.0.9"}}, {nothingNew}, "V");
+        plain("HTML, menu", true, {{"Version.txt", "=<html>1.2.0</html>"}}, {noVersion}, "V");
+        plain("404, menu", true, {{"Version.txt", "404"}}, {noVersion}, "V");
+        plain("reset, menu", true, {{"Version.txt", "reset"}}, {noAnswer}, "V");
+        plain("silent, menu", true, {{"Version.txt", "silent"}}, {noAnswer}, "V");
+        plain("65 bytes, menu: no version", true, {{"Version.txt", "=1.2.0" + QByteArray(60, ' ')}},
+              {noVersion}, "V");
+        plain("64 bytes, menu: offered", true, {{"Version.txt", "=1.2.0" + QByteArray(59, ' ')}},
+              {offer}, "V", "", {}, {vbCancel});
+        plain("HTML at start-up: quiet", false, {{"Version.txt", "=<p>"}}, {}, "V");
+        plain("404 at start-up: quiet", false, {{"Version.txt", "404"}}, {}, "V");
+        plain("reset at start-up: quiet", false, {{"Version.txt", "reset"}}, {}, "V");
+        plain("newer at start-up, Cancel", false, {}, {offerAtStart}, "V", "", {}, {vbCancel});
+        plain("BOM and CR LF, Cancel at the start", true,
+              {{"Version.txt", "=\xEF\xBB\xBF"
+                               "1.2.0\r\n"}},
+              {offer, askStart}, "VUN", "UN", {}, {vbOK, vbCancel});
+        plain("OK twice: started", true, {}, {offer, askStart}, "VUN", "UN+");
+        plain("OK twice at start-up: started", false, {}, {offerAtStart, askStart}, "VUN", "UN+");
+        plain("empty updater", true, {{"Updater.exe", "="}}, {offer, emptyUpdater}, "VU");
+        plain("empty new version", true, {{"New.exe", "~"}}, {offer, emptyNew}, "VUN");
+        plain("Updater.exe 404 after OK", true, {{"Updater.exe", "404"}},
+              {offer, failed("Der Server hat keine gültige, vollständige Antwort gesendet.")},
+              "VU");
+        plain("New.exe reset after OK: nothing written", true, {{"New.exe", "reset"}},
+              {offer, failed("Der Server hat die Verbindung zurückgesetzt.")}, "VUN");
+        plain("New.exe silent after OK", true, {{"New.exe", "silent"}},
+              {offer, failed("Der Server hat zu lange nichts gesendet.")}, "VUN");
+        plain("Updater.exe is a folder", true, {}, {offer, notWritten("Updater.exe")}, "VUN", "",
+              "Updater.exe dir");
+        plain("New.exe is a folder", true, {}, {offer, notWritten("New.exe")}, "VUN", "U",
+              "New.exe dir");
+        plain("updater cannot start", true, {}, {offer, askStart, notStarted}, "VUN", "UN",
+              "start fails");
+        plain("Updater.exe replaced before the start", true, {}, {offer, askStart, notStarted},
+              "VUN", "UN", "swap");
+        plain("links planted at both names", true, {}, {offer, askStart}, "VUN", "UN+", "links");
+        plain("managed install at start-up: no request", false, {}, {}, "", "", "managed");
+        plain("managed install, menu", true, {}, {managed}, "", "", "managed");
+
+        row("signed: started", "release", true, good, {offer, askStart}, "VUuNn", "UN+");
+        row("signed legacy: started", "release", true, release(true), {offer, askStart}, "VUuNn",
+            "UN+");
+        row("signed: 4 KiB signature (a long untrusted comment)", "release", true,
+            with(good, {{"Updater.exe.minisig", '=' + paddedTo(sigU, 4096)}}), {offer, askStart},
+            "VUuNn", "UN+");
+        bad("signed: 4 KiB and one byte", {{"Updater.exe.minisig", '=' + paddedTo(sigU, 4097)}},
+            "VUu");
+        bad("signed: Updater.exe flipped", {{"Updater.exe", '=' + flipped(updaterBody, 5000)}},
+            "VUu");
+        bad("signed: New.exe flipped", {{"New.exe", '~' + flipped(newBody, 0)}}, "VUuNn");
+        bad("signed: New.exe by another key",
+            {{"New.exe.minisig",
+              '=' + sign(newBody, "version: 1.2.0 file: New.exe", false, mOtherKey)}},
+            "VUuNn");
+        bad("signed: comment edited without re-signing",
+            {{"Updater.exe.minisig",
+              '='
+                      + withLine(sign(updaterBody, "version: 1.1.5 file: Updater.exe"), trusted,
+                                 "trusted comment: version: 1.2.0 file: Updater.exe")}},
+            "VUu");
+        bad("signed: New.exe for another version",
+            {{"New.exe.minisig", '=' + sign(newBody, "version: 1.1.9 file: New.exe", true)}},
+            "VUuNn");
+        bad("signed: comment without a file name",
+            {{"Updater.exe.minisig", '=' + sign(updaterBody, "version: 1.2.0")}}, "VUu");
+        bad("signed: the files swapped with their signatures",
+            {{"Updater.exe", '=' + newBody},
+             {"Updater.exe.minisig", '=' + sigN},
+             {"New.exe", '=' + updaterBody},
+             {"New.exe.minisig", '=' + sigU}},
+            "VUu");
+        bad("signed: Updater.exe.minisig 404", {{"Updater.exe.minisig", "404"}}, "VUu");
+        row("signed: rollback, 1.2.0 served as 1.3.0", "release", true,
+            with(good, {{"Version.txt", "=1.3.0"}}), {offerBox("1.3.0"), refused}, "VUu", "");
+        row("signed: New.exe.minisig reset", "release", true,
+            with(good, {{"New.exe.minisig", "reset"}}),
+            {offer, failed("Der Server hat die Verbindung zurückgesetzt.")}, "VUuNn", "");
+        row("a key that does not parse refuses", "RWQbroken", true, good, {offer, refused}, "VUu",
+            "");
     }
     void chain()
     {
+        QFETCH(QString, key);
         QFETCH(bool, manual);
-        QFETCH(QByteArray, version);
-        QFETCH(QByteArray, updater);
-        QFETCH(QByteArray, newExe);
-        QFETCH(QList<int>, answers);
-        QFETCH(QStringList, boxes);
-        QFETCH(int, requests);
-        QFETCH(QString, blocked);
-        const bool started = boxes.endsWith(askStart) && answers.value(1) == vbOK;
+        QFETCH(QByteArray, written);
+        QFETCH(QString, fault);
+        if (key == "release" && !mKey)
+            QSKIP("minisign is not installed");
+        const bool started = written.endsWith('+');
 
-        if (blocked == "start") {
+        App::setUpdateKey(key == "release" ? QString::fromLatin1(mKey->publicLine)
+                          : key == "none"  ? QString()
+                                           : key);
+        const QString outside = mDir->filePath(QStringLiteral("outside"));
+        if (fault.endsWith(" dir")) {
+            QVERIFY(QDir(mFolder).mkdir(fault.chopped(4)));
+        } else if (fault == "start fails") {
             setShellHandler(
                     [](const QString &, const QStringList &, int, const QString &) -> qint64 {
                         throw RuntimeError(RuntimeError::FileNotFound);
                     });
-        } else if (!blocked.isEmpty()) {
-            QVERIFY(QDir(mFolder).mkdir(blocked));
+        } else if (fault == "swap") {
+            // Another file at the name (the same bytes, another inode).
+            mBoxes->onBox = [this](const RecordedBox &b) {
+                if (b.title.endsWith(u'?') && QFile::copy(file("Updater.exe"), file("copy")))
+                    std::rename(QFile::encodeName(file("copy")).constData(),
+                                QFile::encodeName(file("Updater.exe")).constData());
+            };
+        } else if (fault == "links") {
+            QVERIFY(QFile(outside).open(QIODevice::WriteOnly));
+            QFile::setPermissions(outside, QFileDevice::ReadOwner);
+            QVERIFY(QFile::link(outside, file("Updater.exe")));
+            QVERIFY(QFile::link(outside, file("New.exe")));
+        } else if (fault == "managed") {
+            App::setPathWritable(false);
         }
-        mServer->replies
-                = {{"Version.txt", version}, {"Updater.exe", updater}, {"New.exe", newExe}};
+        QFETCH(Replies, replies);
+        QFETCH(QList<int>, answers);
+        mServer->replies = replies;
         mBoxes->answers = answers;
         frmMain *w = startWindow();
         manual ? w->mnuUpdate_Click() : w->upgradeMe(1);
-        QCOMPARE(w->windowTitle(), busy);
         QVERIFY(runChain());
 
+        QFETCH(QStringList, boxes);
         QCOMPARE(boxTexts(*mBoxes), boxes.replaceInStrings("%F", mFolder));
-        QCOMPARE(mServer->requested,
-                 QByteArrayList({"Version.txt", "Updater.exe", "New.exe"}).first(requests));
-        // A file is written only when it arrived whole, and then exactly.
-        const bool updaterKept = requests > 1 && updater.startsWith('=') && updater.size() > 1
-                                 && blocked != "Updater.exe";
-        const bool newKept = updaterKept && newExe.startsWith('~') && newExe.size() > 1
-                             && blocked != "New.exe";
-        QCOMPARE(contents("Updater.exe"), updaterKept ? updaterBody : QByteArray("(none)"));
-        QCOMPARE(contents("New.exe"), newKept ? newBody : QByteArray("(none)"));
-        if (newKept) {
-            QCOMPARE(mode(file("Updater.exe")), 0x755);
-            QCOMPARE(mode(file("New.exe")), 0x755);
+        QTEST(mServer->letters(), "requests");
+        // Only whole files reach the folder, exactly as sent, and no
+        // temporary file is left.
+        QCOMPARE(contents("Updater.exe"), written.contains('U') ? updaterBody : "(none)");
+        QCOMPARE(contents("New.exe"), written.contains('N') ? newBody : "(none)");
+        QCOMPARE(QDir(mFolder).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
+                 1 + written.count('U') + written.count('N'));
+        if (written.contains('N'))
+            QCOMPARE(mode(file("New.exe")) | mode(file("Updater.exe")), 0x755);
+        if (fault == "links") { // the links were replaced, their target left alone
+            QVERIFY(!QFileInfo(file("Updater.exe")).isSymLink());
+            QVERIFY(!QFileInfo(file("New.exe")).isSymLink());
+            QCOMPARE(QFileInfo(outside).size(), 0);
+            QCOMPARE(QFile::permissions(outside) & 0x7077, QFileDevice::ReadOwner);
         }
-        QCOMPARE(QDir(mFolder).entryList(QDir::Files | QDir::Hidden).size(),
-                 1 + int(updaterKept) + int(newKept)); // no temporary files left
 
         QCOMPARE(mShell->starts.size(), int(started));
         QCOMPARE(w->windowTitle(), started ? busy : rest);
-        QCOMPARE(Globals::hasCopyHelper(), !started); // released only once the updater runs
-        if (started) {
+        QCOMPARE(Globals::hasCopyHelper(), !started && fault != "managed");
+        if (started) { // the window stays open, the host form and downloader are gone
             const RecordedStart &s = mShell->starts.first();
-            QCOMPARE(s.program, file("Updater.exe"));
-            QCOMPARE(s.arguments, QStringList({QString::number(QCoreApplication::applicationPid()),
-                                               QStringLiteral("tst_update")}));
-            QCOMPARE(s.windowStyle, 4);
-            QCOMPARE(s.workingDirectory, mFolder);
-            QVERIFY(w->isVisible());
-            QVERIFY(!hostFormLoaded());
+            QCOMPARE(QStringList({s.program, s.arguments.join(' '), QString::number(s.windowStyle),
+                                  s.workingDirectory}),
+                     QStringList(
+                             {file("Updater.exe"),
+                              QString::number(QCoreApplication::applicationPid()) + " tst_update",
+                              "4", mFolder}));
+            QVERIFY(w->isVisible() && !hostFormLoaded());
         }
     }
 
-    // A transfer that cannot start ends at rest. The menu, used while a
-    // file downloads or while the offer is open, and a callback for another
-    // task leave a running chain alone; the chain then runs to its end.
+    // A transfer that cannot start ends at rest, told from the menu. The
+    // menu and upgradeMe, used while a file downloads or while a box is
+    // open, and a callback for another task leave a running chain alone; it
+    // runs to its end.
     void menuDuringChain()
     {
         mServer->replies = release();
         mServer->replies["Updater.exe"] = "hold=" + updaterBody;
-        frmMain *w = startWindow();
-        int boxes = 0;
-        setMsgBoxHandler([&](const QString &, int, const QString &) {
-            if (++boxes == 1) {
-                w->mnuUpdate_Click(); // while the offer is open
-                w->upgradeMe(1);
-            }
-            return int(vbOK);
-        });
-        App::setUpdateServer(QStringLiteral("127.0.0.1:99999999999")); // refused by Dispatch
+        frmMain *w = startWindow(QStringLiteral("127.0.0.1:99999999999")); // refused by Dispatch
         w->mnuUpdate_Click();
+        QCOMPARE(boxTexts(*mBoxes), QStringList {noAnswer});
         QCOMPARE(w->windowTitle(), rest);
-        App::setUpdateServer(mServer->address());
 
+        App::setUpdateServer(mServer->address());
+        mBoxes->boxes.clear();
+        mBoxes->onBox = [w](const RecordedBox &) {
+            w->mnuUpdate_Click();
+            w->upgradeMe(1);
+        };
         w->upgradeMe(1);
         QTRY_VERIFY(mServer->held);
-        CopyHelper &helper = Globals::g_objCopyHelper();
         w->mnuUpdate_Click();
         w->upgradeMe(0);
-        QCOMPARE(QString("%1 %2 %3").arg(helper.Task()).arg(helper.Step()).arg(w->windowTitle()),
-                 "1 2 " + busy);
-        helper.Task(2);
+        QCOMPARE(w->windowTitle(), busy);
+        CopyHelper &helper = Globals::g_objCopyHelper();
+        helper.Task(UpdateCheck::task + 1);
         QByteArray bytes("1.2.0");
         qint16 code = 0;
-        w->CHCallBack(bytes, code); // another task's: stored, nothing else
-        QCOMPARE(g_arrContents, bytes);
-        helper.Task(1);
+        w->CHCallBack(bytes, code); // another task's: left alone
+        QCOMPARE(bytes, QByteArray("1.2.0"));
+        helper.Task(UpdateCheck::task);
         mServer->release();
         QVERIFY(runChain());
-        setMsgBoxHandler({});
-        QCOMPARE(boxes, 2);
-        QCOMPARE(mServer->requested, QByteArrayList({"Version.txt", "Updater.exe", "New.exe"}));
+        QCOMPARE(boxTexts(*mBoxes), QStringList({offerAtStart, askStart}));
+        QCOMPARE(mServer->letters(), QByteArray("VUN"));
         QCOMPARE(mShell->starts.size(), 1);
     }
 
     // In a folder given with a trailing "/", a longer New.exe is replaced
     // exactly and the updater starts there. After that a check from the
     // menu works with a fresh host form and downloader, and the verb list
-    // still reloads.
+    // still reloads. Idle, upgradeMe with another step only sets the rest
+    // caption.
     void checkAfterUpdaterStarted()
     {
         putFile("New.exe", QByteArray(400 * 1024, 'x'));
@@ -266,6 +350,8 @@ private Q_SLOTS:
         QCOMPARE(mShell->starts.first().program, file("Updater.exe"));
         QCOMPARE(mShell->starts.first().workingDirectory, mFolder + '/');
         QVERIFY(!Globals::hasCopyHelper());
+        w->upgradeMe(3);
+        QCOMPARE(w->windowTitle(), rest);
 
         mServer->replies["Version.txt"] = "=1.1.0";
         mBoxes->boxes.clear();
@@ -279,6 +365,71 @@ private Q_SLOTS:
         w->findChild<QAction *>(QStringLiteral("mnuReload"))->trigger();
         QCOMPARE(w->lastVerb(), -1);
         QCOMPARE(mBoxes->boxes.size(), 2); // the missing-file message
+    }
+
+    // The chain takes each transfer's bytes: the downloader keeps no copy
+    // that a later failed transfer would hand on, so nothing a server sent
+    // stays in memory once its step is done.
+    void downloaderKeepsNoCopy()
+    {
+        mServer->replies = {{"Version.txt", "=1.1.0"}, {"/gone", "reset"}};
+        startWindow()->upgradeMe(1);
+        QVERIFY(runChain());
+        Client client(&Globals::g_objCopyHelper());
+        QVERIFY(client.helper->Dispatch("http://" + mServer->address() + "/gone"));
+        QTRY_COMPARE(client.calls.size(), 1);
+        QCOMPARE(client.calls[0].contents, QByteArray());
+    }
+
+    // SIGTERM (the updater's request), SIGINT and SIGHUP end the program as
+    // closing its window does, also while a box is open: in its event loop
+    // (the offer) or before the loop runs (a missing verb list). run()
+    // returns 0, every form is closed and the progress file is kept.
+    void endsOnSignal_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::addColumn<QString>("moment");
+        QTest::newRow("SIGTERM, window at rest") << SIGTERM << "rest";
+        QTest::newRow("SIGTERM, the offer open") << SIGTERM << "offer";
+        QTest::newRow("SIGTERM, a start-up box open") << SIGTERM << "start-up box";
+        QTest::newRow("SIGINT, the offer open") << SIGINT << "offer";
+        QTest::newRow("SIGHUP, window at rest") << SIGHUP << "rest";
+    }
+    void endsOnSignal()
+    {
+        QFETCH(int, signalNumber);
+        QFETCH(QString, moment);
+        mBoxes.reset(); // real boxes
+        if (moment == "start-up box")
+            QVERIFY(QFile::remove(file("IrregularVerbs.txt")));
+        const QString progressFile = qEnvironmentVariable("XDG_STATE_HOME")
+                                     + QStringLiteral("/verbodrom/progress.txt");
+        QVERIFY(QDir().mkpath(QFileInfo(progressFile).path()));
+        QFile kept(progressFile);
+        QVERIFY(kept.open(QIODevice::WriteOnly) && kept.write(progress) == progress.size());
+        kept.close();
+        mServer->replies = {{"Version.txt", moment == "offer" ? "=1.2.0" : "=1.1.0"}};
+        App::setUpdateServer(mServer->address());
+
+        bool raised = false;
+        QTimer probe;
+        probe.setInterval(10);
+        QObject::connect(&probe, &QTimer::timeout, &probe, [&] {
+            const bool atRest = Forms::count() == 2 && Forms::all().last()->windowTitle() == rest
+                                && !mServer->requested.isEmpty();
+            if (!raised
+                && (moment == "rest" ? atRest : QApplication::activeModalWidget() != nullptr)) {
+                raised = true;
+                std::raise(signalNumber);
+            }
+        });
+        probe.start();
+        QCOMPARE(Globals::run(), 0);
+        QVERIFY(raised);
+        QCOMPARE(Forms::count(), 0);
+        QVERIFY(!Globals::hasCopyHelper());
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), progress);
     }
 };
 

@@ -3,6 +3,9 @@
 #include "base/Utils.h"
 #include "platform/FileSystem.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -54,13 +57,59 @@ private Q_SLOTS:
         QCOMPARE(Ansi::encode(text), all);
     }
 
-    // Failures are raised, never passed over as success.
-    void missingFileThrows()
+    // DeleteFile deletes the name: a read-only file with force (its mode
+    // untouched, as a link's target's), a link without following it;
+    // failures are raised, never passed over as success.
+    void deleteFile_data()
+    {
+        QTest::addColumn<QString>("kind"); // file, read-only, link, dangling link, folder, missing
+        QTest::addColumn<bool>("force");
+        QTest::addColumn<int>("error"); // 0: deleted
+        QTest::newRow("file") << "file" << false << 0;
+        QTest::newRow("read-only, force") << "read-only" << true << 0;
+        QTest::newRow("read-only") << "read-only" << false << int(RuntimeError::PermissionDenied);
+        QTest::newRow("link to a read-only file") << "link" << true << 0;
+        QTest::newRow("dangling link") << "dangling link" << true << 0;
+        QTest::newRow("folder") << "folder" << true << int(RuntimeError::PermissionDenied);
+        QTest::newRow("missing") << "missing" << true << int(RuntimeError::FileNotFound);
+    }
+    void deleteFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, force);
+        QTemporaryDir dir;
+        const QString name = dir.filePath("Updater.exe");
+        const QString target = dir.filePath("target");
+        QFile(target).open(QIODevice::WriteOnly);
+        QFile::setPermissions(target, QFileDevice::ReadOwner);
+        if (kind == "file" || kind == "read-only")
+            QVERIFY(QFile::copy(target, name));
+        else if (kind.endsWith("link"))
+            QVERIFY(QFile::link(kind == "link" ? target : dir.filePath("gone"), name));
+        else if (kind == "folder")
+            QVERIFY(QDir(dir.path()).mkdir("Updater.exe"));
+        if (kind == "file" || kind == "read-only")
+            QFile::setPermissions(name, kind == "file"
+                                                ? QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                : QFileDevice::ReadOwner);
+        int error = 0;
+        try {
+            FileSystemObject().DeleteFile(name, force);
+        } catch (const RuntimeError &e) {
+            error = e.number();
+        }
+        QTEST(error, "error");
+        QCOMPARE(QFileInfo(name).exists() || QFileInfo(name).isSymLink(),
+                 error != 0 && kind != "missing");
+        QCOMPARE(QFile::permissions(target) & 0x7077, QFileDevice::ReadOwner);
+        QCOMPARE(QFileInfo(target).exists(), true);
+    }
+
+    void readAllMissingThrows()
     {
         QTemporaryDir dir;
-        FileSystemObject fso;
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, fso.DeleteFile(dir.filePath("Updater.exe"), true));
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, fso.ReadAll(dir.filePath("New.exe"), 1));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError,
+                                 FileSystemObject().ReadAll(dir.filePath("New.exe"), 1));
     }
 };
 

@@ -6,14 +6,19 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using VerbCheck::Language;
+using namespace Qt::StringLiterals;
+
 namespace {
 // How many verbs checkFile keeps here.
 constexpr int Limit = 9;
 QString fields(int count)
 {
-    return QStringLiteral("skipped: %1 field(s), a verb line has 4 separated by single tabs")
-            .arg(count);
+    return u"Zeile übersprungen: %1 Felder statt 4. Die vier Felder durch je einen Tabulator "
+           u"trennen."_s.arg(count);
 }
+const QString noTab = u"Zeile übersprungen: kein Tabulator. Eine Verb-Zeile hat vier Felder, "
+                      u"getrennt durch Tabulatoren."_s;
 } // namespace
 
 class tst_VerbCheck : public QObject
@@ -31,62 +36,111 @@ class tst_VerbCheck : public QObject
     }
 
 private Q_SLOTS:
-    // Whole files through checkFile: what is found on which line, and how many
-    // verbs the trainer keeps.
+    // Whole files through checkFile: what is found on which line (0: the
+    // file), and how many verbs the trainer keeps.
     void lines_data()
     {
+        QTest::addColumn<Language>("language");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("findings"); // "line: message"
         QTest::addColumn<int>("verbs");
-        // Line 3 is clean: a capital "To", two alternatives and an umlaut.
+        const QString longPrompt(61, u'x');
+        // Line 3 is clean: a capital "To", alternatives and an umlaut; so is
+        // line 8, whose middle alternatives count like the others.
         QTest::newRow("entry-problems")
-                << QStringLiteral("# a\tb\tc\td\r\n\r\n"
-                                  "To bite\tbit\tbitten/bit\tbeißen\r\n"
-                                  "be\twas\tbeen\tsein\r\n"
-                                  "to go\t\t \tgehen\r\n"
-                                  "to  lie\tlay\tlain\tliegen\r\n"
-                                  "to burn\tburnt /burned\tburnt/\t gehen\r\n"
-                                  "to x\ta/b/c/d\tx\tx\r\n"
-                                  "to bite\tbit\tbitten\tbeiÃŸen\r\n")
+                << Language::German
+                << (u"# a\tb\tc\td\r\n\r\n"
+                    u"To bite\tbit\tbitten/bit\tbeißen\r\n"
+                    u"be\twas\tbeen\tsein\r\n"
+                    u"to go\t\t \tgehen\r\n"
+                    u"to  lie\tlay\tlain\tliegen\r\n"
+                    u"to burn\tburnt /burned\tburnt/\tgehen  \r\n"
+                    u"to bid\tbid/bade\tbid/bidden/bade\tbieten\r\n"
+                    u"to bite\tbit\tbitten\tbeiÃŸen\r\n"
+                    u"to\u00A0swim\tswam\u200B\tswum\tschwimmen\r\n"
+                    u"to \uFB02ow\tflowed\tflowed\t"_s
+                    + longPrompt + u"\r\n"_s)
                            .toUtf8()
-                << QStringList {"4: English infinitive \"be\" does not begin with \"to \"",
-                                "5: empty past tense",
-                                "5: empty past participle",
-                                "6: doubled blank in the English infinitive \"to  lie\"",
-                                "7: blank around \"/\" in the past tense \"burnt /burned\"",
-                                "7: empty alternative in the past participle \"burnt/\"",
-                                "7: blank at the edge of the German infinitive \" gehen\"",
-                                "8: middle alternative \"b\" of the past tense is never accepted",
-                                "8: middle alternative \"c\" of the past tense is never accepted",
-                                "9: the German infinitive \"beiÃŸen\" looks like UTF-8 read as "
-                                "Windows-1252 (\"beißen\")"}
-                << 7;
+                << QStringList {u"4: Der englische Infinitiv „be“ beginnt nicht mit „to “: „to “ "
+                                u"davorschreiben, sonst ist jede Antwort falsch."_s,
+                                u"5: Das Feld „Vergangenheit“ ist leer: bitte ausfüllen."_s,
+                                u"5: Das Feld „Partizip Perfekt“ ist leer: bitte ausfüllen."_s,
+                                u"6: Doppeltes Leerzeichen in „to  lie“ (englischer Infinitiv): "
+                                u"nur "
+                                u"eines schreiben, sonst gilt die Antwort mit einem als falsch."_s,
+                                u"7: Leerzeichen neben „/“ in „burnt /burned“ (Vergangenheit): löschen."_s,
+                                u"7: Leere Alternative in „burnt/“ (Partizip Perfekt): den "
+                                u"überzähligen "
+                                u"„/“ löschen."_s,
+                                u"7: Leerzeichen am Rand von „gehen  “ (deutscher Infinitiv): löschen."_s,
+                                u"9: „beiÃŸen“ (deutscher Infinitiv) ist falsch umgewandelt, "
+                                u"gemeint "
+                                u"ist wohl „beißen“: so korrigieren."_s,
+                                u"10: U+00A0 geschütztes Leerzeichen in „to\u00A0swim“, Zeichen 3 "
+                                u"(englischer Infinitiv): durch ein normales Leerzeichen ersetzen."_s,
+                                u"10: U+200B Leerzeichen ohne Breite in „swam\u200B“, Zeichen 5 "
+                                u"(Vergangenheit): löschen."_s,
+                                u"11: U+FB02 Ligatur in „to \uFB02ow“, Zeichen 4 (englischer "
+                                u"Infinitiv): durch „fl“ ersetzen."_s,
+                                u"11: Der deutsche Infinitiv „"_s + longPrompt
+                                        + u"“ hat 61 Zeichen, das Feld im Trainer zeigt nur etwa "
+                                          u"60 "
+                                          u"sicher ganz (längere werden sehr klein oder "
+                                          u"abgeschnitten): "
+                                          u"kürzen."_s}
+                << 9;
+        const QByteArray skipped = QByteArray(MaxVerbLineLength + 1, 'x')
+                                   + "\r\nto a\tb\tc\td\t\t\r\nno tab\r\n \r\nto a\tb\tc\r\n"
+                                     "to a\tb\tc\td\te\r\nto a;b;c;d;;\r\nto a;b;c;d\r\n"
+                                     "to a,b,c,\"d, e\"\r\n";
         QTest::newRow("skipped-lines-with-reasons")
-                << QByteArray(MaxVerbLineLength + 1, 'x')
-                           + "\r\nto a\tb\tc\td\t\r\nno tab\r\n \r\n"
-                             "to a\tb\tc\r\nto a\tb\tc\td\te\r\nto a\tb\tc\td\r\n"
-                << QStringList {QStringLiteral("1: skipped: longer than %1 characters")
-                                        .arg(MaxVerbLineLength),
-                                "2: skipped: a tab after the fourth field",
-                                "3: " + fields(1),
-                                "4: " + fields(1),
+                << Language::German << skipped
+                << QStringList {u"1: Zeile übersprungen: länger als %1 Zeichen."_s.arg(
+                                        MaxVerbLineLength),
+                                "3: " + noTab,
+                                "4: " + noTab,
                                 "5: " + fields(3),
-                                "6: " + fields(5)}
+                                "6: " + fields(5),
+                                u"7: Zeile übersprungen: die Felder sind durch Semikolons "
+                                u"getrennt, nicht durch Tabulatoren."_s,
+                                u"8: Zeile übersprungen: die Felder sind durch Semikolons "
+                                u"getrennt, nicht durch Tabulatoren."_s,
+                                u"9: Zeile übersprungen: die Felder sind durch Kommas getrennt, "
+                                u"nicht durch Tabulatoren."_s,
+                                u"0: 2 Zeilen mit Semikolons statt Tabulatoren: in der "
+                                u"Tabellenkalkulation „Speichern unter…“ wählen, Dateityp „Text "
+                                u"CSV“, und als Feldtrenner „Tabulator“ einstellen."_s,
+                                u"0: 1 Zeile mit Kommas statt Tabulatoren: in der "
+                                u"Tabellenkalkulation „Speichern unter…“ wählen, Dateityp „Text "
+                                u"CSV“, und als Feldtrenner „Tabulator“ einstellen."_s}
                 << 1;
+        QTest::newRow("english")
+                << Language::English
+                << u"to\u202Fgo\twent\tgone\tgehen\nbe\twas\tbeen\tsein\nto a;b;c;d\n"_s.toUtf8()
+                << QStringList {"1: U+202F narrow no-break space in \"to\u202Fgo\", character 3 "
+                                "(English infinitive): replace it with a plain blank",
+                                "2: English infinitive \"be\" does not begin with \"to \"",
+                                "3: skipped: fields separated by semicolons, not tabs",
+                                "0: 1 line separated by semicolons instead of tabs: save from "
+                                "the spreadsheet as CSV with the tab as field separator"}
+                << 2;
         QTest::newRow("verbs-over-the-limit-once")
+                << Language::German
                 << QByteArray("to a\tb\tc\td\n").repeated(Limit) + "be\tb\tc\td\nbe\tb\tc\td\n"
-                << QStringList {"10: skipped: the trainer keeps only the first 9 verbs, this one "
-                                "and all after it are lost"}
+                << QStringList {u"10: Zeile übersprungen: der Trainer lädt nur die ersten 9 "
+                                u"Verben, diese und alle folgenden fehlen. Die Liste auf mehrere "
+                                u"Dateien aufteilen."_s}
                 << Limit;
     }
     void lines()
     {
+        QFETCH(Language, language);
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, findings);
         QFETCH(int, verbs);
         FileSystemObject fso;
-        const VerbCheck::FileReport report
-                = VerbCheck::checkFile(fso, writeFile(QTest::currentDataTag(), bytes), Limit);
+        const VerbCheck::FileReport report = VerbCheck::checkFile(
+                fso, writeFile(QTest::currentDataTag(), bytes), language, Limit);
         QCOMPARE(report.outcome, VerbFileOutcome::Loaded);
         QStringList seen;
         for (const VerbCheck::Finding &finding : report.findings)
@@ -103,15 +157,29 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QStringList>("said");
-        const QString usage = QStringLiteral("Usage: verbodrom-check FILE...");
+        const QString usage = QStringLiteral("Aufruf: verbodrom-check [--english] DATEI...");
         QTest::newRow("clean") << QStringList {"clean"} << 0
-                               << QStringList {"clean: 1 verb, 0 problems"};
+                               << QStringList {"clean: 1 Verb, 0 Probleme"};
         QTest::newRow("problems-found")
                 << QStringList {"clean", "bad", "empty"} << 1
-                << QStringList {"bad:1: " + fields(3),
-                                "empty: no verb line: the trainer has nothing to drill"};
-        QTest::newRow("unreadable-wins") << QStringList {"bad", "gone", ".", "clean"} << 2
-                                         << QStringList {"gone: no such file", ".: not a file"};
+                << QStringList {"bad, Zeile 1: " + fields(3), "bad: 1 Verb, 1 Problem",
+                                u"empty: Keine einzige Verb-Zeile: der Trainer hat nichts zum "
+                                u"Üben."_s};
+        QTest::newRow("english")
+                << QStringList {"bad", "--english", "gone"} << 2
+                << QStringList {
+                           "bad:1: skipped: 3 fields, a verb line has 4 separated by single tabs",
+                           "bad: 1 verb, 1 problem", "gone: no such file"};
+        QTest::newRow("unreadable-wins")
+                << QStringList {"bad", "gone", ".", "clean"} << 2
+                << QStringList {"gone: Datei nicht gefunden", ".: ist keine Datei"};
+        // Lines are told one by one up to a bound, and the rest counted.
+        QTest::newRow("bounded")
+                << QStringList {"many"} << 1
+                << QStringList {
+                           "many, Zeile 1000: " + noTab,
+                           u"many: … und 2 weitere Probleme in Zeilen, nicht einzeln genannt."_s,
+                           "many: 0 Verben, 1003 Probleme"};
         QTest::newRow("no-arguments") << QStringList {} << 2 << QStringList {usage};
         QTest::newRow("help") << QStringList {"--help"} << 0 << QStringList {usage};
     }
@@ -121,8 +189,9 @@ private Q_SLOTS:
         QFETCH(int, status);
         QFETCH(QStringList, said);
         writeFile("clean", "to go\twent\tgone\tgehen\r\n");
-        writeFile("bad", "to go\twent\tgone\r\n");
+        writeFile("bad", "to go\twent\tgone\r\nto go\twent\tgone\tgehen\r\n");
         writeFile("empty", "");
+        writeFile("many", QByteArray("x\n").repeated(VerbCheck::MaxLineFindings + 2));
         QProcess check;
         check.setWorkingDirectory(mDir.path());
         check.setProcessChannelMode(QProcess::MergedChannels);

@@ -33,6 +33,8 @@ class tst_Verbs : public QObject
 private Q_SLOTS:
     void load_data();
     void load();
+    void kinds_data();
+    void kinds();
     void notRead_data();
     void notRead();
     void shippedList();
@@ -56,7 +58,12 @@ void tst_Verbs::load_data()
         "# head\r\n\r\nto a\tb\tc\td\r\n#to x\tb\tc\td\r\n\r\nto e\tf\tg\th\r\n",
         {"to a|b|c|d", "to e|f|g|h"});
     row("blank-before-hash-is-a-verb", " #to a\tb\tc\td\r\n", {" #to a|b|c|d"});
-    row("three-fields-or-trailing-tab-ignored", "to a\tb\tc\r\nto a\tb\tc\td\t\r\n", {});
+    row("three-or-five-fields-ignored", "to a\tb\tc\r\nto a\tb\tc\td\te\r\nto a\tb\tc\td\t \r\n",
+        {});
+    // A spreadsheet writes its empty columns as tabs at the end.
+    row("empty-columns-after-the-fourth-kept",
+        "to a\tb\tc\td\t\r\nto e\tf\tg\th\t\t\t\nto i\tj\t\t\t",
+        {"to a|b|c|d", "to e|f|g|h", "to i|j||"});
     row("empty-fields-and-blanks-kept", "\t\t\t\r\n to a \t b\tc /d\td \r\n",
         {"|||", " to a | b|c /d|d "});
     // Every encoding gives the same verb; a mark before "#" keeps the comment.
@@ -118,6 +125,42 @@ void tst_Verbs::load()
                 u'|');
     QCOMPARE(entries, expected);
     QTEST(table.truncated, "truncated");
+}
+
+// What a line is, and what the table counts of it to say why a file gave no
+// verbs: a spreadsheet's separator counts only on a line without any tab.
+void tst_Verbs::kinds_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<VerbLineKind>("kind");
+    const auto row = [](const char *name, const QString &line, VerbLineKind kind) {
+        QTest::newRow(name) << line << kind;
+    };
+    row("verb-empty-columns-after", "to go\twent\tgone\tgehen\t\t", VerbLineKind::Verb);
+    row("comment", "#to go;went;gone;gehen", VerbLineKind::Comment);
+    row("empty", "", VerbLineKind::Empty);
+    row("no-separator", "to go", VerbLineKind::WrongFieldCount);
+    row("fifth-field", "to go\twent\tgone\tgehen\tx", VerbLineKind::WrongFieldCount);
+    row("semicolons-empty-columns", "to go;went;gone;gehen;;", VerbLineKind::SemicolonFields);
+    row("semicolons-comma-inside", "to think;thought;thought;denken, meinen",
+        VerbLineKind::SemicolonFields);
+    row("commas-quoted", "to think,thought,thought,\"denken, meinen\"", VerbLineKind::CommaFields);
+    row("two-semicolons", "to go;went;gone", VerbLineKind::WrongFieldCount);
+    row("tab-wins", "to go\twent;gone;gehen", VerbLineKind::WrongFieldCount);
+}
+
+void tst_Verbs::kinds()
+{
+    QFETCH(QString, line);
+    QFETCH(VerbLineKind, kind);
+    QCOMPARE(classifyVerbLine(line), kind);
+    const VerbTable table = parseVerbFile(line + u'\n' + line);
+    const bool skipped = kind != VerbLineKind::Verb && kind != VerbLineKind::Comment
+                         && kind != VerbLineKind::Empty;
+    QCOMPARE(table.entries.size(), kind == VerbLineKind::Verb ? 2 : 0);
+    QCOMPARE(table.skippedLines, skipped ? 2 : 0);
+    QCOMPARE(table.semicolonLines, kind == VerbLineKind::SemicolonFields ? 2 : 0);
+    QCOMPARE(table.commaLines, kind == VerbLineKind::CommaFields ? 2 : 0);
 }
 
 // Files that give no verbs and say why; none of them may block or be read

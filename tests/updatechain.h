@@ -46,9 +46,11 @@ inline QByteArray randomBytes(int size)
 inline const QByteArray updaterBody = randomBytes(3000) + "\r\n\r\n" + randomBytes(5000);
 inline const QByteArray newBody = randomBytes(300 * 1024);
 
-// How the server answers one file. "=body" 200 with Content-Length, "~body"
-// 200 chunked, "404" an error page, "reset" RST, "silent" accept and never
-// answer, "hold" and one of the others: that answer once released.
+// What a server answers per file name. "=body" 200 with Content-Length,
+// "~body" 200 chunked, "404" an error page, "reset" RST, "silent" accept and
+// never answer, "hold" and one of the others: that answer once released.
+using Replies = QHash<QByteArray, QByteArray>;
+
 struct UpdateServerStub
 {
     UpdateServerStub()
@@ -99,9 +101,24 @@ struct UpdateServerStub
         held = nullptr;
     }
 
+    // The files asked for, by letter: V Version.txt, U Updater.exe, u its
+    // .minisig, N New.exe, n its .minisig.
+    QByteArray letters() const
+    {
+        static const QHash<QByteArray, char> letter {{"Version.txt", 'V'},
+                                                     {"Updater.exe", 'U'},
+                                                     {"Updater.exe.minisig", 'u'},
+                                                     {"New.exe", 'N'},
+                                                     {"New.exe.minisig", 'n'}};
+        QByteArray out;
+        for (const QByteArray &file : requested)
+            out += letter.value(file, '?');
+        return out;
+    }
+
     QString address() const { return QStringLiteral("127.0.0.1:%1").arg(server.serverPort()); }
 
-    QHash<QByteArray, QByteArray> replies;
+    Replies replies;
     QList<QByteArray> requested;
     int silentPending = 0;
     QPointer<QTcpSocket> held;
@@ -124,16 +141,43 @@ inline QString offerBox(const char *version, int style = 65)
 }
 
 inline const QString offer = offerBox("1.2.0");
-inline const QString nothingNew = box(0, " - Kein Upgrade", "Keine neue Version verfügbar.");
-inline const QString askStart = box(49, " - Update starten?",
+inline const QString askStart = box(49 + 256, " - Update starten?",
                                     "Alle erforderlichen Dateien wurden heruntergeladen.\r\n"
                                     "Update starten?");
 inline QString updateError(const QString &prompt)
 {
     return box(48, " - Update error", prompt);
 }
+
+// The chain's other boxes; "%F" stands for the program folder.
+inline const QString offerAtStart = offerBox("1.2.0", 65 + 256);
+inline const QString nothingNew = box(0, " - Kein Upgrade", "Keine neue Version verfügbar.");
+inline const QString noAnswer = updateError("Der Update-Server ist nicht erreichbar.");
+inline const QString noVersion
+        = updateError("Der Update-Server hat keine gültige Versionsangabe geliefert.");
 inline const QString emptyUpdater = updateError("Der Updater konnte nicht heruntergeladen werden");
 inline const QString emptyNew = updateError("Die neue Version konnte nicht heruntergeladen werden");
+inline const QString refused
+        = updateError("Das Update ist nicht gültig signiert und wurde verworfen.");
+inline const QString notStarted
+        = updateError("Der Updater %F/Updater.exe konnte nicht gestartet werden.");
+inline const QString managed
+        = box(64, " - Internet Update",
+              "Dieses Programm wird von der Paketverwaltung oder vom Verwalter "
+              "des Rechners aktualisiert.");
+
+inline QString failed(const char *why)
+{
+    return updateError(QStringLiteral("Das Update konnte nicht heruntergeladen werden.\r\n")
+                       + QString::fromUtf8(why));
+}
+
+inline QString notWritten(const char *name)
+{
+    return updateError(QStringLiteral("Die Datei %F/") + QLatin1String(name)
+                       + QStringLiteral(" konnte nicht geschrieben werden.\r\n"
+                                        "Das Update wurde nicht installiert."));
+}
 
 inline QStringList boxTexts(const MsgBoxRecorder &boxes)
 {
@@ -162,13 +206,14 @@ protected:
     std::optional<MsgBoxRecorder> mBoxes;
     std::optional<ShellRecorder> mShell;
 
-    // The host form and the main window as at start-up, aimed at the stub.
-    frmMain *startWindow()
+    // The host form and the main window with its chain, as at start-up,
+    // aimed at `server` (the stub when empty).
+    frmMain *startWindow(const QString &server = QString())
     {
+        App::setUpdateServer(server.isEmpty() ? mServer->address() : server);
         new frmDummy;
-        mWindow = new frmMain;
+        mWindow = Globals::loadMainWindow();
         mWindow->show();
-        App::setUpdateServer(mServer->address());
         return mWindow;
     }
 
@@ -179,24 +224,17 @@ protected:
     {
         QDeadlineTimer deadline(10000);
         while (!deadline.hasExpired()) {
-            if (mWindow->windowTitle() == rest || !mShell->starts.isEmpty())
+            if (mWindow->windowTitle() == rest || (mShell && !mShell->starts.isEmpty())
+                || !Globals::hasCopyHelper())
                 return true;
-            if (mServer->silentPending > 0 && Globals::hasCopyHelper()) {
+            if (mServer->silentPending > 0) {
                 mServer->silentPending = 0;
-                for (int tick = 0; tick < 10; ++tick)
+                for (int tick = 0; tick < CopyHelper::kIdleTicks; ++tick)
                     Globals::g_objCopyHelper().mWatchdog_Timer();
             }
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         }
         return false;
-    }
-
-    // What the server holds for a good release 1.2.0.
-    static QHash<QByteArray, QByteArray> release()
-    {
-        return {{"Version.txt", "=1.2.0"},
-                {"Updater.exe", '=' + updaterBody},
-                {"New.exe", '=' + newBody}};
     }
 
     QString file(const char *name) const { return mFolder + '/' + QString::fromUtf8(name); }
@@ -228,7 +266,6 @@ protected:
         qputenv("XDG_STATE_HOME", QFile::encodeName(mDir->filePath(QStringLiteral("state"))));
         App::setUpdateKey(QString());
         mServer = std::make_unique<UpdateServerStub>();
-        g_bManualUpdate = false;
         mBoxes.emplace();
         mShell.emplace();
     }
@@ -245,6 +282,8 @@ protected:
         App::setPath(QString());
         App::setUpdateServer(QString());
         App::setUpdateKey(std::nullopt);
+        App::setPathWritable(std::nullopt);
+        setShellHandler({});
         mBoxes.reset();
         mShell.reset();
         mServer.reset();

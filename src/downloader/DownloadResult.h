@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 // How a transfer ended: the code the parent's CHCallBack receives. The values
@@ -19,5 +20,9 @@ enum Code : qint16 {
     TimedOut = -8,            // the watchdog: too long idle, or too long in all
     BadResponse = -9,         // no valid, complete 2xx response (body as received)
 };
+
+// A short German text for the user that says how a transfer with this code
+// ended; one for codes it does not know too.
+QString text(qint16 code);
 
 } // namespace DownloadResult

@@ -18,6 +18,12 @@ QString &serverOverride()
     return server;
 }
 
+std::optional<bool> &writableOverride()
+{
+    static std::optional<bool> writable;
+    return writable;
+}
+
 std::optional<QString> &keyOverride()
 {
     static std::optional<QString> key;
@@ -37,6 +43,20 @@ QString Path()
 void setPath(const QString &folder)
 {
     pathOverride() = folder;
+}
+
+bool PathWritable()
+{
+    if (writableOverride())
+        return *writableOverride();
+    // QFileInfo asks the system for this user's access, so a read-only
+    // mount counts too.
+    return QFileInfo(Path()).isWritable();
+}
+
+void setPathWritable(std::optional<bool> writable)
+{
+    writableOverride() = writable;
 }
 
 QString EXEName()

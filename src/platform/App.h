@@ -13,6 +13,14 @@ QString Path();
 // the executable's folder.
 void setPath(const QString &folder);
 
+// True when the user may create and rename files in the program folder, as
+// replacing the program needs; false for a folder that the package manager
+// or an administrator keeps (the .deb's, a read-only mount).
+bool PathWritable();
+// Test seam: makes PathWritable() answer `writable` (root may write
+// anywhere); nullopt restores the check.
+void setPathWritable(std::optional<bool> writable);
+
 // File name of the running executable without its extension.
 QString EXEName();
 // File name of the running executable as it is on disk.

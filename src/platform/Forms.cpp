@@ -1,6 +1,8 @@
 #include "platform/Forms.h"
 
+#include <QCoreApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QtMath>
@@ -34,6 +36,21 @@ void makeFirst(QWidget *form)
 int count()
 {
     return int(loaded().size());
+}
+
+void closeAll()
+{
+    // A form's close may unload others (the main window unloads the host
+    // form): go by guarded copies.
+    QList<QPointer<QWidget>> forms;
+    for (QWidget *form : loaded())
+        forms.append(form);
+    for (const QPointer<QWidget> &form : forms) {
+        if (form)
+            form->close();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    qDeleteAll(QList<QWidget *>(loaded())); // the hidden ones that closing left loaded
 }
 
 QPushButton *addButton(QWidget *parent, const char *name, const QString &caption,

@@ -18,6 +18,10 @@ QWidget *first();
 // again later takes the place it had at start-up.
 void makeFirst(QWidget *form);
 int count();
+// Closes every loaded form as its close button does, in load order, then
+// unloads the forms that are still loaded. For the end of the program,
+// outside any event handler.
+void closeAll();
 
 } // namespace Forms
 

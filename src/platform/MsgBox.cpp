@@ -2,8 +2,11 @@
 
 #include "platform/App.h"
 
+#include <QApplication>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 
 namespace {
 MsgBoxHandler &handler()
@@ -11,7 +14,31 @@ MsgBoxHandler &handler()
     static MsgBoxHandler h;
     return h;
 }
+
+// A box is sized to its prompt and buttons, and the window manager cuts a
+// longer title: a strut across the box's layout keeps it as wide as the
+// title needs.
+void fitTitle(QMessageBox &box, const QString &title)
+{
+    auto *grid = qobject_cast<QGridLayout *>(box.layout());
+    if (!grid)
+        return;
+    grid->addItem(new QSpacerItem(msgBoxTitleWidth(title), 0), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
 } // namespace
+
+int msgBoxTitleWidth(const QString &title)
+{
+    // Title bars mostly set their text in bold; the room for the window
+    // icon and the buttons is a square of the bar's height each, on both
+    // sides, as a centred title needs.
+    constexpr int squaresBesideTitle = 4;
+    QFont font = QApplication::font("QMdiSubWindowTitleBar");
+    font.setBold(true);
+    const int square = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    return QFontMetrics(font).horizontalAdvance(title) + squaresBesideTitle * square;
+}
 
 void setMsgBoxHandler(MsgBoxHandler h)
 {
@@ -67,5 +94,7 @@ int MsgBox(const QString &prompt, int style, const QString &title, QWidget *owne
         box.setEscapeButton(QMessageBox::Ok);
         box.setDefaultButton(QMessageBox::Ok);
     }
+    // Last: the icon and the buttons lay the box out anew.
+    fitTitle(box, caption);
     return box.exec() == QMessageBox::Ok ? vbOK : vbCancel;
 }

@@ -13,7 +13,8 @@ class QWidget;
 // focus was moved to OK. The prompt is always shown as plain text.
 // Returns 1 for OK and 2 for Cancel. A box with an owner opens over the
 // owner's window while that is shown (and in the middle of the screen
-// otherwise, as one without an owner does).
+// otherwise, as one without an owner does). A box is as wide as its title
+// needs.
 enum MsgBoxStyle {
     vbOKOnly = 0,
     vbOKCancel = 1,
@@ -30,6 +31,11 @@ enum MsgBoxResult {
 
 int MsgBox(const QString &prompt, int style = vbOKOnly, const QString &title = QString(),
            QWidget *owner = nullptr);
+
+// The width a box needs to show its whole title in the title bar: the title
+// in the style's title-bar font, and room for the bar's icon and buttons.
+// A box is never narrower.
+int msgBoxTitleWidth(const QString &title);
 
 // Test seam: while a handler is set, MsgBox calls it instead of showing a box
 // and returns its answer. An empty handler restores the real boxes.

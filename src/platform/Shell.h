@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FileSystem.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -18,8 +20,16 @@ enum ShellWindowStyle {
 qint64 Shell(const QString &program, const QStringList &arguments, int windowStyle,
              const QString &workingDirectory = QString());
 
-// Test seam: while a handler is set, Shell calls it instead of starting a
-// process and returns its answer.
+// Starts the program file at `program` like Shell, but only while that name
+// still leads to the regular file `identity` names (not through a link), and
+// starts the file it opened for that check, so that nothing put at the name
+// meanwhile is ever run. The file must be a program, not a script. Throws
+// RuntimeError 53 when the name leads elsewhere or starting fails.
+qint64 ShellFile(const QString &program, const FileIdentity &identity, const QStringList &arguments,
+                 int windowStyle, const QString &workingDirectory);
+
+// Test seam: while a handler is set, Shell and ShellFile (after its check of
+// the file) call it instead of starting a process and return its answer.
 using ShellHandler = std::function<qint64(const QString &program, const QStringList &arguments,
                                           int windowStyle, const QString &workingDirectory)>;
 void setShellHandler(ShellHandler handler);

@@ -159,33 +159,55 @@ QStringList mimeappsLists()
     return lists;
 }
 
+// The subfolders of the folders one lookup descends into, each folder
+// listed once however many ids are tried in it.
+class FolderIndex
+{
+public:
+    const QStringList &subfolders(const QString &folder)
+    {
+        auto it = mListed.find(folder);
+        if (it == mListed.end())
+            it = mListed.insert(folder, QDir(folder).entryList(QDir::Dirs | QDir::Hidden
+                                                               | QDir::NoDotAndDotDot));
+        return *it;
+    }
+
+private:
+    QHash<QString, QStringList> mListed;
+};
+
 // The file for a desktop-file id inside one applications folder. Each '-' of
 // the id may stand for a subfolder: "kde4-foo.desktop" is also kde4/foo.desktop.
-// The search descends into the first subfolder that the id's next part names
-// and never comes back up, so it looks at each '-' once: trying every way to
-// split the id costs time exponential in its parts.
-QString findInFolder(const QString &folder, const QString &id)
+// The search descends into the subfolder that names the id's shortest
+// leading part and never comes back up. It compares the id with the
+// folder's listing instead of asking the file system about every '-', so an
+// id of thousands of dashes costs no more than its length.
+QString findInFolder(const QString &folder, QStringView id, FolderIndex &index)
 {
     QString at = folder;
-    qsizetype from = 0; // start of the id's part not yet matched by a folder
     for (;;) {
-        const QString direct = at + QLatin1Char('/') + id.mid(from);
+        const QString direct = at + QLatin1Char('/') + id.toString();
         if (QFileInfo(direct).isFile())
             return direct;
-        qsizetype dash = id.indexOf(QLatin1Char('-'), from + 1);
-        while (dash > 0 && !QFileInfo(at + QLatin1Char('/') + id.sliced(from, dash - from)).isDir())
-            dash = id.indexOf(QLatin1Char('-'), dash + 1);
-        if (dash < 0)
+        qsizetype part = -1;
+        for (const QString &name : index.subfolders(at)) {
+            if (name.size() < id.size() && id.at(name.size()) == QLatin1Char('-')
+                && id.startsWith(name) && (part < 0 || name.size() < part))
+                part = name.size();
+        }
+        if (part < 0)
             return QString();
-        at += QLatin1Char('/') + id.sliced(from, dash - from);
-        from = dash + 1;
+        at += QLatin1Char('/');
+        at += id.first(part);
+        id = id.sliced(part + 1);
     }
 }
 
 // The Exec value of the desktop file for id, or "" when that id is not
 // installed: no such file, Hidden=true, or no Exec. The first folder holding
 // the id decides, so a hidden copy in the user's folder masks the system's.
-QString installedExec(const QString &id)
+QString installedExec(const QString &id, FolderIndex &index)
 {
     // No path of a file the system can open is longer; the cap keeps the
     // search's path building small.
@@ -194,7 +216,7 @@ QString installedExec(const QString &id)
         || id.contains(QLatin1Char('/')) || id.contains(QLatin1Char('\\')))
         return QString();
     for (const QString &folder : applicationFolders()) {
-        const QString path = findInFolder(folder, id);
+        const QString path = findInFolder(folder, id, index);
         if (path.isEmpty())
             continue;
         const IniGroup entry = readIniGroup(path, u"Desktop Entry");
@@ -208,13 +230,13 @@ QString installedExec(const QString &id)
 
 // The first installed id that the mimeapps.list files name as default for
 // mimeType, or "".
-QString defaultApplication(const QString &mimeType)
+QString defaultApplication(const QString &mimeType, FolderIndex &index)
 {
     for (const QString &list : mimeappsLists()) {
         const IniGroup defaults = readIniGroup(list, u"Default Applications");
         const QString ids = defaults.value(mimeType);
         for (const QString &id : ids.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
-            if (!installedExec(id.trimmed()).isEmpty())
+            if (!installedExec(id.trimmed(), index).isEmpty())
                 return id.trimmed();
         }
     }
@@ -229,12 +251,13 @@ QString regQueryString(quint32 hKey, const QString &strSubKey, const QString &st
         return QString();
 
     QString value;
+    FolderIndex index;
     if (strSubKey.compare(QLatin1String(".html"), Qt::CaseInsensitive) == 0) {
-        value = defaultApplication(QStringLiteral("x-scheme-handler/http"));
+        value = defaultApplication(QStringLiteral("x-scheme-handler/http"), index);
         if (value.isEmpty())
-            value = defaultApplication(QStringLiteral("text/html"));
+            value = defaultApplication(QStringLiteral("text/html"), index);
     } else if (strSubKey.endsWith(CommandSuffix, Qt::CaseInsensitive)) {
-        value = installedExec(strSubKey.chopped(CommandSuffix.size()));
+        value = installedExec(strSubKey.chopped(CommandSuffix.size()), index);
     }
     return value.size() > MaxValueLength ? QString() : value;
 }

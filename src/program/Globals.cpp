@@ -1,20 +1,22 @@
 #include "program/Globals.h"
 
 #include "downloader/CopyHelper.h"
+#include "platform/EndSignals.h"
 #include "platform/FileSystem.h"
 #include "platform/Forms.h"
+#include "trainer/ProgramServices.h"
 #include "trainer/frmDummy.h"
 #include "trainer/frmMain.h"
+#include "update/UpdateCheck.h"
+
+#include <QApplication>
 
 #include <algorithm>
 #include <memory>
 #include <utility>
 
-bool g_bManualUpdate = false;
-QString g_strContents;
-QByteArray g_arrContents;
-
 namespace {
+
 std::unique_ptr<FileSystemObject> &fso()
 {
     static std::unique_ptr<FileSystemObject> object;
@@ -33,19 +35,53 @@ bool hostFormLoaded()
     return std::any_of(forms.begin(), forms.end(),
                        [](QWidget *form) { return qobject_cast<frmDummy *>(form) != nullptr; });
 }
+
+class Services final : public ProgramServices
+{
+public:
+    FileSystemObject &fileSystem() override { return Globals::g_objFSO(); }
+    void releaseServices() override
+    {
+        Globals::releaseCopyHelper();
+        Globals::releaseFSO();
+    }
+};
+
 } // namespace
 
 namespace Globals {
+
+int run()
+{
+    EndSignals ending;
+    QObject::connect(&ending, &EndSignals::received, &ending, [] { QCoreApplication::exit(0); });
+    Main();
+    // A request that came while a box of the start-up was open found no
+    // event loop to end yet: it ends the first one at once.
+    if (ending.wasReceived())
+        QMetaObject::invokeMethod(
+                qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    const int status = QApplication::exec();
+    Forms::closeAll();
+    return status;
+}
 
 void Main()
 {
     // The host form must be the first loaded form: the downloader puts its
     // watchdog timer on the first form of the collection.
     new frmDummy;
-    auto *main = new frmMain; // runs Form_Load before the window shows
+    frmMain *main = loadMainWindow();
     main->show();
-    g_bManualUpdate = false;
     main->upgradeMe(1);
+}
+
+frmMain *loadMainWindow()
+{
+    auto *main = new frmMain(services()); // runs Form_Load
+    new UpdateCheck(*main,
+                    []() -> CopyHelper & { return g_objCopyHelper(); }); // the window's child
+    return main;
 }
 
 FileSystemObject &g_objFSO()
@@ -91,6 +127,12 @@ void releaseCopyHelper()
     } else {
         delete helper;
     }
+}
+
+ProgramServices &services()
+{
+    static Services instance;
+    return instance;
 }
 
 } // namespace Globals

@@ -1,17 +1,26 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
-
 class CopyHelper;
 class FileSystemObject;
+class ProgramServices;
+class frmMain;
 
-// Program-wide values and objects, and the program's entry point.
+// The program-wide services and where the program is put together.
 namespace Globals {
+
+// The program from start to end: Main(), then the event loop until the last
+// form has closed or the system asked the program to end (SIGTERM, SIGINT,
+// SIGHUP, also while a message box is open); then every form left is closed
+// as by its close button. Returns the exit status: 0 both ways.
+int run();
 
 // Loads the hidden host form, shows the main window and starts the automatic
 // update check. Returns at once; the program lives on in the event loop.
 void Main();
+
+// The main window with its update chain, loaded (Form_Load has run) but not
+// shown yet.
+frmMain *loadMainWindow();
 
 // The shared file-system object, created on first use.
 FileSystemObject &g_objFSO();
@@ -23,10 +32,7 @@ CopyHelper &g_objCopyHelper();
 bool hasCopyHelper();
 void releaseCopyHelper();
 
-} // namespace Globals
+// The services above as the main window takes them.
+ProgramServices &services();
 
-// True while the update check runs because the user asked for it.
-extern bool g_bManualUpdate;
-// Content of the last finished transfer, as text and as bytes.
-extern QString g_strContents;
-extern QByteArray g_arrContents;
+} // namespace Globals

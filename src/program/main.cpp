@@ -7,6 +7,5 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Lets the desktop match the window with its launcher and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral(VERBODROM_APP_ID));
-    Globals::Main();
-    return app.exec();
+    return Globals::run();
 }

@@ -2,10 +2,9 @@
 
 #include "base/Utils.h"
 #include "platform/FileSystem.h"
+#include "platform/StateFolder.h"
 #include "trainer/VerbList.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -105,10 +104,7 @@ void refreshListProgress(ListProgress &list, const ProgressState &state)
 
 QString progressFilePath()
 {
-    QString base = qEnvironmentVariable("XDG_STATE_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.local/state");
-    return base + QStringLiteral("/verbodrom/progress.txt");
+    return stateFolder() + QStringLiteral("/progress.txt");
 }
 
 ProgressFileOutcome readProgressFile(const QString &path, QByteArray &bytes)

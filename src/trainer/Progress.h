@@ -137,8 +137,7 @@ inline constexpr qint64 MaxProgressFileBytes = 64 << 20;
 // memory one line takes to read near its size.
 inline constexpr qsizetype MaxProgressLineBytes = 8 << 20;
 
-// $XDG_STATE_HOME/verbodrom/progress.txt; when XDG_STATE_HOME is unset, empty
-// or not an absolute path, ~/.local/state/verbodrom/progress.txt.
+// progress.txt in the state folder (platform/StateFolder.h).
 QString progressFilePath();
 
 enum class ProgressFileOutcome {

@@ -1,6 +1,7 @@
 #include "trainer/ProgressStore.h"
 
-#include "platform/LinkSafe.h"
+#include "platform/FileSystem.h"
+#include "platform/StateFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,15 +25,6 @@ const char *reason(ProgressFileOutcome outcome)
     default:
         return "it is no regular file or cannot be read";
     }
-}
-
-// The folder is the user's own: created private, as state folders are.
-bool makeFolder(const QString &path)
-{
-    const QString folder = QFileInfo(path).absolutePath();
-    return QFileInfo(folder).isDir()
-           || (QDir().mkpath(QFileInfo(folder).absolutePath())
-               && QDir().mkdir(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
 }
 
 // QLockFile reads a lock it finds to see whether it is stale: a pipe or a
@@ -88,7 +80,7 @@ bool ProgressStore::change(const ProgressChanges &change, QDate today)
 
 bool ProgressStore::write(QDate today)
 {
-    if (!makeFolder(mPath))
+    if (!makePrivateFolder(QFileInfo(mPath).absolutePath()))
         return failed("its folder cannot be made");
     QLockFile lock(mLockPath);
     if (!take(lock))
@@ -111,7 +103,9 @@ bool ProgressStore::write(QDate today)
         && !setAside(outcome, today))
         return failed("the file there could not be moved aside");
     const QByteArray written = formatProgress(merged);
-    if (!replaceFileName(mPath, written))
+    // Private, as the state folder is; a link at the name is replaced, never
+    // written through.
+    if (!writeWholeFile(mPath, written, QFile::ReadOwner | QFile::WriteOwner))
         return failed("it cannot be written");
     mKnownFile = written;
     mState = std::move(merged);

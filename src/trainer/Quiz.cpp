@@ -12,6 +12,19 @@
 
 namespace Quiz {
 
+namespace {
+
+// Characters that take no room on screen: soft hyphen, zero-width space,
+// non-joiner and joiner, word joiner, and the byte order mark (zero-width
+// no-break space).
+bool isZeroWidth(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == 0x00AD || (u >= 0x200B && u <= 0x200D) || u == 0x2060 || u == 0xFEFF;
+}
+
+} // namespace
+
 bool isAsked(Direction direction, Form form)
 {
     return form != Form::Infinitive || direction == Direction::German;
@@ -54,7 +67,7 @@ Verdict checkForm(Form form, const QString &typed, const QString &stored)
         verdict.answer = normaliseInfinitive(typed);
         verdict.correct = isInfinitiveCorrect(verdict.answer, stored);
     } else {
-        verdict.answer = Utils::Trim(typed);
+        verdict.answer = Utils::Trim(plainSpaces(typed));
         verdict.correct = isFormCorrect(verdict.answer, stored);
     }
     verdict.caption = verdictCaption(verdict.correct, stored);
@@ -64,30 +77,44 @@ Verdict checkForm(Form form, const QString &typed, const QString &stored)
 QString normaliseInfinitive(const QString &answer)
 {
     const QString prefix = QStringLiteral("to ");
-    QString text = Utils::Trim(answer);
-    if (lowerCase(text.left(3)) != prefix)
+    QString text = Utils::Trim(plainSpaces(answer));
+    if (QLocale().toLower(text.left(3)) != prefix)
         text.prepend(prefix);
     return prefix + Utils::Trim(text.mid(3));
 }
 
-QString lowerCase(const QString &text)
+QString plainSpaces(const QString &text)
 {
-    return QLocale().toLower(text);
+    QString plain;
+    plain.reserve(text.size());
+    for (const QChar c : text) {
+        if (!isZeroWidth(c))
+            plain += c.isSpace() ? QChar(u' ') : c;
+    }
+    return plain;
+}
+
+QString comparable(const QString &text)
+{
+    // The zero-width characters go first, so that NFKC composes what they
+    // stood between.
+    const QString normalised = plainSpaces(text).normalized(QString::NormalizationForm_KC);
+    return QLocale().toLower(Utils::Trim(plainSpaces(normalised)));
 }
 
 bool isInfinitiveCorrect(const QString &answer, const QString &stored)
 {
-    return lowerCase(answer) == lowerCase(Utils::Trim(stored));
+    return comparable(answer) == comparable(stored);
 }
 
 bool isFormCorrect(const QString &answer, const QString &stored)
 {
-    // split() always gives at least one piece, so first and last exist even
-    // for an empty stored form.
+    // split() always gives at least one piece, even for an empty stored form.
+    const QString typed = comparable(answer);
     const QStringList alternatives = stored.split(QLatin1Char('/'));
-    const QString typed = lowerCase(answer);
-    return typed == lowerCase(Utils::Trim(alternatives.first()))
-           || typed == lowerCase(Utils::Trim(alternatives.last()));
+    return std::any_of(
+            alternatives.begin(), alternatives.end(),
+            [&typed](const QString &alternative) { return comparable(alternative) == typed; });
 }
 
 QString verdictCaption(bool correct, const QString &stored)

@@ -50,22 +50,30 @@ struct Verdict
 };
 Verdict checkForm(Form form, const QString &typed, const QString &stored);
 
-// The learner's English infinitive as it is checked: trimmed, with "to " in
-// front unless its first three characters already read "to " in any case,
-// and exactly one blank after the prefix.
+// The learner's English infinitive as it is checked: plainSpaces(), trimmed,
+// with "to " in front unless its first three characters already read "to "
+// in any case, and exactly one blank after the prefix.
 QString normaliseInfinitive(const QString &answer);
 
-// Lower case by the locale's rules, as every comparison uses it.
-QString lowerCase(const QString &text);
+// The text with every kind of space (no-break, narrow, ideographic, tab...)
+// as a plain blank and the zero-width characters (zero-width space, joiners,
+// word joiner, byte order mark, soft hyphen) removed: only what cannot be
+// seen changes.
+QString plainSpaces(const QString &text);
 
-// True when the infinitive answer equals the stored one, ignoring case and
-// the stored form's outer blanks (answers are trimmed, so a stray blank in
-// the file must not make a form unanswerable).
+// The text as every comparison sees it: compatibility-normalised (NFKC, so a
+// ligature "ﬂ" reads "fl"), plainSpaces(), trimmed, and in lower case by the
+// locale's rules. What a learner cannot tell apart on screen compares equal.
+QString comparable(const QString &text);
+
+// True when the infinitive answer equals the stored one as comparable()
+// sees both (so stray blanks or invisible characters in the file never make
+// a form unanswerable).
 bool isInfinitiveCorrect(const QString &answer, const QString &stored);
 
-// True when the answer equals the first or the last "/"-separated alternative
-// of the stored form, ignoring case and each alternative's outer blanks. An
-// empty stored form is one empty alternative: only an empty answer matches it.
+// True when the answer equals any of the "/"-separated alternatives of the
+// stored form, as comparable() sees them. An empty stored form is one empty
+// alternative: only an empty answer matches it.
 bool isFormCorrect(const QString &answer, const QString &stored);
 
 // "CORRECT!" or "WRONG! --> " followed by the stored form as it stands.

@@ -44,8 +44,8 @@ VerbFileOutcome readVerbFile(FileSystemObject &fso, const QString &path, QString
 QString VerbEntry::field(int index) const
 {
     const qsizetype begin = index == 0 ? 0 : mTabs[index - 1] + 1;
-    const qsizetype end = index == 3 ? mLine.size() : mTabs[index];
-    return mLine.mid(begin, end - begin);
+    const qsizetype end = index == 3 ? mEnd - mBegin : mTabs[index];
+    return mText.mid(mBegin + begin, end - begin);
 }
 
 VerbFileEncoding verbFileEncoding(QByteArrayView bytes)
@@ -79,20 +79,27 @@ QString decodeVerbFile(QByteArrayView bytes)
     return Ansi::decode(bytes);
 }
 
+bool VerbFileLineReader::next(QStringView &line)
+{
+    if (mBegin >= mText.size())
+        return false;
+    qsizetype end = mText.indexOf(u'\n', mBegin);
+    const qsizetype next = end < 0 ? mText.size() : end + 1;
+    if (end < 0)
+        end = mText.size();
+    else if (end > mBegin && mText.at(end - 1) == u'\r')
+        --end;
+    line = mText.sliced(mBegin, end - mBegin);
+    mBegin = next;
+    return true;
+}
+
 QList<QStringView> verbFileLines(QStringView text)
 {
     QList<QStringView> lines;
-    qsizetype begin = 0;
-    while (begin < text.size()) {
-        qsizetype end = text.indexOf(u'\n', begin);
-        const qsizetype next = end < 0 ? text.size() : end + 1;
-        if (end < 0)
-            end = text.size();
-        else if (end > begin && text.at(end - 1) == u'\r')
-            --end;
-        lines.append(text.sliced(begin, end - begin));
-        begin = next;
-    }
+    VerbFileLineReader reader(text);
+    for (QStringView line; reader.next(line);)
+        lines.append(line);
     return lines;
 }
 
@@ -106,47 +113,50 @@ qsizetype verbLineFieldCount(QStringView line)
     return line.isEmpty() ? 0 : line.count(u'\t') + 1;
 }
 
-std::optional<VerbEntry> parseVerbLine(QStringView line)
+bool VerbEntry::layOut(QStringView line, VerbEntry &entry)
 {
     if (isVerbComment(line) || line.size() > MaxVerbLineLength)
-        return std::nullopt;
-    // Exactly four pieces between tabs: a trailing tab makes a fifth (empty)
-    // piece, so such a line is ignored too.
-    VerbEntry entry;
-    qsizetype from = 0;
-    for (qint32 &tab : entry.mTabs) {
-        const qsizetype at = line.indexOf(u'\t', from);
-        if (at < 0)
-            return std::nullopt;
-        tab = qint32(at); // below MaxVerbLineLength
-        from = at + 1;
+        return false;
+    // Four pieces between tabs; after the fourth, only empty ones (tabs
+    // alone), which spreadsheets write for their empty columns. One pass
+    // over the characters: verb lines are short.
+    const char16_t *chars = line.utf16();
+    qsizetype end = line.size();
+    int tabs = 0;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (chars[i] != u'\t')
+            continue;
+        if (tabs < 3) {
+            entry.mTabs[tabs++] = qint32(i); // below MaxVerbLineLength
+            continue;
+        }
+        end = i;
+        for (++i; i < line.size(); ++i) {
+            if (chars[i] != u'\t')
+                return false;
+        }
     }
-    if (line.indexOf(u'\t', from) >= 0)
-        return std::nullopt;
-    entry.mLine = line.toString();
-    return entry;
+    if (tabs < 3)
+        return false;
+    entry.mBegin = 0;
+    entry.mEnd = qint32(end);
+    return true;
 }
 
-VerbTable parseVerbFile(QStringView text, qsizetype maxVerbs)
+std::optional<VerbEntry> parseVerbLine(QStringView line)
 {
-    VerbTable table;
-    table.outcome = VerbFileOutcome::Loaded;
-    for (QStringView line : verbFileLines(text)) {
-        std::optional<VerbEntry> entry = parseVerbLine(line);
-        if (!entry)
-            continue;
-        if (table.entries.size() >= maxVerbs) {
-            table.truncated = true;
-            break;
-        }
-        table.entries.append(std::move(*entry));
-    }
-    table.entries.squeeze();
-    return table;
+    VerbEntry entry;
+    if (!VerbEntry::layOut(line, entry))
+        return std::nullopt;
+    entry.mText = line.left(entry.mEnd).toString();
+    return entry;
 }
 
 VerbLineKind classifyVerbLine(QStringView line)
 {
+    // Three separators make the four fields; a spreadsheet's separator other
+    // than the tab counts only on a line without any tab.
+    constexpr qsizetype separatorsOfFourFields = 3;
     if (line.size() > MaxVerbLineLength)
         return VerbLineKind::TooLong;
     if (isVerbComment(line))
@@ -155,8 +165,66 @@ VerbLineKind classifyVerbLine(QStringView line)
         return VerbLineKind::Verb;
     if (line.isEmpty())
         return VerbLineKind::Empty;
-    return verbLineFieldCount(line) == 5 && line.endsWith(u'\t') ? VerbLineKind::TrailingTab
-                                                                 : VerbLineKind::WrongFieldCount;
+    if (!line.contains(u'\t')) {
+        const qsizetype semicolons = line.count(u';');
+        const qsizetype commas = line.count(u',');
+        if (semicolons >= separatorsOfFourFields && semicolons >= commas)
+            return VerbLineKind::SemicolonFields;
+        if (commas >= separatorsOfFourFields)
+            return VerbLineKind::CommaFields;
+    }
+    return VerbLineKind::WrongFieldCount;
+}
+
+VerbTable parseVerbFile(const QString &text, qsizetype maxVerbs)
+{
+    VerbTable table;
+    table.outcome = VerbFileOutcome::Loaded;
+    qsizetype verbChars = 0;
+    // Room for as many verbs as the text could hold, so the table never grows
+    // by copying; what is not used is never touched and goes at the squeeze.
+    constexpr qsizetype shortestVerbLine = 7; // "a\tb\tc\td"
+    table.entries.reserve(qMin(maxVerbs, text.size() / shortestVerbLine + 1));
+    VerbFileLineReader reader(text);
+    for (QStringView line; reader.next(line);) {
+        if (line.isEmpty() || isVerbComment(line))
+            continue;
+        VerbEntry entry;
+        if (!VerbEntry::layOut(line, entry)) {
+            ++table.skippedLines;
+            const VerbLineKind kind = classifyVerbLine(line);
+            table.semicolonLines += kind == VerbLineKind::SemicolonFields;
+            table.commaLines += kind == VerbLineKind::CommaFields;
+            continue;
+        }
+        if (table.entries.size() >= maxVerbs) {
+            table.truncated = true;
+            break;
+        }
+        // Places in the text: a file is at most 16 MiB, so they fit 32 bits.
+        entry.mBegin = qint32(line.data() - text.constData());
+        entry.mEnd += entry.mBegin;
+        verbChars += entry.mEnd - entry.mBegin;
+        table.entries.append(entry);
+    }
+    table.entries.squeeze();
+
+    // Text that is mostly not verbs (comments, empty or skipped lines) is not
+    // kept: the verbs get a text of just their own lines.
+    QString shared = text;
+    if (verbChars < text.size() / 2) {
+        shared = QString();
+        shared.reserve(verbChars);
+        for (VerbEntry &entry : table.entries) {
+            const qint32 begin = qint32(shared.size());
+            shared += QStringView(text).sliced(entry.mBegin, entry.mEnd - entry.mBegin);
+            entry.mEnd = qint32(shared.size());
+            entry.mBegin = begin;
+        }
+    }
+    for (VerbEntry &entry : table.entries)
+        entry.mText = shared;
+    return table;
 }
 
 VerbFileOutcome forEachVerbFileLine(FileSystemObject &fso, const QString &path,
@@ -164,9 +232,10 @@ VerbFileOutcome forEachVerbFileLine(FileSystemObject &fso, const QString &path,
 {
     QString text;
     const VerbFileOutcome outcome = readVerbFile(fso, path, text);
+    VerbFileLineReader reader(text);
     qsizetype number = 0;
-    for (QStringView line : verbFileLines(text))
-        visit(++number, classifyVerbLine(line), line.toString());
+    for (QStringView line; reader.next(line);)
+        visit(++number, classifyVerbLine(line), line);
     return outcome;
 }
 

@@ -9,17 +9,20 @@
 #include <optional>
 
 class FileSystemObject;
+struct VerbTable;
 
 // The verb list file and its loader. Each verb line of IrregularVerbs.txt
-// holds four fields separated by single tabs; "#" in column 1 marks a
-// comment, and every other line is ignored. The steps (decode the bytes,
+// holds four fields separated by single tabs, perhaps followed by empty ones
+// (a spreadsheet writes its empty columns as tabs at the end); "#" in column
+// 1 marks a comment, and every other line is ignored. The steps (decode the bytes,
 // split the lines, parse one line) are separate functions, so that other
 // tools read a verb file exactly as the trainer does.
 
 // One verb, its fields exactly as they stand in the file (no trimming, no
-// change of case, alternatives still joined by "/"). The entry keeps its
-// line as read and cuts a field out when asked: one string per verb instead
-// of four keeps loading a large list about as fast as reading its lines.
+// change of case, alternatives still joined by "/"). The entry points into a
+// text shared by all the verbs of a table (implicitly shared, so a copy costs
+// no text) and cuts a field out when asked: a table holds its verbs' text
+// once, with no string per verb, whatever else the file held.
 class VerbEntry
 {
 public:
@@ -30,15 +33,24 @@ public:
     QString EngPastParticiple() const { return field(2); } // likewise
     QString GerInf() const { return field(3); }            // only displayed
 
-    friend bool operator==(const VerbEntry &, const VerbEntry &) = default;
+    // The same four fields.
+    friend bool operator==(const VerbEntry &a, const VerbEntry &b) { return a.line() == b.line(); }
 
 private:
     friend std::optional<VerbEntry> parseVerbLine(QStringView line);
+    friend VerbTable parseVerbFile(const QString &text, qsizetype maxVerbs);
+    QStringView line() const { return QStringView(mText).sliced(mBegin, mEnd - mBegin); }
     QString field(int index) const;
+    // Finds the tabs and the end of the fourth field of a verb line, counted
+    // from its start; false when it is no verb line. Sets no text.
+    static bool layOut(QStringView line, VerbEntry &entry);
 
-    QString mLine;      // the four fields joined by tabs
-    qint32 mTabs[3] {}; // where the three tabs stand (lines are at most 1 Mi characters)
+    QString mText;      // the shared text that holds the verb's line
+    qint32 mBegin = 0;  // the line: from mBegin to mEnd, the four fields
+    qint32 mEnd = 0;    // joined by tabs and nothing after them
+    qint32 mTabs[3] {}; // the three tabs, counted from mBegin
 };
+Q_DECLARE_TYPEINFO(VerbEntry, Q_RELOCATABLE_TYPE);
 
 enum class VerbFileOutcome {
     Loaded,     // the file was read to its end (it may hold no verb at all)
@@ -56,6 +68,12 @@ struct VerbTable
     // True when the file held more verb lines than the table may hold; the
     // first maxVerbs were kept.
     bool truncated = false;
+    // Lines that are no verb, no comment and not empty, up to the last one
+    // read; of them, those whose fields a spreadsheet separated by semicolons
+    // or by commas instead of tabs. They tell why a file gave no verb.
+    qsizetype skippedLines = 0;
+    qsizetype semicolonLines = 0;
+    qsizetype commaLines = 0;
 };
 
 // Most verbs a table holds. The window's indices are 16-bit signed; this
@@ -87,9 +105,25 @@ VerbFileEncoding verbFileEncoding(QByteArrayView bytes);
 // order mark. Bytes that do not fit the encoding become U+FFFD.
 QString decodeVerbFile(QByteArrayView bytes);
 
-// The text's lines without their line ends. A line ends at LF; a CR right
-// before it goes with it. A last line without LF counts; the empty piece after
-// a final LF does not.
+// The text's lines without their line ends, one at a time: nothing is kept
+// per line, so a file of millions of line breaks costs no more than its text.
+// A line ends at LF; a CR right before it goes with it. A last line without
+// LF counts; the empty piece after a final LF does not.
+class VerbFileLineReader
+{
+public:
+    explicit VerbFileLineReader(QStringView text)
+        : mText(text)
+    {}
+    // The next line, or false after the last one.
+    bool next(QStringView &line);
+
+private:
+    QStringView mText;
+    qsizetype mBegin = 0;
+};
+
+// All the text's lines as VerbFileLineReader reads them.
 QList<QStringView> verbFileLines(QStringView text);
 
 // The entry of one line (without its line end), or nothing for a comment or
@@ -101,12 +135,13 @@ bool isVerbComment(QStringView line);
 
 // What the loader does with a line of a verb file, and why.
 enum class VerbLineKind {
-    Verb,            // four fields: kept
+    Verb,            // four fields, perhaps followed by empty ones: kept
     Comment,         // "#" in column 1
     Empty,           // nothing on the line
-    TrailingTab,     // four fields and a tab after the last: skipped
     WrongFieldCount, // any other number of fields: skipped
     TooLong,         // longer than MaxVerbLineLength characters: skipped
+    SemicolonFields, // no tab, but four fields or more split by ";": skipped
+    CommaFields,     // no tab, but four fields or more split by ",": skipped
 };
 
 // The kind of a line (without its line end). parseVerbLine decides whether it
@@ -119,13 +154,15 @@ qsizetype verbLineFieldCount(QStringView line);
 // Reads and decodes the verb file at path as loadVerbFile does and calls
 // visit with every line, numbered from 1, and its kind. Answers Missing,
 // Unreadable, TooLarge (and then calls visit for no line) or Loaded.
-using VerbLineVisitor
-        = std::function<void(qsizetype number, VerbLineKind kind, const QString &line)>;
+using VerbLineVisitor = std::function<void(qsizetype number, VerbLineKind kind, QStringView line)>;
 VerbFileOutcome forEachVerbFileLine(FileSystemObject &fso, const QString &path,
                                     const VerbLineVisitor &visit);
 
 // The verbs of a decoded file, at most maxVerbs of them; outcome is Loaded.
-VerbTable parseVerbFile(QStringView text, qsizetype maxVerbs = MaxVerbs);
+// The verbs share text when their lines fill most of it, and a copy of just
+// their lines otherwise: they keep about what they need, never the comments,
+// empty and skipped lines around them.
+VerbTable parseVerbFile(const QString &text, qsizetype maxVerbs = MaxVerbs);
 
 // Reads the verb file at path through the given file-system object. Never
 // throws; a file that cannot be read whole gives no verbs at all, so the

@@ -6,7 +6,8 @@
 #include "platform/DefaultBrowser.h"
 #include "platform/FileSystem.h"
 #include "platform/MsgBox.h"
-#include "program/Globals.h"
+#include "trainer/ChosenList.h"
+#include "trainer/ProgramServices.h"
 #include "trainer/frmAbout.h"
 #include "trainer/frmDummy.h"
 #include "trainer/frmMainLook.h"
@@ -20,7 +21,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -30,8 +30,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-const QString verbFileName = QStringLiteral("IrregularVerbs.txt");
 
 // Room left between the verdicts and the tab's right edge, as on the left.
 constexpr int pageMarginTwips = 60;
@@ -58,8 +56,9 @@ void nameAfter(QLineEdit *box, QLabel *caption)
 
 } // namespace
 
-frmMain::frmMain(QWidget *parent)
-    : Form(parent)
+frmMain::frmMain(ProgramServices &services, QWidget *parent)
+    : Form(parent),
+      mServices(services)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Verbodrom(EN)"));
@@ -120,7 +119,12 @@ void frmMain::buildMenu(QVBoxLayout *layout)
     };
     mnuFile = addMenu("mnuFile", QStringLiteral("&Datei"));
     mnuReload = addEntry(mnuFile, "mnuReload", QStringLiteral("&Neu einlesen"));
+    mnuOpenList = addEntry(mnuFile, "mnuOpenList", QStringLiteral("Verbliste ö&ffnen…"));
+    mnuShippedList = addEntry(mnuFile, "mnuShippedList", QStringLiteral("&Mitgelieferte Liste"));
     mnuUpdate = addEntry(mnuFile, "mnuUpdate", QStringLiteral("&Internet Update"));
+    mnuFile->addSeparator();
+    mnuExit = addEntry(mnuFile, "mnuExit", QStringLiteral("&Beenden"));
+    mnuExit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     mnuPractice = addMenu("mnuPractice", QStringLiteral("&Übung"));
     mnuRepeatMistakes
             = addEntry(mnuPractice, "mnuRepeatMistakes", QStringLiteral("&Fehler wiederholen"));
@@ -231,6 +235,10 @@ void frmMain::connectHandlers()
             optEN_Click();
     });
     connect(mnuReload, &QAction::triggered, this, [this] { mnuReload_Click(); });
+    connect(mnuOpenList, &QAction::triggered, this, [this] { mnuOpenList_Click(); });
+    connect(mnuShippedList, &QAction::triggered, this, [this] { mnuShippedList_Click(); });
+    // As the window's close button.
+    connect(mnuExit, &QAction::triggered, this, [this] { close(); });
     connect(mnuUpdate, &QAction::triggered, this, [this] { mnuUpdate_Click(); });
     connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
     connect(mnuRepeatMistakes, &QAction::triggered, this, [this] { mnuRepeatMistakes_Click(); });
@@ -249,24 +257,51 @@ void frmMain::Form_Load()
         mBrowserExec = Utils::defaultBrowserExec();
         g_prgIE = Utils::browserProgramPart(mBrowserExec);
     });
-    skipOnError("verb list", [this] { LoadVerbs(); });
+    skipOnError("verb list", [this] {
+        mChosenList = ChosenList::remembered();
+        LoadVerbs();
+    });
     skipOnError("progress", [this] { loadProgress(); });
     skipOnError("random seed", [this] { mRandom.seed(Quiz::systemSeed()); });
-    // A leftover updater from the previous upgrade; usually there is none,
-    // and that is no failure worth a log line.
-    skipOnError("leftover updater", [] {
-        const QString updater = Utils::addBackslash(App::Path()) + QStringLiteral("Updater.exe");
-        if (Globals::g_objFSO().FileExists(updater))
-            Globals::g_objFSO().DeleteFile(updater, true);
+    // A leftover updater from the previous upgrade, a link to one too (the
+    // link goes, its target stays as it is); usually there is none, and
+    // that is no failure worth a log line.
+    skipOnError("leftover updater", [this] {
+        try {
+            mServices.fileSystem().DeleteFile(
+                    Utils::addBackslash(App::Path()) + QStringLiteral("Updater.exe"), true);
+        } catch (const RuntimeError &error) {
+            if (error.number() != RuntimeError::FileNotFound)
+                throw;
+        }
     });
+}
+
+void frmMain::upgradeMe(quint8 ixStep)
+{
+    Q_EMIT upgradeRequested(ixStep);
+}
+
+void frmMain::updateMe(quint8 ixStep)
+{
+    Q_UNUSED(ixStep);
+}
+
+void frmMain::CHCallBack(QByteArray &arrContents, qint16 &chError)
+{
+    Q_EMIT transferEnded(arrContents, chError);
+}
+
+void frmMain::mnuUpdate_Click()
+{
+    Q_EMIT updateAsked();
 }
 
 void frmMain::Form_Unload(int &Cancel)
 {
     Q_UNUSED(Cancel);
     // The downloader goes before its host form.
-    Globals::releaseCopyHelper();
-    Globals::releaseFSO();
+    mServices.releaseServices();
     const QList<QWidget *> forms = Forms::all();
     for (QWidget *form : forms) {
         if (qobject_cast<frmDummy *>(form))
@@ -306,52 +341,6 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return Form::eventFilter(watched, event);
-}
-
-void frmMain::LoadVerbs()
-{
-    // The old list goes first, so a failed reload never leaves it in place.
-    VerbList.clear();
-    ixFirstVerb = -1;
-    ixLastVerb = -1;
-    ixCurrentVerb = -1;
-    mScore.verbForgotten();
-
-    const QString fileNamed = QStringLiteral("Die Verben-Datei (") + verbFileName;
-    const QString title = App::Title() + QStringLiteral(" - keine Verben-Datei");
-    VerbTable table
-            = loadVerbFile(Globals::g_objFSO(), Utils::addBackslash(App::Path()) + verbFileName);
-    switch (table.outcome) {
-    case VerbFileOutcome::Missing:
-        MsgBox(fileNamed + QStringLiteral(") wurde nicht im Programmordner gefunden!"),
-               vbExclamation, title, this);
-        break;
-    case VerbFileOutcome::Unreadable:
-        MsgBox(fileNamed + QStringLiteral(") konnte nicht gelesen werden!"), vbExclamation, title,
-               this);
-        break;
-    case VerbFileOutcome::TooLarge:
-        MsgBox(fileNamed + QStringLiteral(") ist größer als ")
-                       + QString::number(MaxVerbFileBytes >> 20)
-                       + QStringLiteral(" MiB und wurde nicht geladen."),
-               vbExclamation, title, this);
-        break;
-    case VerbFileOutcome::Loaded:
-        if (!table.entries.isEmpty()) {
-            VerbList = std::move(table.entries);
-            ixFirstVerb = 1;
-            ixLastVerb = qint16(VerbList.size());
-        }
-        if (table.truncated) {
-            const QString limit = QLocale(QLocale::German).toString(qint64(MaxVerbs));
-            MsgBox(fileNamed + QStringLiteral(") enthält mehr als ") + limit
-                           + QStringLiteral(" Verben. Nur die ersten ") + limit
-                           + QStringLiteral(" wurden geladen."),
-                   vbExclamation, App::Title() + QStringLiteral(" - zu viele Verben"), this);
-        }
-        break;
-    }
-    verbsLoaded();
 }
 
 void frmMain::mnuReload_Click()

@@ -27,13 +27,15 @@ class QPushButton;
 class QRadioButton;
 class QTabWidget;
 class QVBoxLayout;
+class ProgramServices;
 class frmAbout;
 
 // The main window: the verb drill on one tab, the menus "Datei", "Übung" and
 // "?".
 //
 // Data flow: Form_Load (run by the constructor, before the window can be
-// shown) reads the verb list into VerbList via loadVerbFile() and the
+// shown) reads the verb list (the shipped one, or the one the learner chose
+// and ChosenList remembers) into VerbList via loadVerbFile() and the
 // learner's progress via ProgressStore. "Neues Wort" draws ixCurrentVerb
 // with Quiz::drawIndex(), or with Practice::draw() while "Fehler wiederholen"
 // is on, and fills the boxes as Quiz::planRound() says for the direction the
@@ -45,9 +47,13 @@ class frmAbout;
 // count), merged with what other copies wrote. A
 // reload (menu or tab click) replaces the list and forgets the drawn verb.
 // Every user-visible problem ends in a modal MsgBox over this window; nothing
-// throws out of a handler.
+// throws out of a handler. The update chain's entry points only signal: the
+// program connects the chain (update/UpdateCheck). The file-system object and
+// the release of the shared services come from the ProgramServices the
+// window is built with.
 //
-// Built in frmMain.cpp (controls, menus, start-up, reload), drilled in
+// Built in frmMain.cpp (controls, menus, start-up), its list read in
+// frmMainLists.cpp (which list, loading it, opening another), drilled in
 // frmMainQuiz.cpp (the quiz handlers), scored and kept in
 // frmMainProgress.cpp (score line, "Übung" menu, progress file); fonts and
 // colours in frmMainLook.
@@ -56,16 +62,16 @@ class frmMain : public Form
     Q_OBJECT
 public:
     // Builds the window and runs Form_Load. The window deletes itself when
-    // it is closed.
-    explicit frmMain(QWidget *parent = nullptr);
+    // it is closed; `services` must outlive it.
+    explicit frmMain(ProgramServices &services, QWidget *parent = nullptr);
     ~frmMain() override;
 
     // The default browser's program part, found while the window loads.
     QString g_prgIE;
 
-    // The update chain: one step per call; returns at once. Does nothing
-    // while a chain runs.
+    // The update chain: one step per call; returns at once.
     void upgradeMe(quint8 ixStep = 0);
+    // The verb-list update: does nothing, for every step.
     void updateMe(quint8 ixStep = 0);
     // Called by the downloader, by name, when a transfer ends.
     Q_INVOKABLE void CHCallBack(QByteArray &arrContents, qint16 &chError);
@@ -94,6 +100,15 @@ public:
     // (made when first asked for after a load or a change).
     const ProgressState &progress() const { return mStore.state(); }
     const ListProgress &listProgress() const;
+    // Test seam: "Verbliste öffnen…" takes the path from here instead of a
+    // file dialog ("" for Cancel); an empty function restores the dialog.
+    void setListDialog(std::function<QString()> choose);
+
+Q_SIGNALS:
+    // What upgradeMe, CHCallBack and mnuUpdate_Click pass on to the chain.
+    void upgradeRequested(quint8 ixStep);
+    void transferEnded(QByteArray &arrContents, qint16 &chError);
+    void updateAsked();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -142,21 +157,26 @@ private:
     void optDE_Click();
     void optEN_Click();
     void mnuReload_Click();
+    void mnuOpenList_Click();
+    void mnuShippedList_Click();
     void mnuAbout_Click();
     void mnuRepeatMistakes_Click();
     void mnuResetProgress_Click();
     // PreviousTab is not used: it is kept for the tab Click handler's signature.
     void SSTab1_Click(int PreviousTab);
 
-    friend class UpgradeChain;
-    // From the start of an update check until its chain ends.
-    bool mUpgradeRunning = false;
+    ProgramServices &mServices;
 
     QList<VerbEntry> VerbList;
     qint16 ixFirstVerb = -1;
     qint16 ixLastVerb = -1;
     qint16 ixCurrentVerb = -1;
     Quiz::Direction mDirection = Quiz::Direction::German;
+    // The list the learner chose, "" for the shipped one.
+    QString mChosenList;
+    std::function<QString()> mListDialog;
+    // Why the list read last gave no verb, when its lines tell; "" otherwise.
+    QString mNoVerbsPrompt;
 
     SessionScore mScore;
     ProgressStore mStore {progressFilePath()};
@@ -174,7 +194,10 @@ private:
     QMenuBar *mMenuBar = nullptr;
     QMenu *mnuFile = nullptr;
     QAction *mnuReload = nullptr;
+    QAction *mnuOpenList = nullptr;
+    QAction *mnuShippedList = nullptr;
     QAction *mnuUpdate = nullptr;
+    QAction *mnuExit = nullptr;
     QMenu *mnuPractice = nullptr;
     QAction *mnuRepeatMistakes = nullptr;
     QAction *mnuResetProgress = nullptr;

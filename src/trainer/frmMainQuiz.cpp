@@ -32,7 +32,9 @@ bool frmMain::hasVerbs() const
 
 void frmMain::showEmptyListMessage()
 {
-    MsgBox(QStringLiteral("Die Verben-Datei ist leer oder konnte nicht geladen werden"),
+    MsgBox(mNoVerbsPrompt.isEmpty()
+                   ? QStringLiteral("Die Verben-Datei ist leer oder konnte nicht geladen werden")
+                   : mNoVerbsPrompt,
            vbExclamation, App::Title() + QStringLiteral(" - Keine Verben geladen"), this);
 }
 
@@ -45,7 +47,9 @@ void frmMain::showNoWordDrawnMessage()
 void frmMain::showVerdict(QLabel *label, bool correct, const QString &caption)
 {
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, correct ? Look::correct() : Look::wrong());
+    const QColor background = palette.color(label->backgroundRole());
+    palette.setColor(QPalette::WindowText,
+                     correct ? Look::correct(background) : Look::wrong(background));
     label->setPalette(palette);
     label->setText(caption);
     Look::fitVerdict(label);
@@ -105,6 +109,7 @@ void frmMain::btNewWord_Click()
     const Quiz::Round round = Quiz::planRound(direction(), VerbList.at(ixCurrentVerb - 1));
     txtGerInf->setText(round.prompt);
     txtGerInf->setCursorPosition(0);
+    Look::fitBox(txtGerInf);
     for (const Quiz::Form form : Quiz::AllForms) {
         QLineEdit *box = answerBox(form);
         if (round.asked[size_t(form)]) {

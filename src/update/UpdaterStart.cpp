@@ -1,5 +1,6 @@
 #include "update/UpdaterStart.h"
 
+#include "base/RuntimeError.h"
 #include "base/Utils.h"
 #include "platform/App.h"
 #include "platform/Shell.h"
@@ -7,10 +8,15 @@
 
 #include <QCoreApplication>
 
-void startUpdater(const QString &folder)
+bool startUpdater(const QString &folder, const FileIdentity &written)
 {
     const QString program = Utils::addBackslash(folder) + UpdateServer::updaterFile;
     const QStringList arguments {QString::number(QCoreApplication::applicationPid()),
                                  App::EXEFileName()};
-    Shell(program, arguments, vbNormalNoFocus, folder);
+    try {
+        ShellFile(program, written, arguments, vbNormalNoFocus, folder);
+        return true;
+    } catch (const RuntimeError &) {
+        return false;
+    }
 }

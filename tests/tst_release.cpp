@@ -1,0 +1,370 @@
+// A release as a maker publishes it: made by scripts/make-release.sh from a
+// build, served by nginx on 127.0.0.1, fetched by the update chain, and
+// installed by the real updater. The build's program is a stand-in
+// (standin.cpp) that notes each start, so that the updater's work can be
+// seen from outside.
+
+#include "minisigntool.h"
+#include "updatechain.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <csignal>
+#include <unistd.h>
+
+#include <sys/prctl.h>
+
+namespace {
+
+const QString updaterBinary = QStringLiteral(VERBODROM_UPDATER);
+const QString standinBinary = QStringLiteral(VERBODROM_STANDIN);
+constexpr int waitMs = 10000;
+
+bool putBytes(const QString &path, const QByteArray &bytes,
+              QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
+           && file.setPermissions(mode);
+}
+
+const QFileDevice::Permissions executable = QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                            | QFileDevice::ExeOwner | QFileDevice::ReadOther
+                                            | QFileDevice::ExeOther;
+
+// Starts nginx on a free port of 127.0.0.1 serving `root`, with its
+// configuration, pid file, logs and temporary files in `folder`: one process,
+// killed when `nginx` goes, and by the kernel should the test die first.
+// Returns the port, 0 when nginx is missing or does not come up.
+quint16 startNginx(QProcess &nginx, const QString &folder, const QString &root)
+{
+    const QString binary = QStandardPaths::findExecutable(
+            QStringLiteral("nginx"),
+            {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/local/sbin")});
+    nginx.setProgram(binary);
+    nginx.setArguments({"-p", folder, "-c", folder + "/nginx.conf", "-e", folder + "/error.log"});
+    nginx.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+    // A port found free may be taken before nginx binds it: try again.
+    for (int attempt = 0; !binary.isEmpty() && attempt < 3; ++attempt) {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        const quint16 port = probe.serverPort();
+        probe.close();
+        // Run by root, nginx would hand its work to "nobody", who cannot
+        // read a test's private folder.
+        const QString config = QStringLiteral(R"(%1daemon off; master_process off;
+pid "%2/nginx.pid";
+events { worker_connections 16; }
+http {
+    access_log off; default_type application/octet-stream;
+    client_body_temp_path "%2/body"; proxy_temp_path "%2/proxy"; fastcgi_temp_path "%2/fastcgi";
+    uwsgi_temp_path "%2/uwsgi"; scgi_temp_path "%2/scgi";
+    server { listen 127.0.0.1:%3; root "%4"; }
+}
+)")
+                                       .arg(::geteuid() == 0 ? "user root root;\n" : "", folder,
+                                            QString::number(port), root);
+        if (!putBytes(folder + "/nginx.conf", config.toUtf8()))
+            return 0;
+        nginx.start();
+        for (QDeadlineTimer up(waitMs);
+             !up.hasExpired() && nginx.state() != QProcess::NotRunning;) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, port);
+            if (socket.waitForConnected(100))
+                return port;
+            QTest::qWait(20);
+        }
+        nginx.kill();
+        nginx.waitForFinished(waitMs);
+    }
+    return 0;
+}
+
+// The pids and program sizes that the stand-ins noted, one pair a line.
+QList<QPair<qint64, qint64>> starts(const QString &log)
+{
+    QList<QPair<qint64, qint64>> noted;
+    QFile file(log);
+    if (file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.split(' ');
+            if (fields.size() == 2)
+                noted.append({fields[0].toLongLong(), fields[1].toLongLong()});
+        }
+    }
+    return noted;
+}
+
+} // namespace
+
+class tst_Release : public UpdateChainTest
+{
+    Q_OBJECT
+
+    QTemporaryDir mRoot;
+    QTemporaryDir mKeys;
+    std::optional<MinisignKey> mKey;
+    std::optional<MinisignKey> mOtherKey;
+    QProcess mNginx;
+    quint16 mPort = 0;
+    QString mStartLog;
+    qsizetype mStartsBefore = 0;
+    QByteArray mOld;
+    QByteArray mNew;
+
+    QString path(const QString &name) const { return mRoot.filePath(name); }
+
+    // Starts the stand-in as `program` in its folder; null when it did not
+    // come up.
+    std::unique_ptr<QProcess> startStandin(const QString &program, bool ignoreTerm)
+    {
+        auto process = std::make_unique<QProcess>();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (ignoreTerm)
+            env.insert(QStringLiteral("STANDIN_IGNORE_TERM"), QStringLiteral("1"));
+        process->setProcessEnvironment(env);
+        process->setWorkingDirectory(QFileInfo(program).path());
+        const qsizetype before = starts(mStartLog).size();
+        process->start(program, {});
+        if (!process->waitForStarted(waitMs)
+            || !QTest::qWaitFor([&] { return starts(mStartLog).size() > before; }, waitMs))
+            return nullptr;
+        return process;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        // Root runs one row as "nobody", who must reach into these folders.
+        QVERIFY(QFile::setPermissions(mRoot.path(),
+                                      executable | QFileDevice::ReadGroup | QFileDevice::ExeGroup));
+        QVERIFY(makeMinisignKeys(mKeys, mKey, mOtherKey));
+        if (!mKey)
+            QSKIP("minisign is not installed");
+        // A build folder as make-release.sh reads it, with the stand-in as
+        // its program (some bytes appended, as a new build would differ).
+        QVERIFY(QDir().mkpath(path("build/bin")) && QDir().mkpath(path("logs")));
+        mOld = readAll(standinBinary) + "old";
+        mNew = readAll(standinBinary) + "new bytes";
+        QVERIFY(putBytes(path("build/bin/VerbodromEN"), mNew, executable));
+        QVERIFY(QFile::copy(updaterBinary, path("build/bin/verbodrom-updater")));
+        QVERIFY(putBytes(path("build/CMakeCache.txt"), "CMAKE_PROJECT_VERSION:STATIC=1.2.0\n"));
+        QProcess make;
+        make.start(QStringLiteral(VERBODROM_MAKE_RELEASE),
+                   {"--key", mKey->secretKeyFile, path("build"), path("www")});
+        QVERIFY(make.waitForFinished(waitMs));
+        QVERIFY2(make.exitCode() == 0, make.readAllStandardError());
+
+        QVERIFY(QDir().mkpath(path("nginx")));
+        mPort = startNginx(mNginx, path("nginx"), path("www"));
+        if (!mPort)
+            QSKIP("nginx is not installed or does not start");
+        mStartLog = path("logs/started.txt");
+        QVERIFY(putBytes(mStartLog, {}, QFileDevice::Permissions(0x6666)));
+        QVERIFY(QFile::setPermissions(path("logs"), QFileDevice::Permissions(0x7777)));
+        qputenv("STANDIN_LOG", QFile::encodeName(mStartLog));
+    }
+    void cleanupTestCase()
+    {
+        mNginx.terminate();
+        mNginx.waitForFinished(waitMs);
+    }
+    void init()
+    {
+        initChain();
+        mStartsBefore = starts(mStartLog).size();
+    }
+    void cleanup()
+    {
+        // The stand-ins started meanwhile and still running from this test's
+        // folders, by the pids they noted.
+        const auto noted = starts(mStartLog);
+        for (qsizetype i = mStartsBefore; i < noted.size(); ++i) {
+            const QString exe = QStringLiteral("/proc/%1/exe").arg(noted[i].first);
+            if (QFileInfo(exe).symLinkTarget().startsWith(mRoot.path()))
+                ::kill(pid_t(noted[i].first), SIGKILL);
+        }
+        cleanupChain();
+    }
+
+    // The chain against nginx with the release key: both files arrive, are
+    // verified (make-release.sh signed them for 1.2.0 and their names) and
+    // written, and the updater from the release starts.
+    // It takes this test process for another program (it is not the program
+    // folder's file), so it puts New.exe in place under this test's name at
+    // once and starts it: the stand-in notes that start.
+    void chainThroughNginx()
+    {
+        const QString folder = path("Programm Ördner");
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::copy(file("IrregularVerbs.txt"), folder + "/IrregularVerbs.txt"));
+        App::setPath(folder);
+        App::setUpdateKey(QString::fromLatin1(mKey->publicLine));
+        mShell.reset(); // the real start
+        frmMain *w = startWindow(QStringLiteral("127.0.0.1:%1").arg(mPort));
+        w->mnuUpdate_Click();
+        QVERIFY(runChain());
+        QCOMPARE(boxTexts(*mBoxes), QStringList({offer, askStart}));
+        QTRY_COMPARE_WITH_TIMEOUT(starts(mStartLog).size(), mStartsBefore + 1, waitMs);
+        QCOMPARE(starts(mStartLog).last().second, qint64(mNew.size()));
+        QCOMPARE(readAll(folder + "/tst_release"), mNew);
+        QCOMPARE(readAll(folder + "/Updater.exe"), readAll(updaterBinary));
+        QVERIFY(!QFile::exists(folder + "/New.exe"));
+        const QByteArray log
+                = readAll(qEnvironmentVariable("XDG_STATE_HOME") + "/verbodrom/updater.log");
+        QCOMPARE(log.count('\n'), 1);
+        QVERIFY2(log.contains("taken as ended; New.exe put in place; tst_release started"), log);
+    }
+
+    // The updater in a program folder whose program is the stand-in: what
+    // runs there ("program", "stubborn": ignores SIGTERM, "foreign": a
+    // stand-in of another folder, "ended": nothing), what New.exe is, and
+    // what the updater does: its exit status, whether the program file is
+    // New.exe's afterwards, and which program it started ("new", "old" or
+    // none). The wait is cut to 300 ms through VERBODROM_UPDATER_WAIT_MS.
+    void updater_data()
+    {
+        QTest::addColumn<QString>("folderName");
+        QTest::addColumn<QString>("running");
+        QTest::addColumn<QString>("newExe");  // "new", "missing", "empty", "noexec", "link"
+        QTest::addColumn<QString>("trouble"); // "read-only folder", "no state folder"
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("started");
+        const auto row = [](const char *name, const char *running, const char *newExe, int status,
+                            const char *started, const char *trouble = "",
+                            const char *folder = "Programm") {
+            QTest::newRow(name) << QString::fromUtf8(folder) << running << newExe << trouble
+                                << status << started;
+        };
+        row("the program ends on SIGTERM", "program", "new", 0, "new");
+        row("a foreign process: never signalled, taken as ended", "foreign", "new", 0, "new");
+        row("the program has ended already", "ended", "new", 0, "new");
+        row("the program ignores SIGTERM: nothing changes", "stubborn", "new", 1, "");
+        row("no New.exe: the old program again", "program", "missing", 3, "old");
+        row("empty New.exe", "program", "empty", 3, "old");
+        row("New.exe not executable", "program", "noexec", 3, "old");
+        row("New.exe a link to a program elsewhere", "program", "link", 3, "old");
+        row("read-only folder", "ended", "new", 3, "old", "read-only folder");
+        row("no state folder for the log: the update goes on", "program", "new", 0, "new",
+            "no state folder");
+        row("blanks and non-ASCII letters", "program", "new", 0, "new", "", "Pro gramm Öß");
+    }
+    void updater()
+    {
+        QFETCH(QString, folderName);
+        QFETCH(QString, running);
+        QFETCH(QString, newExe);
+        QFETCH(QString, trouble);
+        QFETCH(QString, started);
+        const bool readOnly = trouble == "read-only folder";
+        const QString folder = path(folderName);
+        const QString program = folder + "/VerbodromEN";
+        const QString newFile = folder + "/New.exe";
+        QVERIFY(QDir(folder).removeRecursively() && QDir().mkpath(folder));
+        QVERIFY(putBytes(program, mOld, executable));
+        if (newExe == "link") {
+            QVERIFY(putBytes(path("elsewhere"), mNew, executable));
+            QVERIFY(QFile::link(path("elsewhere"), newFile));
+        } else if (newExe != "missing") {
+            QVERIFY(putBytes(newFile, newExe == "empty" ? QByteArray() : mNew,
+                             newExe == "noexec" ? QFileDevice::ReadOwner : executable));
+        }
+
+        std::unique_ptr<QProcess> process;
+        qint64 pid = 0;
+        if (running == "program" || running == "stubborn") {
+            process = startStandin(program, running == "stubborn");
+        } else if (running == "foreign") {
+            QVERIFY(QDir().mkpath(path("foreign")));
+            QVERIFY(putBytes(path("foreign/VerbodromEN"), mOld, executable));
+            process = startStandin(path("foreign/VerbodromEN"), false);
+        } else { // the id of a process that has ended: without a log it ends at once
+            QProcess ended;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove(QStringLiteral("STANDIN_LOG"));
+            ended.setProcessEnvironment(env);
+            ended.start(standinBinary, {});
+            QVERIFY(ended.waitForStarted(waitMs));
+            pid = ended.processId();
+            QVERIFY(ended.waitForFinished(waitMs));
+        }
+        if (process)
+            pid = process->processId();
+        QVERIFY(pid > 0);
+        const qsizetype before = starts(mStartLog).size();
+        // Root may write anywhere: it runs the updater as "nobody" there.
+        QStringList command {path("build/bin/verbodrom-updater"), QString::number(pid),
+                             QStringLiteral("VerbodromEN")};
+        if (readOnly) {
+            QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner
+                                                          | QFileDevice::ReadOther
+                                                          | QFileDevice::ExeOther));
+            if (::geteuid() == 0)
+                command = QStringList {"setpriv", "--reuid=65534", "--regid=65534",
+                                       "--clear-groups", "--"}
+                          + command;
+        }
+        QProcess updater;
+        updater.setWorkingDirectory(folder);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VERBODROM_UPDATER_WAIT_MS"), QStringLiteral("300"));
+        if (trouble == "no state folder") // a file where the folder would be
+            env.insert(QStringLiteral("XDG_STATE_HOME"), mStartLog);
+        updater.setProcessEnvironment(env);
+        updater.start(command.takeFirst(), command);
+        QVERIFY(updater.waitForFinished(waitMs));
+        QFile::setPermissions(folder, executable);
+
+        QTEST(updater.exitCode(), "status");
+        const bool replaced = updater.exitCode() == 0;
+        QCOMPARE(readAll(program), replaced ? mNew : mOld);
+        QCOMPARE(QFileInfo(newFile).exists() || QFileInfo(newFile).isSymLink(),
+                 !replaced && newExe != "missing");
+        const qint64 size = started == "new" ? mNew.size() : mOld.size();
+        QTRY_COMPARE_WITH_TIMEOUT(starts(mStartLog).size(), before + int(!started.isEmpty()),
+                                  waitMs);
+        if (!started.isEmpty())
+            QCOMPARE(starts(mStartLog).last().second, size);
+        if (process) { // only the program itself was asked to end
+            QTRY_COMPARE(process->state() == QProcess::NotRunning, running == "program");
+            process->kill();
+            process->waitForFinished(waitMs);
+        }
+        // One line for the run, on stderr when the log cannot be written
+        // ("nobody" cannot reach a root test's state folder).
+        const QByteArray log = trouble == "no state folder" || (readOnly && ::geteuid() == 0)
+                                       ? updater.readAllStandardError()
+                                       : readAll(qEnvironmentVariable("XDG_STATE_HOME")
+                                                 + "/verbodrom/updater.log");
+        QVERIFY2(log.count('\n') == 1 && log.contains(folder.toUtf8()), log);
+    }
+
+    // Anything but a process id and a plain file name changes nothing and
+    // says why in one line.
+    void updaterArguments_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("none") << QStringList();
+        QTest::newRow("three") << QStringList {"1", "VerbodromEN", "x"};
+        QTest::newRow("a slash") << QStringList {"1", "../VerbodromEN"};
+        QTest::newRow("dot dot") << QStringList {"1", "Verbodrom..EN"};
+        QTest::newRow("no process id") << QStringList {"x", "VerbodromEN"};
+    }
+    void updaterArguments()
+    {
+        QFETCH(QStringList, arguments);
+        QProcess updater;
+        updater.setWorkingDirectory(mFolder);
+        updater.start(updaterBinary, arguments);
+        QVERIFY(updater.waitForFinished(waitMs));
+        QCOMPARE(updater.exitCode(), 2);
+        QCOMPARE(updater.readAllStandardError().count('\n'), 1);
+        QCOMPARE(QDir(mFolder).entryList(QDir::Files).size(), 1);
+        QVERIFY(!QFile::exists(qEnvironmentVariable("XDG_STATE_HOME")));
+    }
+};
+
+QTEST_MAIN(tst_Release)
+#include "tst_release.moc"
