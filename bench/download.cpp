@@ -18,8 +18,8 @@
 // with a Content-Length and to the close.
 // The last line, "result: ...", sums the run up.
 
+#include "downloader/ContentCut.h"
 #include "downloader/CopyHelper.h"
-#include "downloader/Http.h"
 #include "trainer/frmDummy.h"
 
 #include <QApplication>
@@ -293,7 +293,7 @@ int main(int argc, char *argv[])
     // JPEG mode cuts from the first start marker to the end of the last end
     // marker; the random body holds both.
     qint16 unused = 0;
-    const QByteArray image = Http::extractBody(QByteArray(), body, Http::JpegImage, unused);
+    const QByteArray image = Http::cutContent(QByteArray(), body, Http::JpegImage, unused);
     const QByteArray imageDigest = QCryptographicHash::hash(image, QCryptographicHash::Sha256);
 
     struct Kind

@@ -1,12 +1,12 @@
-// Receiving in place (body bytes written straight into the decoder's room,
-// as the downloader does) must reach the same verdict and content as plain
-// feeding, however the bytes are split and however small the pieces that
-// go through feed() are.
+// Receiving from a source (body bytes read straight into the body, as the
+// downloader takes them from the socket) must reach the same verdict and
+// content as plain feeding, however the bytes are split and however short
+// the source's reads are.
 //
 // Input: one byte n (the number of cuts, 0 to 15), one byte choosing the size
 // limit (0 the downloader's own, else 16 times its value), one byte for the
-// size of the pieces fed between body bytes (1 to 256), 2n bytes of cut
-// positions, then the response.
+// most a read gives (1 to 256), 2n bytes of cut positions, then the
+// response.
 
 #include "FuzzCheck.h"
 #include "ResponseRun.h"
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     const int cutCount = data[0] % kMaxCuts;
     const qint64 limit = data[1] == 0 ? Http::kResponseLimit : data[1] * kLimitStep;
-    const qsizetype piece = qsizetype(data[2]) + 1;
+    const qsizetype readSize = qsizetype(data[2]) + 1;
     if (size < kPrefix + 2 * size_t(cutCount))
         return 0;
     const uint8_t *cutBytes = data + kPrefix;
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::sort(cuts.begin(), cuts.end());
 
     const ResponseOutcome fed = decodeInPieces(response, {}, limit);
-    const ResponseOutcome direct = decodeInPieces(response, cuts, limit, piece);
+    const ResponseOutcome direct = decodeInPieces(response, cuts, limit, readSize);
     FUZZ_CHECK(fed == direct, "fed whole: " + describe(fed) + "\nin place: " + describe(direct)
                                       + "\n" + shown(response));
     return 0;

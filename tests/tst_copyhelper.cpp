@@ -1,4 +1,5 @@
 #include "base/RuntimeError.h"
+#include "downloader/ContentCut.h"
 #include "downloader/CopyHelper.h"
 #include "platform/WinsockControl.h"
 #include "program/Globals.h"
