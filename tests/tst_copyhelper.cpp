@@ -44,9 +44,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("code");
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<int>("connections");
+        QTest::addColumn<Http::DecodeFailure>("failure");
         const auto row = [](const char *name, const QList<QByteArray> &answers, int code,
-                            const QByteArray &contents = "previous", int connections = 1) {
-            QTest::newRow(name) << answers << code << contents << connections;
+                            const QByteArray &contents = "previous", int connections = 1,
+                            Http::DecodeFailure failure = Http::DecodeFailure::None) {
+            QTest::newRow(name) << answers << code << contents << connections << failure;
         };
         const auto error = [](int number) { return "ERROR " + QByteArray::number(number); };
 
@@ -59,13 +61,14 @@ private Q_SLOTS:
 
         row("plain-to-close", {"HTTP/1.1 200 OK\r\n\r\n" + large}, 0, large);
         row("chunked", {chunked}, 0, large);
-        row("status-404-is-failure", {"HTTP/1.1 404 Not Found\r\n\r\nnot here"}, -9, "not here");
+        row("status-404-is-failure", {"HTTP/1.1 404 Not Found\r\n\r\nnot here"}, -9, "not here",
+            1, Http::DecodeFailure::StatusNotSuccess);
         row("reset-then-success", {"RESET", ok("second")}, 0, "second", 2);
         row("reset-twice", {"RESET"}, -4, "previous", 2);
         row("retry-cannot-start-ends-once", {"TIMER-GONE-RESET"}, -1);
         row("refused-retried-once", {"REFUSE"}, -3, "previous", 0);
         row("announced-beyond-256-mib", {"HTTP/1.1 200 OK\r\nContent-Length: 268435457\r\n\r\nxyz"},
-            -3);
+            -3, "previous", 1, Http::DecodeFailure::TooLarge);
         // Aborts and time-outs are not retried; other socket errors once.
         row("aborted", {error(WinsockControl::sckConnectAborted)}, -7);
         row("socket-control-error", {error(WinsockControl::sckWrongProtocol)}, -4, "previous", 2);
