@@ -8,9 +8,9 @@
 // by the response decoder (ResponseDecoder.h) straight from the socket; the
 // server's close, a complete body or a refused response -> the content is
 // cut out (ContentCut.h) and the parent's CHCallBack(QByteArray &, qint16 &)
-// is called by name. A socket error is retried once. The watchdog ends a transfer with
-// TimedOut after 10 ticks without data, and after kTransferTicks ticks in
-// all however data trickles in. Every transfer that Dispatch started ends
+// is called by name. A socket error is retried once. The watchdog ends a
+// transfer with TimedOut after 10 ticks without data, and after
+// kTransferTicks ticks in all however data trickles in. Every transfer that Dispatch started ends
 // in endTransfer(), with exactly one callback, after the helper is idle
 // again: the callback may start the next transfer.
 //
