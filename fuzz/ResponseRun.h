@@ -8,6 +8,8 @@
 
 #include <QList>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -31,51 +33,41 @@ struct ResponseOutcome
     }
 };
 
-// An arrival as the socket serves it: at most `readSize` bytes a read, the
-// way a socket returns short reads.
-class ArrivalSource : public ByteSource
+// An arrival as a socket serves it: at most `readSize` bytes a read.
+struct ArrivalSource : ByteSource
 {
-public:
     ArrivalSource(QByteArrayView arrival, qsizetype readSize)
-        : mArrival(arrival),
-          mReadSize(readSize)
+        : rest(arrival),
+          readSize(readSize)
     {}
     qint64 read(char *buffer, qint64 maxLen) override
     {
-        const qsizetype n
-                = qsizetype(qMin<qint64>(qMin<qint64>(maxLen, mReadSize), mArrival.size()));
-        std::memcpy(buffer, mArrival.data(), size_t(n));
-        mArrival = mArrival.sliced(n);
+        const qsizetype n = qsizetype(qMin<qint64>(qMin<qint64>(maxLen, readSize), rest.size()));
+        std::memcpy(buffer, rest.data(), size_t(n));
+        rest = rest.sliced(n);
         return n;
     }
-
-private:
-    QByteArrayView mArrival;
-    qsizetype mReadSize;
+    QByteArrayView rest;
+    qsizetype readSize;
 };
 
-// Receives an arrival the way the downloader takes it from the socket
-// (ResponseDecoder::receive), reads cut short to `readSize` bytes.
+// Takes an arrival the way the downloader takes it from the socket
+// (ResponseDecoder::receive): all of it, unless the response ends before.
 inline Http::Decode receiveArrival(Http::ResponseDecoder &decoder, QByteArrayView arrival,
                                    qsizetype readSize)
 {
     ArrivalSource source(arrival, readSize);
     qint64 taken = 0;
-    Http::Decode step = Http::Decode::NeedMore;
-    // The socket reports what is left over again.
-    for (qint64 left = arrival.size(); left > 0 && step == Http::Decode::NeedMore; left -= taken) {
-        step = decoder.receive(source, left, taken);
-        if (taken == 0)
-            std::abort(); // bytes were waiting, but nothing was taken
-    }
+    const Http::Decode step = decoder.receive(source, arrival.size(), taken);
+    if (step == Http::Decode::NeedMore && taken != arrival.size())
+        std::abort();
     return step;
 }
 
 // Cuts are positions in response, ascending; each piece ends at the next
 // cut. Feeding stops once the decoder needs no more, as the downloader does;
-// that end is final.
-// A read size above 0 receives the way the downloader does
-// (receiveArrival), 0 feeds each arrival whole.
+// that end is final. A read size above 0 takes each arrival the way the
+// downloader does (receiveArrival), 0 feeds it whole.
 inline ResponseOutcome decodeInPieces(const QByteArray &response, const QList<qsizetype> &cuts,
                                       qint64 limit = Http::kResponseLimit, qsizetype readSize = 0)
 {
@@ -97,6 +89,38 @@ inline ResponseOutcome decodeInPieces(const QByteArray &response, const QList<qs
     if (step != Http::Decode::NeedMore && decoder.feed("more") != step)
         std::abort();
     return {decoder.finish(), step, decoder.statusCode(), decoder.header(), decoder.body()};
+}
+
+// The input of the split targets: one byte n (the number of cuts, 0 to 15),
+// one byte choosing the size limit (0 the downloader's own, else 16 times its
+// value), `extra` bytes for the target, 2n bytes of cut positions, then the
+// response. False when the input is too short for that.
+struct SplitInput
+{
+    qint64 limit = Http::kResponseLimit;
+    const uint8_t *extra = nullptr;
+    QList<qsizetype> cuts; // ascending positions in response
+    QByteArray response;
+};
+
+inline bool readSplitInput(const uint8_t *data, size_t size, size_t extra, SplitInput &input)
+{
+    constexpr int kMaxCuts = 16;
+    constexpr qint64 kLimitStep = 16;
+    const size_t prefix = 2 + extra;
+    const int cutCount = size < prefix ? 0 : data[0] % kMaxCuts;
+    if (size < prefix + 2 * size_t(cutCount))
+        return false;
+    input.limit = data[1] == 0 ? Http::kResponseLimit : data[1] * kLimitStep;
+    input.extra = data + 2;
+    const uint8_t *cutBytes = data + prefix;
+    input.response = QByteArray(reinterpret_cast<const char *>(cutBytes + 2 * cutCount),
+                                qsizetype(size - prefix - 2 * size_t(cutCount)));
+    for (int i = 0; i < cutCount; ++i)
+        input.cuts.append(((cutBytes[2 * i] << 8) | cutBytes[2 * i + 1])
+                          % (input.response.size() + 1));
+    std::sort(input.cuts.begin(), input.cuts.end());
+    return true;
 }
 
 // Every position: the response byte by byte.
