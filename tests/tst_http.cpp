@@ -11,6 +11,13 @@ using Http::DecodeFailure;
 Q_DECLARE_METATYPE(Decode)
 Q_DECLARE_METATYPE(DecodeFailure)
 
+// Whether a block shrinks in place: AddressSanitizer's realloc moves every one.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool kReallocInPlace = false;
+#else
+constexpr bool kReallocInPlace = true;
+#endif
+
 class tst_Http : public QObject
 {
     Q_OBJECT
@@ -293,7 +300,9 @@ private Q_SLOTS:
                         == (type == Http::HttpBody ? body
                             : found                ? response.sliced(first, last + 2 - first)
                                                    : response));
-                QVERIFY(result.constData() >= block && result.constData() < block + body.size());
+                QVERIFY(!kReallocInPlace
+                        || (result.constData() >= block
+                            && result.constData() < block + body.size()));
             }
         }
     }

@@ -47,8 +47,8 @@ public:
 
     // The parent whose CHCallBack is called when a transfer ends.
     void Parent(QObject *objParent);
-    // How the content is cut out (Http::ContentKind, ContentCut.h: HttpBody, JpegImage;
-    // other values give nothing). A value outside 0..255 raises
+    // How the content is cut out (Http::ContentKind in ContentCut.h:
+    // HttpBody, JpegImage; other values give nothing). A value outside 0..255 raises
     // RuntimeError::Overflow and keeps the value stored before.
     void DataType(qint32 vType);
     // Tags for the parent, never looked at here.
@@ -66,10 +66,10 @@ public:
     QString getStatus() const;
     // "host:port: status".
     QString getReport() const;
-    // Why the response of the last transfer was refused (BadResponse or
-    // SocketFailed for one too large); None when it was not, and while and
-    // after a transfer ends for another reason. Set before the callback;
-    // decodeFailureText gives its text.
+    // Why the last transfer's response was refused (it ended with
+    // BadResponse, or SocketFailed when too large); None when it was not or
+    // the transfer ended for another reason. Set before the callback;
+    // Http::decodeFailureText gives its text.
     Http::DecodeFailure lastFailure() const { return mFailure; }
 
     // Starts fetching the URL; returns at once. False when a transfer is

@@ -38,7 +38,7 @@ inline constexpr qsizetype kMaxLine = 64 * 1024;
 enum class Decode {
     NeedMore, // more bytes, or the close
     Complete, // nothing more: the body is complete
-    Failed,   // the response is refused (failure() says why): end it now
+    Failed,   // the response is refused (finish() says why): end it now
 };
 
 class ResponseDecoder
@@ -56,11 +56,10 @@ public:
     // or the response needs no more; `taken` is how many bytes it took.
     Decode receive(ByteSource &source, qint64 available, qint64 &taken);
 
-    // Why decoding stopped with Failed; None otherwise.
-    DecodeFailure failure() const { return mFailure; }
-    // The verdict once the connection has ended: failure(), else what the
-    // close reveals (HeadUnfinished, BadStatusLine, StatusNotSuccess,
-    // BodyCutShort), else None for a complete 2xx response.
+    // The verdict once the connection has ended, or once decoding failed:
+    // the failure met while decoding, else what the close reveals
+    // (HeadUnfinished, BadStatusLine, StatusNotSuccess, BodyCutShort), else
+    // None for a complete 2xx response.
     DecodeFailure finish() const;
 
     int statusCode() const { return mStatus; } // -1 when not (yet) known
