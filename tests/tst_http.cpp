@@ -100,10 +100,8 @@ private Q_SLOTS:
                     + "3;name=\"v;x\"\r\nabc\r\n7\r\n\r\n0\r\n\r\n\r\nA ; e\r\n0123456789\r\n"
                       "b\r\nabcdefghijk\r\n0;last\r\nX-Sum: 1\r\n\r\n",
             "abc\r\n0\r\n\r\n0123456789abcdefghijk", None, Complete);
-        row("coding-any-case-overrides-length",
-            ok + "transfer-encoding: Chunked\r\nContent-Length: 9\r\n\r\n2\r\nok\r\n0\r\n\r\n",
-            "ok", None, Complete);
-        row("folded-coding", ok + "Transfer-Encoding:\r\n chunked\r\n\r\n2\r\nok\r\n0\r\n\r\n",
+        row("coding-any-case-folded-overrides-length",
+            ok + "transfer-encoding:\r\n Chunked\r\nContent-Length: 9\r\n\r\n2\r\nok\r\n0\r\n\r\n",
             "ok", None, Complete);
         row("bare-lf-line-ends", "HTTP/1.1 200 OK\nContent-Length: 2\n\nhi", "hi", None, Complete);
         row("no-content-ignores-length",
@@ -152,7 +150,6 @@ private Q_SLOTS:
             Failed);
         row("length-of-18-nines", ok + "Content-Length: 999999999999999999\r\n\r\nab", "", TooLarge,
             Failed);
-        row("length-beyond-limit", ok + "Content-Length: 1000\r\n\r\n", "", TooLarge, Failed, 1000);
         row("endless-plain-body", ok + "\r\n" + a600 + a600, "", TooLarge, Failed, 1000);
 
         // The header blocks may hold 256 KiB together.
@@ -237,7 +234,6 @@ private Q_SLOTS:
         const QByteArray head("HTTP/1.1 200 OK\r\n\r\n");
         const QByteArray image = "\xFF\xD8" + QByteArray("data\xFF\xD9");
         row("markers-included", head, "junk" + image + "tail", image);
-        row("start-beyond-32k", head, QByteArray(40000, 'p') + image, image);
         row("start-in-header", head + image.left(2), image.mid(2), image);
         row("start-across-the-seam", "h\xFF", image.mid(1), image);
         row("markers-across-the-seam", "h\xFF", image.mid(1, 6), {}, 0, -6);
