@@ -30,8 +30,8 @@ enum class Ending { Close, Reset, Stall };
 
 struct Script
 {
-    QByteArray head;
-    QByteArray paced;
+    QByteArray head {};
+    QByteArray paced {};
     int piece = 1;
     int pauseMs = 0;
     Ending ending = Ending::Close;
@@ -47,16 +47,6 @@ Script sendAll(const QByteArray &bytes, Ending ending = Ending::Close)
 Script trickle(const QByteArray &head, const QByteArray &paced, int piece, int pauseMs)
 {
     return {head, paced, piece, pauseMs};
-}
-
-Script raiseError(int number)
-{
-    return {{}, {}, 1, 0, Ending::Stall, number};
-}
-
-Script timerGoneThenReset()
-{
-    return {{}, {}, 1, 0, Ending::Reset, 0, true};
 }
 
 void play(QTcpSocket *socket, const Script &script)
@@ -151,11 +141,12 @@ private Q_SLOTS:
             "previous", 2);
         row("reset-after-last-chunk",
             {sendAll(chunkedHead + "3\r\nabc\r\n0\r\n\r\n", Ending::Reset)}, 0, "abc");
-        row("retry-cannot-start-ends-once", {timerGoneThenReset()}, -1);
+        row("retry-cannot-start-ends-once", {Script {.ending = Ending::Reset, .timerGone = true}},
+            -1);
         row("refused-retried-once", {}, -3, "previous", 0);
-        row("aborted", {raiseError(WinsockControl::sckConnectAborted)}, -7);
-        row("socket-control-error", {raiseError(WinsockControl::sckWrongProtocol)}, -4, "previous",
-            2);
+        row("aborted", {Script {.socketError = WinsockControl::sckConnectAborted}}, -7);
+        row("socket-control-error", {Script {.socketError = WinsockControl::sckWrongProtocol}}, -4,
+            "previous", 2);
         // Pacing: data resets the idle count, but the transfer as a whole is
         // bounded however it trickles.
         row("trickle-0.9-ticks-for-15-ticks",
@@ -215,23 +206,33 @@ private Q_SLOTS:
         QVERIFY(client.helper->isReady());
     }
 
-    // The retry after the reset still fetches the original URL.
+    // A refused Dispatch leaves the running transfer alone: the retry after
+    // the reset still fetches the original URL, with its credentials as
+    // Basic authorization; a refused DataType keeps the type set before.
     void refusedDispatchLeavesTransferAlone()
     {
+        const QByteArray image("\xFF\xD8img\xFF\xD9", 7);
         QPointer<QTcpSocket> first;
         TestServer server([&](QTcpSocket *socket, int connection) {
-            connection == 1 ? void(first = socket) : respond(socket, ok("original"));
+            connection == 1 ? void(first = socket) : respond(socket, ok("x" + image));
         });
         Client client;
-        QVERIFY(client.helper->Dispatch(server.url("/original")));
+        client.helper->DataType(Http::JpegImage);
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, client.helper->DataType(256));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, client.helper->DataType(-1));
+        QVERIFY(client.helper->Dispatch(
+                server.url("/original")
+                        .replace(QStringLiteral("//"), QStringLiteral("//us:p:w@"))));
         const QString report = client.helper->getReport().section(QLatin1Char(':'), 0, 1);
         QTRY_VERIFY(first);
         QVERIFY(!client.helper->Dispatch(QStringLiteral("http://127.0.0.1:1/other")));
         QCOMPARE(client.helper->getReport().section(QLatin1Char(':'), 0, 1), report);
         resetConnection(first);
         QTRY_COMPARE(client.calls.size(), 1);
-        QCOMPARE(client.calls[0].contents, QByteArray("original"));
+        QCOMPARE(client.calls[0].contents, image);
         QVERIFY(server.requests.value(1).startsWith("GET /original "));
+        QVERIFY(server.requests.value(1).endsWith(
+                "Connection: close\r\nAuthorization: Basic dXM6cDp3\r\n\r\n"));
 
         // Credentials beyond 8 bits are refused before anything starts; a
         // host that cannot be found ends the transfer at once.
@@ -281,24 +282,6 @@ private Q_SLOTS:
         QCOMPARE(client.calls[1].code, qint16(0));
         QCOMPARE(client.calls[1].contents, "answer " + QByteArray::number(server.connections));
         QVERIFY(server.requests.constLast().startsWith("GET /next "));
-    }
-
-    // The credentials of the URL go out as Basic authorization; a refused
-    // DataType keeps the type set before (JPEG here).
-    void credentialsAndDataType()
-    {
-        const QByteArray image("\xFF\xD8img\xFF\xD9", 7);
-        TestServer server([&](QTcpSocket *socket, int) { respond(socket, ok("x" + image)); });
-        Client client;
-        client.helper->DataType(Http::JpegImage);
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, client.helper->DataType(256));
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, client.helper->DataType(-1));
-        QVERIFY(client.helper->Dispatch(
-                server.url().replace(QStringLiteral("//"), QStringLiteral("//us:p:w@"))));
-        QTRY_COMPARE(client.calls.size(), 1);
-        QCOMPARE(client.calls[0].contents, image);
-        QVERIFY(server.requests.value(0).endsWith(
-                "Connection: close\r\nAuthorization: Basic dXM6cDp3\r\n\r\n"));
     }
 
     void releaseFromCallback()
