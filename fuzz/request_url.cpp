@@ -9,7 +9,7 @@
 
 #include "base/RuntimeError.h"
 #include "base/modBase64.h"
-#include "downloader/Http.h"
+#include "downloader/HttpRequest.h"
 
 #include "FuzzCheck.h"
 

@@ -14,6 +14,8 @@
 #include <functional>
 #include <utility>
 
+Q_DECLARE_METATYPE(Http::DecodeFailure)
+
 inline void respond(QTcpSocket *socket, const QByteArray &response)
 {
     socket->write(response);
@@ -67,6 +69,7 @@ public:
         QByteArray contents;
         qint16 code;
         bool readyDuring;
+        Http::DecodeFailure failure; // lastFailure() during the call
     };
 
     explicit Client(CopyHelper *other = nullptr)
@@ -77,7 +80,8 @@ public:
 
     Q_INVOKABLE void CHCallBack(QByteArray &arrContents, qint16 &chError)
     {
-        calls.append({arrContents, chError, helper && helper->isReady()});
+        calls.append({arrContents, chError, helper && helper->isReady(),
+                      helper ? helper->lastFailure() : Http::DecodeFailure::None});
         if (onCall)
             onCall();
     }
@@ -99,12 +103,13 @@ inline void fetchAfterPrevious(Client &client, TestServer &server, const QString
     QVERIFY(client.helper->Dispatch(url));
 }
 
-// Checks that fetch's one ending against the row's "code", "contents" and
-// "connections"; the watchdog must not end it a second time.
+// Checks that fetch's one ending against the row's "code", "failure",
+// "contents" and "connections"; the watchdog must not end it a second time.
 inline void checkEnding(Client &client, const TestServer &server)
 {
     QTRY_COMPARE_WITH_TIMEOUT(client.calls.size(), 2, 20000);
     QTEST(int(client.calls[1].code), "code");
+    QTEST(client.calls[1].failure, "failure");
     QTEST(client.calls[1].contents, "contents");
     QTEST(server.connections, "connections");
     QVERIFY(client.calls[1].readyDuring);

@@ -1,6 +1,11 @@
-// Checks the include direction between the folders under a source root.
+// Checks the include direction between the folders under a source root,
+// and the links between their libraries.
 //
-//   layercheck <src folder>
+//   layercheck <src folder> [<links file>]
+//
+// The links file has one line per layer library, "verbodrom_<layer>: " and
+// the libraries it links, separated by ";" (as CMake's LINK_LIBRARIES lists
+// them); each verbodrom_<layer> it names must be a lower layer.
 //
 // Each folder under the root is a layer; a file may include headers of its
 // own folder and of the folders below it, never of its own layer's
@@ -8,8 +13,9 @@
 // the list below is a new top-level part (a command-line tool, say) and sits
 // at the top beside program.
 //
-// Prints one line "file:line: ..." per upward include and exits 1 when there
-// is any, 0 when there is none, 2 when the root cannot be read.
+// Prints one line "file:line: ..." per upward include or link and exits 1
+// when there is any, 0 when there is none, 2 when the root or the links file
+// cannot be read.
 
 #include <algorithm>
 #include <array>
@@ -92,12 +98,45 @@ std::optional<fs::path> resolve(const fs::path &root, const fs::path &includer,
     return relative;
 }
 
+// One line per upward link in the links file; nothing when it could not be
+// read (then `readable` is false).
+std::vector<std::string> upwardLinks(const fs::path &file, bool &readable)
+{
+    static constexpr std::string_view prefix = "verbodrom_";
+    std::vector<std::string> upward;
+    std::ifstream in(file);
+    readable = bool(in);
+    std::string line;
+    for (std::size_t number = 1; std::getline(in, line); ++number) {
+        const std::size_t colon = line.find(':');
+        if (!line.starts_with(prefix) || colon == std::string::npos)
+            continue;
+        const std::string layer = line.substr(prefix.size(), colon - prefix.size());
+        std::string_view links = std::string_view(line).substr(colon + 1);
+        while (!links.empty()) {
+            const std::size_t semicolon = links.find(';');
+            std::string_view link = links.substr(0, semicolon);
+            links = semicolon == std::string_view::npos ? "" : links.substr(semicolon + 1);
+            while (link.starts_with(' '))
+                link.remove_prefix(1);
+            if (!link.starts_with(prefix))
+                continue;
+            const std::string target(link.substr(prefix.size()));
+            if (layerOf(target) <= layerOf(layer))
+                upward.push_back(file.filename().string() + ':' + std::to_string(number) + ": "
+                                 + layer + " links " + std::string(link)
+                                 + ", which is not on a lower layer");
+        }
+    }
+    return upward;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (argc != 2) {
-        std::cerr << "usage: layercheck <src folder>\n";
+    if (argc != 2 && argc != 3) {
+        std::cerr << "usage: layercheck <src folder> [<links file>]\n";
         return kExitUsage;
     }
     std::error_code ec;
@@ -142,6 +181,16 @@ int main(int argc, char *argv[])
     if (ec) {
         std::cerr << "layercheck: " << ec.message() << "\n";
         return kExitUsage;
+    }
+
+    if (argc == 3) {
+        bool readable = false;
+        const std::vector<std::string> links = upwardLinks(argv[2], readable);
+        if (!readable) {
+            std::cerr << "layercheck: cannot read " << argv[2] << "\n";
+            return kExitUsage;
+        }
+        upward.insert(upward.end(), links.begin(), links.end());
     }
 
     std::sort(upward.begin(), upward.end());

@@ -158,7 +158,8 @@ private Q_SLOTS:
         plain("empty updater", true, {{"Updater.exe", "="}}, {offer, emptyUpdater}, "VU");
         plain("empty new version", true, {{"New.exe", "~"}}, {offer, emptyNew}, "VUN");
         plain("Updater.exe 404 after OK", true, {{"Updater.exe", "404"}},
-              {offer, failed("Der Server hat keine gültige, vollständige Antwort gesendet.")},
+              {offer, failed("Der Server hat keine gültige, vollständige Antwort gesendet. "
+                             "Der Server meldet einen Fehler statt der Datei.")},
               "VU");
         plain("New.exe reset after OK: nothing written", true, {{"New.exe", "reset"}},
               {offer, failed("Der Server hat die Verbindung zurückgesetzt.")}, "VUN");
