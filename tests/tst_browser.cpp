@@ -155,7 +155,7 @@ private Q_SLOTS:
         }
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(Utils::getDefaultBrowser(), browser);
+        QCOMPARE(DefaultBrowser::getDefaultBrowser(), browser);
         QCOMPARE_LT(timer.elapsed(), 1000);
     }
 
@@ -190,7 +190,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, exec);
         QFETCH(QStringList, start);
-        QCOMPARE(Utils::browserStart(exec, Home), start);
+        QCOMPARE(DefaultBrowser::browserStart(exec, Home), start);
     }
 };
 

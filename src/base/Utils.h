@@ -6,13 +6,6 @@
 // Small text helpers shared by the whole program.
 namespace Utils {
 
-// Number of elements of a list or array; 0 for an empty one.
-template<typename Container>
-qint32 countElements(const Container &array)
-{
-    return qint32(array.size());
-}
-
 // The folder with the path separator appended unless it already ends in one;
 // an empty text gives the separator alone.
 QString addBackslash(const QString &folder);

@@ -154,13 +154,19 @@ CopyHelper::CopyHelper(QObject *parent)
 
 void CopyHelper::creationFailed(CreationStage stage)
 {
-    static const char *const lines[] = {
-            "Fehler beim Anlegen der Timer des CopyHelpers!",
-            "WinSock- Objekte konnten nicht angelegt werden!",
-            "Fehler beim Anlegen der Winsock oder Timer Objekte!",
-    };
-    MsgBox(QString::fromUtf8(lines[stage - 1])
-                   + QStringLiteral("\r\nDas Programm muß beendet werden!"),
+    QString line;
+    switch (stage) {
+    case TimerStage:
+        line = QStringLiteral("Fehler beim Anlegen der Timer des CopyHelpers!");
+        break;
+    case SocketStage:
+        line = QStringLiteral("WinSock- Objekte konnten nicht angelegt werden!");
+        break;
+    case SetupStage:
+        line = QStringLiteral("Fehler beim Anlegen der Winsock oder Timer Objekte!");
+        break;
+    }
+    MsgBox(line + QStringLiteral("\r\nDas Programm muß beendet werden!"),
            vbOKOnly, App::Title());
     if (!endProgramHandler())
         std::_Exit(1);

@@ -66,9 +66,6 @@ public:
     explicit frmMain(ProgramServices &services, QWidget *parent = nullptr);
     ~frmMain() override;
 
-    // The default browser's program part, found while the window loads.
-    QString g_prgIE;
-
     // The update chain: one step per call; returns at once.
     void upgradeMe(quint8 ixStep = 0);
     // The verb-list update: does nothing, for every step.
@@ -116,8 +113,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // The default browser's whole registered command, found with g_prgIE;
-    // the About window starts the browser by it.
+    // The default browser's whole registered command, found while the
+    // window loads; the About window starts the browser by it (nothing when
+    // it is empty).
     QString mBrowserExec;
 
     void buildControls();
