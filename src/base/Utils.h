@@ -11,8 +11,8 @@ namespace Utils {
 QString addBackslash(const QString &folder);
 
 // The text without leading and trailing blanks; tabs and other white space
-// stay, as in the classic Trim.
-QString Trim(const QString &text);
+// stay (unlike QString::trimmed).
+QString trimBlanks(const QString &text);
 
 // The text without its first character if that is c, then without its last
 // character if that is now c.

@@ -78,7 +78,7 @@ void applyChanges(ProgressState &state, const ProgressChanges &changes, QDate to
 
 QString progressKey(const VerbEntry &verb)
 {
-    return Utils::Trim(verb.EngInf()) + keySeparator + Utils::Trim(verb.GerInf());
+    return Utils::trimBlanks(verb.EngInf()) + keySeparator + Utils::trimBlanks(verb.GerInf());
 }
 
 ListProgress listProgress(const QList<VerbEntry> &verbs, const ProgressState &state)
