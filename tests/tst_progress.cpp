@@ -3,6 +3,8 @@
 #include "trainer/Score.h"
 #include "trainer/VerbList.h"
 
+#include "testsupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
@@ -86,12 +88,6 @@ QString summary(const ProgressState &state)
     if (state.earlier != DayCount())
         text += QStringLiteral(" | before=") + counts(state.earlier);
     return text;
-}
-
-QByteArray fileBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 const QByteArray headV1("verbodrom-progress 1\nrepeat-mistakes on\n");
