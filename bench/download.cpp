@@ -12,10 +12,14 @@
 // CopyHelper transfer adds to the process (VmHWM reset before each transfer,
 // minus VmRSS before it) against the body size. The jpeg kind fetches the
 // plain response in JPEG mode, where the image is cut out of the body.
+// Then one transfer each of a body of about 250 MB (near the downloader's
+// limit) gives the peak memory of the plain case and of JPEG mode with the
+// start marker in the body, in the header, and without an end marker, both
+// with a Content-Length and to the close.
 // The last line, "result: ...", sums the run up.
 
+#include "downloader/ContentCut.h"
 #include "downloader/CopyHelper.h"
-#include "downloader/Http.h"
 #include "trainer/frmDummy.h"
 
 #include <QApplication>
@@ -43,10 +47,11 @@ namespace {
 
 constexpr qsizetype kBodySize = qsizetype(64) * 1024 * 1024;
 constexpr int kRounds = 11;
+constexpr qsizetype kLargeBodySize = 250'000'000;
 
-QByteArray makeBody()
+QByteArray makeBody(qsizetype size = kBodySize)
 {
-    QByteArray body(kBodySize, Qt::Uninitialized);
+    QByteArray body(size, Qt::Uninitialized);
     quint32 state = 12345;
     for (qsizetype i = 0; i < body.size(); ++i) {
         state = state * 1664525u + 1013904223u;
@@ -71,6 +76,25 @@ QByteArray chunkedResponse(const QByteArray &body)
     return out + "0\r\n\r\n";
 }
 
+// The large responses by path: "/large/<case>/<framing>", where the case is
+// plain, in-body (image markers in the random body), in-header (a start
+// marker in a header field as well) or no-end (no end marker anywhere), and
+// the framing "length" or "close".
+QByteArray largeResponse(const QByteArray &path)
+{
+    const QList<QByteArray> parts = path.split('/');
+    const QByteArray kind = parts.value(2);
+    QByteArray body = makeBody(kLargeBodySize);
+    if (kind == "no-end")
+        body.replace('\xD9', '\xD8');
+    QByteArray head("HTTP/1.1 200 OK\r\n");
+    if (kind == "in-header")
+        head += "X-Mark: \xFF\xD8\r\n";
+    if (parts.value(3) == "length")
+        head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    return head + "\r\n" + body;
+}
+
 [[noreturn]] void serve(int listener)
 {
     std::signal(SIGPIPE, SIG_IGN);
@@ -90,7 +114,11 @@ QByteArray chunkedResponse(const QByteArray &body)
                 break;
             request.append(buffer, n);
         }
-        const QByteArray &response = request.startsWith("GET /chunked ") ? chunked : plain;
+        const QByteArray path = request.mid(4, request.indexOf(' ', 4) - 4);
+        const QByteArray large = path.startsWith("/large/") ? largeResponse(path) : QByteArray();
+        const QByteArray &response = !large.isEmpty()     ? large
+                                     : path == "/chunked" ? chunked
+                                                          : plain;
         for (qsizetype sent = 0; sent < response.size();) {
             const ssize_t n
                     = ::write(client, response.constData() + sent, size_t(response.size() - sent));
@@ -149,7 +177,7 @@ struct Run
 };
 
 Run fetchWithCopyHelper(QApplication &app, const QString &url, quint8 dataType,
-                        const QByteArray &digest)
+                        const QByteArray &digest, qint16 code = 0)
 {
     Sink sink;
     auto *helper = new CopyHelper;
@@ -165,7 +193,7 @@ Run fetchWithCopyHelper(QApplication &app, const QString &url, quint8 dataType,
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     const qint64 peak = procStatusKiB("VmHWM:") - (peakReset ? before : 0);
     const bool ok
-            = sink.code == 0
+            = sink.code == code
               && QCryptographicHash::hash(sink.contents, QCryptographicHash::Sha256) == digest;
     delete helper;
     return {ms, peak, ok};
@@ -265,7 +293,7 @@ int main(int argc, char *argv[])
     // JPEG mode cuts from the first start marker to the end of the last end
     // marker; the random body holds both.
     qint16 unused = 0;
-    const QByteArray image = Http::extractBody(QByteArray(), body, Http::JpegImage, unused);
+    const QByteArray image = Http::cutContent(QByteArray(), body, Http::JpegImage, unused);
     const QByteArray imageDigest = QCryptographicHash::hash(image, QCryptographicHash::Sha256);
 
     struct Kind
@@ -321,6 +349,40 @@ int main(int argc, char *argv[])
                    + QByteArray::number(helper / floor, 'f', 2) + "x floor, peak "
                    + QByteArray::number(peakMiB / bodyMiB, 'f', 2) + "x body";
     }
+    // Peak memory near the limit: the content must not cost more than itself.
+    double worstLargeRatio = 0;
+    for (const char *kind : {"plain", "in-body", "in-header", "no-end"}) {
+        for (const char *framing : {"length", "close"}) {
+            const QByteArray path = QByteArray("/large/") + kind + "/" + framing;
+            const bool jpeg = std::strcmp(kind, "plain") != 0;
+            QByteArray expected = largeResponse(path);
+            const qsizetype headEnd = expected.indexOf("\r\n\r\n") + 4;
+            const qsizetype first = expected.indexOf("\xFF\xD8");
+            const qsizetype last = expected.lastIndexOf("\xFF\xD9");
+            if (!jpeg)
+                expected = expected.mid(headEnd);
+            else if (first >= 0 && last > first)
+                expected = expected.mid(first, last + 2 - first);
+            const QByteArray expectedDigest
+                    = QCryptographicHash::hash(expected, QCryptographicHash::Sha256);
+            const double contentMiB = double(expected.size()) / (1024 * 1024);
+            expected = QByteArray();
+            const Run h = fetchWithCopyHelper(
+                    app,
+                    QStringLiteral("http://127.0.0.1:%1").arg(port) + QString::fromLatin1(path),
+                    jpeg ? Http::JpegImage : Http::HttpBody, expectedDigest,
+                    jpeg && std::strcmp(kind, "no-end") == 0 ? -6 : 0);
+            allOk = allOk && h.ok;
+            const double ratio = double(h.peakKiB) / 1024 / contentMiB;
+            worstLargeRatio = std::max(worstLargeRatio, ratio);
+            std::printf("large_%s_%s_content_mib: %.1f\n", kind, framing, contentMiB);
+            std::printf("large_%s_%s_peak_mib: %.1f\n", kind, framing, double(h.peakKiB) / 1024);
+            std::printf("large_%s_%s_peak_ratio_vs_content: %.2f\n", kind, framing, ratio);
+        }
+    }
+    summary += "; about 250 MB: peak at most " + QByteArray::number(worstLargeRatio, 'f', 2)
+               + "x content";
+
     std::printf("content_verified: %s\n", allOk ? "yes" : "NO");
     std::printf("result: download %.0f MiB, median of %d: %s; target of 1.20x curl %s\n", bodyMiB,
                 kRounds, summary.constData(),

@@ -3,20 +3,20 @@
 // Feeds one response to a fresh ResponseDecoder in pieces and sums up what
 // the downloader would act on.
 
-#include "downloader/Http.h"
+#include "downloader/ResponseDecoder.h"
+#include "platform/ByteSource.h"
 
 #include <QList>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-// The codes the downloader reports for a response it gave up on.
-inline constexpr qint16 kTooLarge = -3;
-inline constexpr qint16 kMalformed = -9;
-
 struct ResponseOutcome
 {
-    qint16 code = 0; // finish(), or the code for giving up
+    Http::DecodeFailure failure = Http::DecodeFailure::None; // at the close, or on giving up
+    Http::Decode step = Http::Decode::NeedMore;              // after the last piece fed
     int status = -1;
     QByteArray header;
     QByteArray body;
@@ -25,76 +25,102 @@ struct ResponseOutcome
     // success the status, header and content.
     friend bool operator==(const ResponseOutcome &a, const ResponseOutcome &b)
     {
-        if (a.code != b.code)
+        if (a.failure != b.failure || a.step != b.step)
             return false;
-        if (a.code != 0)
+        if (a.failure != Http::DecodeFailure::None)
             return true;
         return a.status == b.status && a.header == b.header && a.body == b.body;
     }
 };
 
-// Feeds an arrival the way the downloader takes it from the socket: body
-// bytes written straight into the room the decoder offers, the rest through
-// feed() in pieces of at most `piece` bytes.
-inline Http::ResponseDecoder::Progress feedDirect(Http::ResponseDecoder &decoder,
-                                                  const QByteArray &arrival, qsizetype piece)
+// An arrival as a socket serves it: at most `readSize` bytes a read.
+struct ArrivalSource : ByteSource
 {
-    using Progress = Http::ResponseDecoder::Progress;
-    Progress progress = Progress::NeedMore;
-    for (qsizetype pos = 0; pos < arrival.size() && progress == Progress::NeedMore;) {
-        const qsizetype room = qMin(decoder.directRoom(), arrival.size() - pos);
-        const qsizetype take = room > 0 ? room : qMin(piece, arrival.size() - pos);
-        if (room > 0) {
-            std::memcpy(decoder.beginDirect(room), arrival.constData() + pos, size_t(room));
-            progress = decoder.endDirect(room);
-        } else {
-            progress = decoder.feed(arrival.mid(pos, take));
-        }
-        pos += take;
+    ArrivalSource(QByteArrayView arrival, qsizetype readSize)
+        : rest(arrival),
+          readSize(readSize)
+    {}
+    qint64 read(char *buffer, qint64 maxLen) override
+    {
+        const qsizetype n = qsizetype(qMin<qint64>(qMin<qint64>(maxLen, readSize), rest.size()));
+        std::memcpy(buffer, rest.data(), size_t(n));
+        rest = rest.sliced(n);
+        return n;
     }
-    return progress;
+    QByteArrayView rest;
+    qsizetype readSize;
+};
+
+// Takes an arrival the way the downloader takes it from the socket
+// (ResponseDecoder::receive): all of it, unless the response ends before.
+inline Http::Decode receiveArrival(Http::ResponseDecoder &decoder, QByteArrayView arrival,
+                                   qsizetype readSize)
+{
+    ArrivalSource source(arrival, readSize);
+    qint64 taken = 0;
+    const Http::Decode step = decoder.receive(source, arrival.size(), taken);
+    if (step == Http::Decode::NeedMore && taken != arrival.size())
+        std::abort();
+    return step;
 }
 
 // Cuts are positions in response, ascending; each piece ends at the next
-// cut. Feeding stops once the decoder needs no more, as the downloader does.
-// A direct piece size above 0 receives the way the downloader does
-// (feedDirect), 0 feeds each arrival whole.
+// cut. Feeding stops once the decoder needs no more, as the downloader does;
+// that end is final. A read size above 0 takes each arrival the way the
+// downloader does (receiveArrival), 0 feeds it whole.
 inline ResponseOutcome decodeInPieces(const QByteArray &response, const QList<qsizetype> &cuts,
-                                      qint64 limit = Http::kResponseLimit,
-                                      qsizetype directPiece = 0)
+                                      qint64 limit = Http::kResponseLimit, qsizetype readSize = 0)
 {
-    using Progress = Http::ResponseDecoder::Progress;
     Http::ResponseDecoder decoder(limit);
-    Progress progress = Progress::NeedMore;
+    Http::Decode step = Http::Decode::NeedMore;
     qsizetype from = 0;
-    for (qsizetype i = 0; i <= cuts.size() && progress == Progress::NeedMore; ++i) {
+    for (qsizetype i = 0; i <= cuts.size() && step == Http::Decode::NeedMore; ++i) {
         const qsizetype to = i < cuts.size() ? cuts.at(i) : response.size();
         if (to > from) {
-            const QByteArray arrival = response.mid(from, to - from);
-            progress = directPiece > 0 ? feedDirect(decoder, arrival, directPiece)
-                                       : decoder.feed(arrival);
+            const QByteArrayView arrival = QByteArrayView(response).sliced(from, to - from);
+            step = readSize > 0 ? receiveArrival(decoder, arrival, readSize)
+                                : decoder.feed(arrival);
         }
         from = qMax(from, to);
         // Whatever the server sends, the decoder keeps no more than the limit.
         if (decoder.header().size() + decoder.body().size() > qMax<qint64>(limit, 1 << 20))
             std::abort();
     }
-    ResponseOutcome outcome;
-    switch (progress) {
-    case Progress::TooLarge:
-        outcome.code = kTooLarge;
-        break;
-    case Progress::Failed:
-        outcome.code = kMalformed;
-        break;
-    default:
-        outcome.code = decoder.finish();
-        break;
-    }
-    outcome.status = decoder.statusCode();
-    outcome.header = decoder.header();
-    outcome.body = decoder.body();
-    return outcome;
+    if (step != Http::Decode::NeedMore && decoder.feed("more") != step)
+        std::abort();
+    return {decoder.finish(), step, decoder.statusCode(), decoder.header(), decoder.body()};
+}
+
+// The input of the split targets: one byte n (the number of cuts, 0 to 15),
+// one byte choosing the size limit (0 the downloader's own, else 16 times its
+// value), `extra` bytes for the target, 2n bytes of cut positions, then the
+// response. False when the input is too short for that.
+struct SplitInput
+{
+    qint64 limit = Http::kResponseLimit;
+    const uint8_t *extra = nullptr;
+    QList<qsizetype> cuts; // ascending positions in response
+    QByteArray response;
+};
+
+inline bool readSplitInput(const uint8_t *data, size_t size, size_t extra, SplitInput &input)
+{
+    constexpr int kMaxCuts = 16;
+    constexpr qint64 kLimitStep = 16;
+    const size_t prefix = 2 + extra;
+    const int cutCount = size < prefix ? 0 : data[0] % kMaxCuts;
+    if (size < prefix + 2 * size_t(cutCount))
+        return false;
+    input.limit = data[1] == 0 ? Http::kResponseLimit : data[1] * kLimitStep;
+    input.extra = data + 2;
+    const uint8_t *cutBytes = data + prefix;
+    input.response = QByteArray(reinterpret_cast<const char *>(cutBytes + 2 * cutCount),
+                                qsizetype(size - prefix - 2 * size_t(cutCount)));
+    for (int i = 0; i < cutCount; ++i)
+        input.cuts.append(((cutBytes[2 * i] << 8) | cutBytes[2 * i + 1])
+                          % (input.response.size() + 1));
+    std::sort(input.cuts.begin(), input.cuts.end());
+    return true;
 }
 
 // Every position: the response byte by byte.
@@ -109,6 +135,8 @@ inline QList<qsizetype> everyByte(qsizetype size)
 
 inline QByteArray describe(const ResponseOutcome &o)
 {
-    return "code " + QByteArray::number(o.code) + " status " + QByteArray::number(o.status)
-           + " body " + QByteArray::number(o.body.size()) + " bytes";
+    return "failure " + QByteArray::number(int(o.failure)) + " ("
+           + Http::decodeFailureText(o.failure).toUtf8() + "), step "
+           + QByteArray::number(int(o.step)) + ", status " + QByteArray::number(o.status) + " body "
+           + QByteArray::number(o.body.size()) + " bytes";
 }

@@ -1,16 +1,18 @@
 // The default-browser lookup over a small XDG tree written anew for each
-// input, in two modes.
+// input. GIO is no oracle here: it keeps what it has read for the whole
+// process (a tree changed between two inputs is seen only once its file
+// monitors have run), and it adds defaults of its own (Added Associations,
+// any handler of the type). So the oracle holds the lookup to what matters.
 //
-// Built: desktop files with known Exec values (some hidden, some in a
-// vendor subfolder, some shadowed by a user copy) and one or two
-// mimeapps.list files naming installed and missing ids. The answers must
-// match a model of the lookup: the first list by precedence that names an
-// installed id decides; an id is installed where the first applications
-// folder holding it has it visible with an Exec.
+// Built: desktop files (some hidden, some without Exec, some in a vendor
+// subfolder) and up to three mimeapps.list files naming installed and
+// missing ids. An answer is an installed id that some list names; the most
+// important list that names an installed id for http decides; when any list
+// names one, there is an answer; each id's command is its Exec, or "" when
+// it is not installed.
 //
-// Raw: the fuzzer's bytes as a mimeapps.list and as two desktop files. The
-// answers must keep their promises: at most 254 characters, an id that the
-// list names, and an id whose command reads non-empty.
+// Raw: the fuzzer's bytes as a mimeapps.list and as two desktop files. An
+// answer has at most 254 characters, is named by the list and has a command.
 
 #include "platform/modRegistry.h"
 
@@ -18,7 +20,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QMap>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -26,27 +27,15 @@
 
 namespace {
 
-using modRegistry::HKEY_CLASSES_ROOT;
-
 constexpr int kMaxApps = 4;
 constexpr size_t kMaxExec = 300; // past the longest value that can be read
 constexpr size_t kMaxRaw = 2048;
 
-// Applications folders from the first to the last searched.
-const char *const kAppFolders[] = {"datahome/applications", "datadirs/applications"};
 // mimeapps.list files from the most to the least important one.
 const char *const kLists[]
         = {"confighome/test-mimeapps.list", "confighome/mimeapps.list", "configdirs/mimeapps.list",
            "datahome/applications/mimeapps.list", "datadirs/applications/mimeapps.list"};
-const char kSchemeKey[] = "x-scheme-handler/http";
-const char kHtmlKey[] = "text/html";
-
-struct App
-{
-    QString id;
-    QString exec; // "" when the visible copy has none
-    bool hidden = false;
-};
+const QByteArray kKeys[] = {"x-scheme-handler/http", "text/html"};
 
 QDir &root()
 {
@@ -55,35 +44,18 @@ QDir &root()
     return dir;
 }
 
-void setUpEnvironment()
-{
-    const QByteArray r = QFile::encodeName(root().path());
-    qputenv("HOME", r + "/home");
-    qputenv("XDG_CONFIG_HOME", r + "/confighome");
-    qputenv("XDG_CONFIG_DIRS", r + "/configdirs");
-    qputenv("XDG_DATA_HOME", r + "/datahome");
-    qputenv("XDG_DATA_DIRS", r + "/datadirs");
-    qputenv("XDG_CURRENT_DESKTOP", "Test");
-}
-
 void write(const QString &relative, const QByteArray &content)
 {
     const QString path = root().filePath(relative);
-    FUZZ_CHECK(root().mkpath(QFileInfo(path).path()), "cannot make " + path.toUtf8());
     QFile file(path);
-    FUZZ_CHECK(file.open(QIODevice::WriteOnly) && file.write(content) == content.size(),
+    FUZZ_CHECK(root().mkpath(QFileInfo(path).path()) && file.open(QIODevice::WriteOnly)
+                       && file.write(content) == content.size(),
                "cannot write " + path.toUtf8());
-}
-
-void clearTree()
-{
-    for (const QString &entry : root().entryList(QDir::AllEntries | QDir::NoDotAndDotDot))
-        QDir(root().filePath(entry)).removeRecursively();
 }
 
 QString query(const QString &key)
 {
-    return modRegistry::regQueryString(HKEY_CLASSES_ROOT, key, QString());
+    return modRegistry::regQueryString(modRegistry::HKEY_CLASSES_ROOT, key, QString());
 }
 
 QString commandOf(const QString &id)
@@ -91,113 +63,68 @@ QString commandOf(const QString &id)
     return query(id + QStringLiteral("\\shell\\open\\command"));
 }
 
-// Letters, digits and a few marks, never blank at either end: read back
-// exactly as written.
-QByteArray plainValue(FuzzedDataProvider &fdp, size_t maxLength)
+// Writes up to kMaxApps desktop files and checks each one's command; gives
+// their ids, a missing one last, and adds the installed ones to `installed`.
+QStringList writeApps(FuzzedDataProvider &fdp, QStringList &installed)
 {
-    static const char marks[] = "abcxyzABC0189 %/._-=";
-    QByteArray value;
-    for (size_t n = fdp.ConsumeIntegralInRange<size_t>(0, maxLength); n > 0; --n)
-        value += marks[fdp.ConsumeIntegralInRange<size_t>(0, sizeof marks - 2)];
-    return value.trimmed();
-}
-
-QByteArray desktopFile(FuzzedDataProvider &fdp, const App &app)
-{
-    QByteArray text;
-    if (fdp.ConsumeBool())
-        text += "[Desktop Action new]\nExec=not-this\n\n";
-    text += "# comment\n[Desktop Entry]\nType=Application\nName=" + app.id.toUtf8() + "\n";
-    if (!app.exec.isEmpty())
-        text += "Exec=" + app.exec.toUtf8() + "\n";
-    if (app.hidden)
-        text += fdp.ConsumeBool() ? "Hidden=true\n" : "Hidden = true\n";
-    if (fdp.ConsumeBool())
-        text += "[Other Group]\nExec=not-this-either\n";
-    return text;
-}
-
-// Writes the apps and lists; answers the expected browser id and each app's
-// expected command.
-QString buildTree(FuzzedDataProvider &fdp, QList<App> &visible)
-{
-    const int count = fdp.ConsumeIntegralInRange(1, kMaxApps);
-    for (int i = 0; i < count; ++i) {
-        App app;
-        const bool vendor = fdp.ConsumeBool();
-        app.id = QStringLiteral("%1app%2.desktop").arg(vendor ? "vendor-" : "").arg(i);
-        app.exec = QString::fromUtf8(plainValue(fdp, kMaxExec));
-        app.hidden = fdp.ConsumeBool();
-        const bool shadowed = fdp.ConsumeBool(); // a different copy in the user's folder
-        const int folder = shadowed ? 0 : fdp.ConsumeIntegralInRange(0, 1);
-        const QString file = vendor ? QStringLiteral("vendor/app%1.desktop").arg(i) : app.id;
-        write(QString::fromLatin1(kAppFolders[folder]) + '/' + file, desktopFile(fdp, app));
-        if (shadowed) {
-            const App system {app.id, QStringLiteral("system-copy"), false};
-            write(QString::fromLatin1(kAppFolders[1]) + '/' + file, desktopFile(fdp, system));
-        }
-        visible.append(app);
+    QStringList ids;
+    for (int i = fdp.ConsumeIntegralInRange(1, kMaxApps); i > 0; --i) {
+        const bool vendor = fdp.ConsumeBool(), hidden = fdp.ConsumeBool();
+        const QString id = QStringLiteral("%1app%2.desktop").arg(vendor ? "vendor-" : "").arg(i);
+        // Letters and marks, never blank at either end: read back as written.
+        QByteArray exec;
+        for (size_t n = fdp.ConsumeIntegralInRange<size_t>(0, kMaxExec); n > 0; --n)
+            exec += "abcxyzAB09 %/._-="[fdp.ConsumeIntegralInRange(0, 16)];
+        exec = exec.trimmed();
+        QByteArray text = "[Desktop Action new]\nExec=not-this\n[Desktop Entry]\n";
+        if (!exec.isEmpty())
+            text += "Exec=" + exec + "\n";
+        text += hidden ? "Hidden=true\n" : "Name=x\n";
+        write((fdp.ConsumeBool() ? "datahome/applications/" : "datadirs/applications/")
+                      + (vendor ? QStringLiteral("vendor/app%1.desktop").arg(i) : id),
+              text);
+        ids << id;
+        if (!hidden && !exec.isEmpty())
+            installed << id;
+        const QString expected = hidden || exec.size() > modRegistry::MaxValueLength
+                                         ? QString()
+                                         : QString::fromUtf8(exec);
+        FUZZ_CHECK(commandOf(id) == expected,
+                   id.toUtf8() + " read " + shown(commandOf(id)) + ", expected " + shown(expected));
     }
-
-    // Up to two lists, each naming some ids (known ones and a missing one)
-    // for the scheme, for text/html, or for both.
-    QList<QPair<int, QMap<QByteArray, QStringList>>> lists;
-    for (int n = fdp.ConsumeIntegralInRange(1, 2); n > 0; --n) {
-        const int at = fdp.ConsumeIntegralInRange<int>(0, std::size(kLists) - 1);
-        QMap<QByteArray, QStringList> defaults;
-        QByteArray text = "[Added Associations]\nx-scheme-handler/http=app0.desktop;\n"
-                          "[Default Applications]\n";
-        for (const char *key : {kSchemeKey, kHtmlKey}) {
-            if (!fdp.ConsumeBool())
-                continue;
-            QStringList ids;
-            for (int k = fdp.ConsumeIntegralInRange(1, 3); k > 0; --k) {
-                const int pickApp = fdp.ConsumeIntegralInRange(0, count);
-                ids.append(pickApp == count ? QStringLiteral("missing.desktop")
-                                            : visible.at(pickApp).id);
-            }
-            defaults.insert(key, ids);
-            text += key + QByteArray("=") + ids.join(QLatin1Char(';')).toUtf8() + ";\n";
-        }
-        write(QString::fromLatin1(kLists[at]), text);
-        lists.removeIf([at](const auto &list) { return list.first == at; }); // rewritten
-        lists.append({at, defaults});
-    }
-    std::sort(lists.begin(), lists.end(),
-              [](const auto &a, const auto &b) { return a.first < b.first; });
-
-    const auto installed = [&](const QString &id) {
-        for (const App &app : std::as_const(visible)) {
-            if (app.id == id)
-                return !app.hidden && !app.exec.isEmpty();
-        }
-        return false;
-    };
-    for (const char *key : {kSchemeKey, kHtmlKey}) {
-        for (const auto &list : std::as_const(lists)) {
-            for (const QString &id : list.second.value(key)) {
-                if (installed(id))
-                    return id;
-            }
-        }
-    }
-    return QString();
+    return ids << QStringLiteral("missing.desktop");
 }
 
 void checkBuilt(FuzzedDataProvider &fdp)
 {
-    QList<App> apps;
-    const QString browser = buildTree(fdp, apps);
-    const QString found = query(QStringLiteral(".html"));
-    FUZZ_CHECK(found == browser, "found " + shown(found) + ", expected " + shown(browser));
-    for (const App &app : std::as_const(apps)) {
-        const QString expected = app.hidden || app.exec.size() > modRegistry::MaxValueLength
-                                         ? QString()
-                                         : app.exec;
-        FUZZ_CHECK(commandOf(app.id) == expected, app.id.toUtf8() + " read "
-                                                          + shown(commandOf(app.id)) + ", expected "
-                                                          + shown(expected));
+    QStringList installed;
+    const QStringList ids = writeApps(fdp, installed);
+    QStringList http, named; // http: the ids for http in the order of the lists
+    for (const char *list : kLists) {
+        if (!fdp.ConsumeBool())
+            continue;
+        QByteArray text = "[Added Associations]\nx-scheme-handler/http=app1.desktop;\n"
+                          "[Default Applications]\n";
+        for (const QByteArray &key : kKeys) {
+            QStringList chosen;
+            for (int k = fdp.ConsumeIntegralInRange(0, 3); k > 0; --k)
+                chosen << ids.at(fdp.ConsumeIntegralInRange<qsizetype>(0, ids.size() - 1));
+            text += key + '=' + chosen.join(u';').toUtf8() + ";\n";
+            named += chosen;
+            if (key == kKeys[0])
+                http += chosen;
+        }
+        write(QString::fromLatin1(list), text);
     }
+
+    const QString found = query(QStringLiteral(".html"));
+    const auto isInstalled = [&installed](const QString &id) { return installed.contains(id); };
+    const auto decides = std::find_if(http.cbegin(), http.cend(), isInstalled);
+    FUZZ_CHECK(found.isEmpty() ? std::none_of(named.cbegin(), named.cend(), isInstalled)
+                               : installed.contains(found) && named.contains(found),
+               "found " + shown(found));
+    FUZZ_CHECK(decides == http.cend() || found == *decides,
+               "found " + shown(found) + ", the first list names " + shown(*decides));
 }
 
 void checkRaw(FuzzedDataProvider &fdp)
@@ -210,14 +137,10 @@ void checkRaw(FuzzedDataProvider &fdp)
           QByteArray::fromStdString(fdp.ConsumeRemainingBytesAsString()));
 
     const QString found = query(QStringLiteral(".html"));
-    FUZZ_CHECK(found.size() <= modRegistry::MaxValueLength, shown(found));
-    if (!found.isEmpty()) {
-        FUZZ_CHECK(found == QLatin1String("raw.desktop")
-                           || found == QLatin1String("vendor-raw.desktop"),
-                   "found " + shown(found));
-        FUZZ_CHECK(list.contains(found.toUtf8()), "found " + shown(found) + " in " + shown(list));
-        FUZZ_CHECK(!commandOf(found).isEmpty(), "found " + shown(found) + " without a command");
-    }
+    FUZZ_CHECK(found.isEmpty()
+                       || ((found == u"raw.desktop" || found == u"vendor-raw.desktop")
+                           && list.contains(found.toUtf8()) && !commandOf(found).isEmpty()),
+               "found " + shown(found) + " in " + shown(list));
     for (const char *id : {"raw.desktop", "vendor-raw.desktop"})
         FUZZ_CHECK(commandOf(QString::fromLatin1(id)).size() <= modRegistry::MaxValueLength, id);
 }
@@ -226,9 +149,19 @@ void checkRaw(FuzzedDataProvider &fdp)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const bool ready = (setUpEnvironment(), true);
+    static const bool ready = [] {
+        const QByteArray r = QFile::encodeName(root().path());
+        qputenv("HOME", r + "/home");
+        qputenv("XDG_CONFIG_HOME", r + "/confighome");
+        qputenv("XDG_CONFIG_DIRS", r + "/configdirs");
+        qputenv("XDG_DATA_HOME", r + "/datahome");
+        qputenv("XDG_DATA_DIRS", r + "/datadirs");
+        qputenv("XDG_CURRENT_DESKTOP", "Test");
+        return true;
+    }();
     Q_UNUSED(ready);
-    clearTree();
+    for (const QString &entry : root().entryList(QDir::AllEntries | QDir::NoDotAndDotDot))
+        QDir(root().filePath(entry)).removeRecursively();
     FuzzedDataProvider fdp(data, size);
     runMode(fdp, checkBuilt, checkRaw);
     return 0;

@@ -20,18 +20,13 @@ constexpr int kMaxFields = 4;
 constexpr int kMaxCuts = 8;
 
 const char *const kStatusLines[]
-        = {"HTTP/1.1 200 OK", "HTTP/1.1 201 Created", "HTTP/1.1 203 Non-Authoritative Information",
-           "HTTP/1.1 206 Partial Content", "HTTP/1.1 299 "};
-const char *const kInterimLines[] = {"HTTP/1.1 100 Continue", "HTTP/1.1 102 Processing",
-                                     "HTTP/1.1 103 Early Hints", "HTTP/1.1 100 "};
+        = {"HTTP/1.1 200 OK", "HTTP/1.1 206 Partial Content", "HTTP/1.1 299 "};
+const char *const kInterimLines[]
+        = {"HTTP/1.1 100 Continue", "HTTP/1.1 103 Early Hints", "HTTP/1.1 100 "};
 // "\n" stands for the response's line end.
-const char *const kFields[] = {"Server: test",
-                               "Content-Type: text/plain",
-                               "Connection: close",
-                               "X-Folded: one\n two",
-                               "Date: Sun, 06 Dec 2026 12:00:00 GMT",
-                               "Cache-Control: no-cache"};
-const char *const kExtensions[] = {"", ";a=b", "; name=\"quoted;value\"", ";x", " ;y=1"};
+const char *const kFields[] = {"Server: test", "Connection: close", "X-Folded: one\n two",
+                               "Date: Sun, 06 Dec 2026 12:00:00 GMT"};
+const char *const kExtensions[] = {"", ";a=b", "; name=\"quoted;value\"", " ;y=1"};
 const char *const kTrailers[] = {"Expires: never", "X-Checksum: 0"};
 
 template<size_t N>
@@ -101,9 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::sort(cuts.begin(), cuts.end());
     for (const QList<qsizetype> &split : {QList<qsizetype>(), cuts, everyByte(response.size())}) {
         const ResponseOutcome outcome = decodeInPieces(response, split);
-        FUZZ_CHECK(outcome.code == 0 && outcome.body == body,
+        FUZZ_CHECK(outcome.failure == Http::DecodeFailure::None && outcome.body == body,
                    describe(outcome) + ", expected " + QByteArray::number(body.size())
-                           + " bytes with code 0\n" + shown(response));
+                           + " bytes and no failure\n" + shown(response));
     }
     return 0;
 }

@@ -1,18 +1,52 @@
 #pragma once
 
-// A scripted HTTP server on 127.0.0.1 and a recording CopyHelper parent,
-// shared by the downloader's tests.
+// Scripted HTTP servers on 127.0.0.1 and a recording CopyHelper parent,
+// shared by the downloader's and the update chain's tests.
 
 #include "downloader/CopyHelper.h"
 
-#include "localserver.h"
-
+#include <QByteArray>
 #include <QList>
 #include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 #include <functional>
+#include <memory>
 #include <utility>
+
+#include <sys/socket.h>
+
+// Sends RST instead of FIN: linger on with a zero timeout, then close.
+inline void resetConnection(QTcpSocket *socket)
+{
+    const linger hard {1, 0};
+    ::setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    socket->abort();
+}
+
+// Calls `handler` once per connection, when its request head (up to the
+// blank line) has arrived whole, however it was split.
+inline void onRequest(QTcpServer &server,
+                      std::function<void(QTcpSocket *socket, const QByteArray &request)> handler)
+{
+    QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, handler] {
+        while (QTcpSocket *socket = server.nextPendingConnection()) {
+            // Small scripted writes go out at once, as the script splits them.
+            socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+            auto request = std::make_shared<QByteArray>();
+            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, request, handler] {
+                if (request->endsWith("\r\n\r\n")
+                    || !(*request += socket->readAll()).endsWith("\r\n\r\n"))
+                    return; // complete already, or not yet
+                handler(socket, *request);
+            });
+        }
+    });
+}
+
+Q_DECLARE_METATYPE(Http::DecodeFailure)
 
 inline void respond(QTcpSocket *socket, const QByteArray &response)
 {
@@ -67,6 +101,7 @@ public:
         QByteArray contents;
         qint16 code;
         bool readyDuring;
+        Http::DecodeFailure failure; // lastFailure() during the call
     };
 
     explicit Client(CopyHelper *other = nullptr)
@@ -77,7 +112,8 @@ public:
 
     Q_INVOKABLE void CHCallBack(QByteArray &arrContents, qint16 &chError)
     {
-        calls.append({arrContents, chError, helper && helper->isReady()});
+        calls.append({arrContents, chError, helper && helper->isReady(),
+                      helper ? helper->lastFailure() : Http::DecodeFailure::None});
         if (onCall)
             onCall();
     }
@@ -99,12 +135,13 @@ inline void fetchAfterPrevious(Client &client, TestServer &server, const QString
     QVERIFY(client.helper->Dispatch(url));
 }
 
-// Checks that fetch's one ending against the row's "code", "contents" and
-// "connections"; the watchdog must not end it a second time.
+// Checks that fetch's one ending against the row's "code", "failure",
+// "contents" and "connections"; the watchdog must not end it a second time.
 inline void checkEnding(Client &client, const TestServer &server)
 {
     QTRY_COMPARE_WITH_TIMEOUT(client.calls.size(), 2, 20000);
     QTEST(int(client.calls[1].code), "code");
+    QTEST(client.calls[1].failure, "failure");
     QTEST(client.calls[1].contents, "contents");
     QTEST(server.connections, "connections");
     QVERIFY(client.calls[1].readyDuring);

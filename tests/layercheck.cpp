@@ -1,6 +1,11 @@
-// Checks the include direction between the folders under a source root.
+// Checks the include direction between the folders under a source root,
+// and the links between their libraries.
 //
-//   layercheck <src folder>
+//   layercheck <src folder> [<links file>]
+//
+// The links file has one line per layer library, "verbodrom_<layer>: " and
+// the libraries it links, separated by ";" (as CMake's LINK_LIBRARIES lists
+// them); each verbodrom_<layer> it names must be a lower layer.
 //
 // Each folder under the root is a layer; a file may include headers of its
 // own folder and of the folders below it, never of its own layer's
@@ -8,15 +13,15 @@
 // the list below is a new top-level part (a command-line tool, say) and sits
 // at the top beside program.
 //
-// Prints one line "file:line: ..." per upward include and exits 1 when there
-// is any, 0 when there is none, 2 when the root cannot be read.
+// Prints one line "file:line: ..." per upward include or link and exits 1
+// when there is any, 0 when there is none, 2 when the root or the links file
+// cannot be read.
 
 #include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,14 +39,14 @@ constexpr int kExitUsage = 2;
 
 // 0 for the top layer, growing downwards; folders not in the list share the
 // top layer.
-std::size_t layerOf(const std::string &folder)
+std::size_t layerOf(std::string_view folder)
 {
     const auto it = std::find(kLayers.begin(), kLayers.end(), folder);
     return it == kLayers.end() ? 0 : std::size_t(it - kLayers.begin());
 }
 
-// The file named by an #include line ("..." or <...>), or nothing.
-std::optional<std::string> includedFile(std::string_view line)
+// The file named by an #include line ("..." or <...>), or "".
+std::string includedFile(std::string_view line)
 {
     const auto skipBlanks = [&line] {
         while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
@@ -49,55 +54,102 @@ std::optional<std::string> includedFile(std::string_view line)
     };
     skipBlanks();
     if (!line.starts_with('#'))
-        return std::nullopt;
+        return {};
     line.remove_prefix(1);
     skipBlanks();
     if (!line.starts_with("include"))
-        return std::nullopt;
-    line.remove_prefix(7);
+        return {};
+    line.remove_prefix(std::string_view("include").size());
     skipBlanks();
-    if (line.empty() || (line.front() != '"' && line.front() != '<'))
-        return std::nullopt;
-    const char close = line.front() == '"' ? '"' : '>';
-    const std::size_t end = line.find(close, 1);
-    if (end == std::string_view::npos || end == 1)
-        return std::nullopt;
+    const std::size_t end = line.find_first_of("\">", 1);
+    if (!(line.starts_with('"') || line.starts_with('<')) || end == std::string_view::npos)
+        return {};
     return std::string(line.substr(1, end - 1));
 }
 
-bool isSource(const fs::path &path)
+// The layer of each "verbodrom_<layer>" in text, in order.
+std::vector<std::string> layerLibraries(std::string_view text)
 {
-    static const std::array<std::string_view, 7> extensions
-            = {".h", ".hpp", ".hh", ".cpp", ".cc", ".cxx", ".in"};
-    const std::string ext = path.extension().string();
-    return std::find(extensions.begin(), extensions.end(), ext) != extensions.end();
+    static constexpr std::string_view prefix = "verbodrom_";
+    std::vector<std::string> layers;
+    for (std::size_t at = text.find(prefix); at != std::string_view::npos;
+         at = text.find(prefix, at)) {
+        at += prefix.size();
+        const std::size_t end = std::min(text.find_first_of(" :;>\t", at), text.size());
+        layers.emplace_back(text.substr(at, end - at));
+    }
+    return layers;
 }
 
-// The included file as a path relative to the root, or nothing when it lies
-// outside the root or directly in it. A path that exists beside the
-// including file is taken from there, as the compiler does for "...".
-std::optional<fs::path> resolve(const fs::path &root, const fs::path &includer,
-                                const std::string &included)
+// The folder under the root that holds path, or "" when path lies outside
+// the root or directly in it.
+std::string folderOf(const fs::path &root, const fs::path &path)
 {
+    const fs::path relative = path.lexically_normal().lexically_relative(root);
     std::error_code ec;
-    fs::path target = (includer.parent_path() / included).lexically_normal();
-    if (!fs::exists(target, ec))
-        target = (root / included).lexically_normal();
-    const fs::path relative = target.lexically_relative(root);
     if (relative.empty() || *relative.begin() == ".."
-        || std::distance(relative.begin(), relative.end()) < 2)
-        return std::nullopt;
-    if (!fs::is_directory(root / *relative.begin(), ec))
-        return std::nullopt;
-    return relative;
+        || std::distance(relative.begin(), relative.end()) < 2
+        || !fs::is_directory(root / *relative.begin(), ec))
+        return {};
+    return relative.begin()->string();
+}
+
+// Adds a line for each upward include of one source file. An included path
+// that exists beside the including file is taken from there, as the
+// compiler does for "...".
+void checkIncludes(const fs::path &root, const fs::path &file, std::vector<std::string> &upward)
+{
+    const std::string folder = folderOf(root, file);
+    std::ifstream in(file);
+    if (folder.empty())
+        return; // directly in the root: no layer
+    std::string line;
+    for (std::size_t number = 1; std::getline(in, line); ++number) {
+        const std::string included = includedFile(line);
+        if (included.empty())
+            continue;
+        std::error_code ec;
+        fs::path target = file.parent_path() / included;
+        if (!fs::exists(target, ec))
+            target = root / included;
+        const std::string targetFolder = folderOf(root, target);
+        if (!targetFolder.empty() && targetFolder != folder
+            && layerOf(targetFolder) <= layerOf(folder))
+            upward.push_back(file.lexically_relative(root).generic_string() + ':'
+                             + std::to_string(number) + ": " + folder + " includes "
+                             + target.lexically_normal().lexically_relative(root).generic_string()
+                             + ", which is not on a lower layer");
+    }
+}
+
+// Adds a line for each upward link in the links file; false when it cannot
+// be read.
+bool checkLinks(const fs::path &file, std::vector<std::string> &upward)
+{
+    std::ifstream in(file);
+    if (!in)
+        return false;
+    std::string line;
+    for (std::size_t number = 1; std::getline(in, line); ++number) {
+        const std::vector<std::string> layers = layerLibraries(line);
+        if (!line.starts_with("verbodrom_") || layers.empty())
+            continue;
+        for (std::size_t i = 1; i < layers.size(); ++i) {
+            if (layerOf(layers[i]) <= layerOf(layers[0]))
+                upward.push_back(file.filename().string() + ':' + std::to_string(number) + ": "
+                                 + layers[0] + " links verbodrom_" + layers[i]
+                                 + ", which is not on a lower layer");
+        }
+    }
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    if (argc != 2) {
-        std::cerr << "usage: layercheck <src folder>\n";
+    if (argc != 2 && argc != 3) {
+        std::cerr << "usage: layercheck <src folder> [<links file>]\n";
         return kExitUsage;
     }
     std::error_code ec;
@@ -106,51 +158,30 @@ int main(int argc, char *argv[])
         std::cerr << "layercheck: cannot read " << argv[1] << "\n";
         return kExitUsage;
     }
-
-    std::size_t files = 0;
-    std::size_t includes = 0;
+    static const std::array<std::string_view, 7> sources
+            = {".h", ".hpp", ".hh", ".cpp", ".cc", ".cxx", ".in"};
     std::vector<std::string> upward;
     for (const fs::directory_entry &entry : fs::recursive_directory_iterator(root, ec)) {
-        if (!entry.is_regular_file() || !isSource(entry.path()))
-            continue;
-        const fs::path relative = entry.path().lexically_relative(root);
-        if (std::distance(relative.begin(), relative.end()) < 2)
-            continue; // directly in the root: no layer
-        const std::string folder = relative.begin()->string();
-        ++files;
-
-        std::ifstream in(entry.path());
-        std::string line;
-        for (std::size_t number = 1; std::getline(in, line); ++number) {
-            const std::optional<std::string> included = includedFile(line);
-            if (!included)
-                continue;
-            const std::optional<fs::path> target = resolve(root, entry.path(), *included);
-            if (!target)
-                continue;
-            ++includes;
-            const std::string targetFolder = target->begin()->string();
-            if (targetFolder == folder)
-                continue;
-            if (layerOf(targetFolder) > layerOf(folder))
-                continue; // a lower layer
-            upward.push_back(relative.generic_string() + ':' + std::to_string(number) + ": "
-                             + folder + " includes " + target->generic_string()
-                             + ", which is not on a lower layer");
-        }
+        if (entry.is_regular_file()
+            && std::find(sources.begin(), sources.end(), entry.path().extension().string())
+                       != sources.end())
+            checkIncludes(root, entry.path(), upward);
     }
     if (ec) {
         std::cerr << "layercheck: " << ec.message() << "\n";
+        return kExitUsage;
+    }
+    if (argc == 3 && !checkLinks(argv[2], upward)) {
+        std::cerr << "layercheck: cannot read " << argv[2] << "\n";
         return kExitUsage;
     }
 
     std::sort(upward.begin(), upward.end());
     for (const std::string &line : upward)
         std::cout << line << '\n';
-    std::cout << files << " files, " << includes << " project includes, " << upward.size()
-              << " upward (layers, top to bottom: ";
-    for (std::size_t i = 0; i < kLayers.size(); ++i)
-        std::cout << (i ? ", " : "") << kLayers[i];
+    std::cout << upward.size() << " upward (layers, top to bottom:";
+    for (std::string_view layer : kLayers)
+        std::cout << ' ' << layer;
     std::cout << "; any other folder sits at the top)\n";
     return upward.empty() ? kExitClean : kExitUpward;
 }

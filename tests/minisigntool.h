@@ -3,8 +3,9 @@
 // Throw-away key pairs and signatures made by the real minisign tool, so
 // that the verifier is checked against the format as the tool writes it.
 
+#include "testsupport.h"
+
 #include <QByteArray>
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -25,12 +26,6 @@ inline bool runMinisign(const QStringList &arguments)
     tool.closeWriteChannel();
     return tool.waitForFinished(10000) && tool.exitStatus() == QProcess::NormalExit
            && tool.exitCode() == 0;
-}
-
-inline QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // The bytes with the lowest bit of one byte flipped.
@@ -66,7 +61,8 @@ inline bool makeMinisignKeys(const QTemporaryDir &folder, std::optional<Minisign
         const QString base = folder.path() + name;
         if (!runMinisign({"-G", "-W", "-p", base + ".pub", "-s", base + ".key"}))
             return false;
-        *made = MinisignKey {base + ".key", readAll(base + ".pub").split('\n').value(1).trimmed()};
+        *made = MinisignKey {base + ".key",
+                             fileBytes(base + ".pub").split('\n').value(1).trimmed()};
     }
     return !key->publicLine.isEmpty() && !otherKey->publicLine.isEmpty();
 }
@@ -77,14 +73,12 @@ inline QByteArray minisignSign(const MinisignKey &key, const QByteArray &bytes,
                                const QString &trustedComment, bool legacy, const QString &folder)
 {
     const QString path = folder + QStringLiteral("/signed");
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+    if (!writeBytes(path, bytes))
         return {};
-    file.close();
     QStringList arguments {"-S",          "-s", key.secretKeyFile, "-m",
                            path,          "-x", path + ".minisig", "-t",
                            trustedComment};
     if (legacy)
         arguments << "-l";
-    return runMinisign(arguments) ? readAll(path + ".minisig") : QByteArray();
+    return runMinisign(arguments) ? fileBytes(path + ".minisig") : QByteArray();
 }

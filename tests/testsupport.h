@@ -1,16 +1,31 @@
 #pragma once
 
 // Seams shared by the tests: message boxes and program starts are recorded
-// instead of shown or run.
+// instead of shown or run; files read and written whole.
 
 #include "platform/MsgBox.h"
 #include "platform/Shell.h"
 
+#include <QFile>
 #include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+
+// A file's bytes; empty when it cannot be read.
+inline QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Writes the whole file anew; false on any failure.
+inline bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
 
 struct RecordedBox
 {

@@ -202,7 +202,7 @@ void tst_About::realBrowserGetsHomepage()
     qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath("data")));
     qunsetenv("VERBODROM_MARK");
 
-    frmAbout w(Utils::defaultBrowserExec());
+    frmAbout w(DefaultBrowser::defaultBrowserExec());
     w.btHomepage_Click();
     QTRY_VERIFY(QFile::exists(output));
     QFile file(output);

@@ -1,7 +1,11 @@
+// The whole downloader against scripted servers on 127.0.0.1: every
+// transfer ends with one code and exactly one callback, however the server
+// answers, paces, breaks or floods the response.
+
 #include "base/RuntimeError.h"
+#include "downloader/ContentCut.h"
 #include "downloader/CopyHelper.h"
 #include "platform/WinsockControl.h"
-#include "program/Globals.h"
 #include "trainer/frmDummy.h"
 
 #include "httptestserver.h"
@@ -13,6 +17,67 @@
 
 #include <memory>
 #include <utility>
+
+namespace {
+
+// What the server does with a connection once it has read the request: send
+// head at once, then `paced` in pieces of `piece` bytes, one piece every
+// pauseMs (0: every turn of the event loop), then end the connection. Or,
+// instead, raise socketError on the helper's socket control; or remove the
+// helper's watchdog timer first, so that a retry cannot start.
+enum class Ending { Close, Reset, Stall };
+
+struct Script
+{
+    QByteArray head {};
+    QByteArray paced {};
+    int piece = 1;
+    int pauseMs = 0;
+    Ending ending = Ending::Close;
+    int socketError = 0;
+    bool timerGone = false;
+};
+
+Script sendAll(const QByteArray &bytes, Ending ending = Ending::Close)
+{
+    return {bytes, {}, 1, 0, ending};
+}
+
+Script trickle(const QByteArray &head, const QByteArray &paced, int piece, int pauseMs)
+{
+    return {head, paced, piece, pauseMs};
+}
+
+void play(QTcpSocket *socket, const Script &script)
+{
+    socket->write(script.head);
+    socket->flush();
+    auto finish = [socket, ending = script.ending] {
+        if (ending == Ending::Close)
+            socket->disconnectFromHost();
+        else if (ending == Ending::Reset)
+            resetConnection(socket);
+    };
+    if (script.paced.isEmpty())
+        return finish();
+    auto *timer = new QTimer(socket);
+    timer->setTimerType(Qt::PreciseTimer);
+    QObject::connect(timer, &QTimer::timeout, socket,
+                     [socket, timer, script, finish, sent = qsizetype(0)]() mutable {
+                         socket->write(script.paced.mid(sent, script.piece));
+                         socket->flush();
+                         sent += script.piece;
+                         if (sent >= script.paced.size()) {
+                             timer->stop();
+                             finish();
+                         }
+                     });
+    timer->start(script.pauseMs);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Script)
 
 class tst_CopyHelper : public QObject
 {
@@ -31,89 +96,142 @@ private Q_SLOTS:
 
     void cleanup() { delete std::exchange(mForm, nullptr); }
 
-    // Each row answers the n-th connection with answers[n - 1] (the last one
-    // for all further connections); "RESET" resets the connection instead,
-    // "TIMER-GONE-RESET" after deleting the watchdog's timer, so that the
-    // retry cannot start; "REFUSE" closes the server before the transfer;
-    // "ERROR n" raises socket error n. A transfer of "/prev" comes first:
-    // failures hand its contents on.
+    // Each row's scripts answer the connections in turn, the last one all
+    // further connections; without any, the server is gone before the
+    // transfer. A transfer of "/prev" comes first: failures hand its
+    // contents on.
     void endings_data()
     {
-        QTest::addColumn<QList<QByteArray>>("answers");
+        QTest::addColumn<QList<Script>>("scripts");
+        QTest::addColumn<int>("transferTicks");
         QTest::addColumn<int>("code");
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<int>("connections");
-        const auto row = [](const char *name, const QList<QByteArray> &answers, int code,
-                            const QByteArray &contents = "previous", int connections = 1) {
-            QTest::newRow(name) << answers << code << contents << connections;
+        QTest::addColumn<Http::DecodeFailure>("failure");
+        using enum Http::DecodeFailure;
+        const auto row = [](const char *name, const QList<Script> &scripts, int code,
+                            const QByteArray &contents = "previous", int connections = 1,
+                            Http::DecodeFailure failure = None,
+                            int transferTicks = CopyHelper::kTransferTicks) {
+            QTest::newRow(name) << scripts << transferTicks << code << contents << connections
+                                << failure;
         };
-        const auto error = [](int number) { return "ERROR " + QByteArray::number(number); };
-
+        const Script reset = sendAll({}, Ending::Reset);
+        const QByteArray okHead("HTTP/1.1 200 OK\r\n\r\n");
+        const QByteArray chunkedHead("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
         const QByteArray large = QByteArray("\0\x01\x7F\x80\xFFtext\r\n", 11).repeated(300000);
-        QByteArray chunked("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+        QByteArray chunked = chunkedHead;
         for (qsizetype i = 0; i < large.size(); i += 100003)
             chunked += QByteArray::number(large.mid(i, 100003).size(), 16) + ";n=1\r\n"
                        + large.mid(i, 100003) + "\r\n";
         chunked += "0\r\nX-Trailer: t\r\n\r\n";
+        const QByteArray oneByteBody(100000, 'b');
 
-        row("plain-to-close", {"HTTP/1.1 200 OK\r\n\r\n" + large}, 0, large);
-        row("chunked", {chunked}, 0, large);
-        row("status-404-is-failure", {"HTTP/1.1 404 Not Found\r\n\r\nnot here"}, -9, "not here");
-        row("reset-then-success", {"RESET", ok("second")}, 0, "second", 2);
-        row("reset-twice", {"RESET"}, -4, "previous", 2);
-        row("retry-cannot-start-ends-once", {"TIMER-GONE-RESET"}, -1);
-        row("refused-retried-once", {"REFUSE"}, -3, "previous", 0);
-        row("announced-beyond-256-mib", {"HTTP/1.1 200 OK\r\nContent-Length: 268435457\r\n\r\nxyz"},
-            -3);
-        // Aborts and time-outs are not retried; other socket errors once.
-        row("aborted", {error(WinsockControl::sckConnectAborted)}, -7);
-        row("socket-control-error", {error(WinsockControl::sckWrongProtocol)}, -4, "previous", 2);
+        row("plain-to-close", {sendAll(okHead + large)}, 0, large);
+        row("chunked", {sendAll(chunked)}, 0, large);
+        row("status-404-is-failure", {sendAll("HTTP/1.1 404 Not Found\r\n\r\nnot here")}, -9,
+            "not here", 1, StatusNotSuccess);
+        row("close-before-any-byte", {sendAll({})}, -9, {}, 1, HeadUnfinished);
+        // Resets and other socket errors are retried once, unless the
+        // response was complete; aborts and time-outs are not retried.
+        row("reset-then-success", {reset, sendAll(ok("second"))}, 0, "second", 2);
+        row("reset-inside-body-twice",
+            {sendAll("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nabc", Ending::Reset)}, -4,
+            "previous", 2);
+        row("reset-after-last-chunk",
+            {sendAll(chunkedHead + "3\r\nabc\r\n0\r\n\r\n", Ending::Reset)}, 0, "abc");
+        row("retry-cannot-start-ends-once", {Script {.ending = Ending::Reset, .timerGone = true}},
+            -1);
+        row("refused-retried-once", {}, -3, "previous", 0);
+        row("aborted", {Script {.socketError = WinsockControl::sckConnectAborted}}, -7);
+        row("socket-control-error", {Script {.socketError = WinsockControl::sckWrongProtocol}}, -4,
+            "previous", 2);
+        // Pacing: data resets the idle count, but the transfer as a whole is
+        // bounded however it trickles.
+        row("trickle-0.9-ticks-for-15-ticks",
+            {trickle(okHead, "0123456789abcdefg", 1, ShortTicks::kTickMs * 9 / 10)}, 0,
+            "0123456789abcdefg");
+        row("trickle-beyond-transfer-bound",
+            {trickle(okHead, QByteArray(1000, 't'), 1, ShortTicks::kTickMs / 2)}, -8, "previous", 1,
+            None, 20);
+        row("stall-after-header",
+            {sendAll("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n", Ending::Stall)}, -8);
+        row("100000-one-byte-arrivals",
+            {trickle("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n", oneByteBody, 1, 0)}, 0,
+            oneByteBody);
+        // Floods and sizes beyond the limits end the transfer as soon as they
+        // show, in time linear in the bytes.
+        row("interim-flood", {sendAll(QByteArray("HTTP/1.1 100 Continue\r\n\r\n").repeated(4000))},
+            -9, {}, 1, TooManyInterim);
+        row("long-chunk-extension-in-pieces",
+            {trickle(chunkedHead, "3;" + QByteArray(70000, 'x') + "\r\nabc\r\n0\r\n\r\n", 4096, 0)},
+            -9, {}, 1, ChunkLineTooLong);
+        row("announced-beyond-256-mib",
+            {sendAll("HTTP/1.1 200 OK\r\nContent-Length: 268435457\r\n\r\nxyz")}, -3, "previous", 1,
+            TooLarge);
+        row("chunk-of-2^63-1-then-a-stream",
+            {sendAll(chunkedHead + "7fffffffffffffff\r\n" + QByteArray(1 << 20, 'z'),
+                     Ending::Stall)},
+            -3, "previous", 1, TooLarge);
     }
 
     void endings()
     {
-        QFETCH(QList<QByteArray>, answers);
-        const ShortTicks ticks;
+        QFETCH(QList<Script>, scripts);
+        QFETCH(int, transferTicks);
+        const ShortTicks ticks(transferTicks);
         Client client;
         TestServer server([&](QTcpSocket *socket, int connection) {
-            const QByteArray answer = answers.value(connection - 1, answers.constLast());
-            if (answer.startsWith("ERROR "))
-                Q_EMIT client.helper->findChild<WinsockControl *>()->error(answer.mid(6).toInt(),
-                                                                           QString());
-            if (answer.startsWith("ERROR "))
-                return;
-            if (answer == "TIMER-GONE-RESET")
+            const Script script = scripts.value(connection - 1, scripts.constLast());
+            if (script.socketError)
+                return Q_EMIT client.helper->findChild<WinsockControl *>()->error(
+                        script.socketError, QString());
+            if (script.timerGone)
                 delete mForm->findChild<QTimer *>(QStringLiteral("CopyHelper1_Timer"));
-            answer.endsWith("RESET") ? resetConnection(socket) : respond(socket, answer);
+            play(socket, script);
         });
         const QString where = QStringLiteral("127.0.0.1:%1: ").arg(server.server.serverPort());
         fetchAfterPrevious(client, server, server.url(), [&] {
-            if (answers[0] == "REFUSE")
+            if (scripts.isEmpty())
                 server.server.close(); // nobody listens there any more
         });
         QCOMPARE(client.helper->getReport(),
                  where + QString::fromUtf8("Hostname wird aufgelöst..."));
         checkEnding(client, server);
         QCOMPARE(client.helper->getReport(), where + QStringLiteral("Nicht aktiv"));
+        // Nor a late callback from the socket.
+        QTest::qWait(3 * ShortTicks::kTickMs);
+        QCOMPARE(client.calls.size(), 2);
+        QVERIFY(client.helper->isReady());
     }
 
-    // The retry after the reset still fetches the original URL.
+    // A refused Dispatch leaves the running transfer alone: the retry after
+    // the reset still fetches the original URL, with its credentials as
+    // Basic authorization; a refused DataType keeps the type set before.
     void refusedDispatchLeavesTransferAlone()
     {
+        const QByteArray image("\xFF\xD8img\xFF\xD9", 7);
         QPointer<QTcpSocket> first;
         TestServer server([&](QTcpSocket *socket, int connection) {
-            connection == 1 ? void(first = socket) : respond(socket, ok("original"));
+            connection == 1 ? void(first = socket) : respond(socket, ok("x" + image));
         });
         Client client;
-        QVERIFY(client.helper->Dispatch(server.url("/original")));
+        client.helper->DataType(Http::JpegImage);
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, client.helper->DataType(256));
+        QVERIFY_THROWS_EXCEPTION(RuntimeError, client.helper->DataType(-1));
+        QVERIFY(client.helper->Dispatch(
+                server.url("/original")
+                        .replace(QStringLiteral("//"), QStringLiteral("//us:p:w@"))));
         const QString report = client.helper->getReport().section(QLatin1Char(':'), 0, 1);
         QTRY_VERIFY(first);
         QVERIFY(!client.helper->Dispatch(QStringLiteral("http://127.0.0.1:1/other")));
         QCOMPARE(client.helper->getReport().section(QLatin1Char(':'), 0, 1), report);
         resetConnection(first);
         QTRY_COMPARE(client.calls.size(), 1);
-        QCOMPARE(client.calls[0].contents, QByteArray("original"));
+        QCOMPARE(client.calls[0].contents, image);
         QVERIFY(server.requests.value(1).startsWith("GET /original "));
+        QVERIFY(server.requests.value(1).endsWith(
+                "Connection: close\r\nAuthorization: Basic dXM6cDp3\r\n\r\n"));
 
         // Credentials beyond 8 bits are refused before anything starts; a
         // host that cannot be found ends the transfer at once.
@@ -124,22 +242,14 @@ private Q_SLOTS:
         QCOMPARE(client.calls[1].code, qint16(-2));
     }
 
-    // The callback starts the next transfer, after a success and after the
-    // watchdog's ending; that transfer runs on.
-    void dispatchFromCallback_data()
+    // The callback of the watchdog's ending starts the next transfer, which
+    // runs on (the update chain starts each step from a success's callback).
+    void dispatchFromTimeoutCallback()
     {
-        QTest::addColumn<bool>("silent");
-        QTest::newRow("after-success") << false;
-        QTest::newRow("after-watchdog-timeout") << true;
-    }
-
-    void dispatchFromCallback()
-    {
-        QFETCH(bool, silent);
         const ShortTicks ticks;
         TestServer server([&](QTcpSocket *socket, int connection) {
-            if (connection > 1 || !silent)
-                respond(socket, ok("answer " + QByteArray::number(connection)));
+            if (connection > 1)
+                respond(socket, ok("answer"));
         });
         Client client;
         CopyHelper &helper = *client.helper;
@@ -153,45 +263,13 @@ private Q_SLOTS:
             QMetaObject::invokeMethod(
                     &client, [&] { readyAfterCallback = helper.isReady(); }, Qt::QueuedConnection);
         };
-
         QVERIFY(helper.Dispatch(server.url()));
         QTRY_COMPARE(client.calls.size(), 2);
-        QVERIFY(started);
-        QVERIFY(!readyAfterCallback);
-        QCOMPARE(client.calls[0].code, qint16(silent ? -8 : 0));
-        QVERIFY(client.calls[0].readyDuring);
+        QVERIFY(started && !readyAfterCallback && client.calls[0].readyDuring);
+        QCOMPARE(client.calls[0].code, qint16(-8));
         QCOMPARE(client.calls[1].code, qint16(0));
-        QCOMPARE(client.calls[1].contents, "answer " + QByteArray::number(server.connections));
+        QCOMPARE(client.calls[1].contents, QByteArray("answer"));
         QVERIFY(server.requests.constLast().startsWith("GET /next "));
-    }
-
-    // The credentials of the URL go out as Basic authorization; a refused
-    // DataType keeps the type set before (JPEG here).
-    void credentialsAndDataType()
-    {
-        const QByteArray image("\xFF\xD8img\xFF\xD9", 7);
-        TestServer server([&](QTcpSocket *socket, int) { respond(socket, ok("x" + image)); });
-        Client client;
-        client.helper->DataType(Http::JpegImage);
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, client.helper->DataType(256));
-        QVERIFY_THROWS_EXCEPTION(RuntimeError, client.helper->DataType(-1));
-        QVERIFY(client.helper->Dispatch(
-                server.url().replace(QStringLiteral("//"), QStringLiteral("//us:p:w@"))));
-        QTRY_COMPARE(client.calls.size(), 1);
-        QCOMPARE(client.calls[0].contents, image);
-        QVERIFY(server.requests.value(0).endsWith(
-                "Connection: close\r\nAuthorization: Basic dXM6cDp3\r\n\r\n"));
-    }
-
-    void releaseFromCallback()
-    {
-        TestServer server([](QTcpSocket *socket, int) { respond(socket, ok("x")); });
-        Client client(&Globals::g_objCopyHelper());
-        client.onCall = [] { Globals::releaseCopyHelper(); };
-        QVERIFY(client.helper->Dispatch(server.url()));
-        QTRY_COMPARE(client.calls.size(), 1);
-        QVERIFY(!Globals::hasCopyHelper());
-        QTRY_VERIFY(client.helper.isNull()); // deleted once the handler had returned
     }
 
     // A deleted instance's timer stays on the form, and so does its name:
@@ -213,6 +291,28 @@ private Q_SLOTS:
         cleanup();
         QVERIFY_THROWS_EXCEPTION(RuntimeError, CopyHelper());
         QCOMPARE(mEndCalls, 2);
+    }
+
+    // Data the consumer leaves in the socket is reported once, not again and
+    // again, and can still be taken later.
+    void untakenDataReportedOnce()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        QTcpSocket *peer = nullptr;
+        QObject::connect(&server, &QTcpServer::newConnection, &server,
+                         [&] { peer = server.nextPendingConnection(); });
+        WinsockControl socket;
+        int arrivals = 0;
+        QObject::connect(&socket, &WinsockControl::dataArrival, &socket, [&] { ++arrivals; });
+        socket.setRemotePort(server.serverPort());
+        socket.Connect(QStringLiteral("127.0.0.1"));
+        QTRY_VERIFY(peer && socket.State() == WinsockControl::sckConnected);
+        peer->write("abc");
+        QTRY_COMPARE(arrivals, 1);
+        QTest::qWait(5 * ShortTicks::kTickMs);
+        QCOMPARE(arrivals, 1);
+        QCOMPARE(socket.GetData(), QByteArray("abc"));
     }
 };
 

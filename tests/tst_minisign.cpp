@@ -97,7 +97,8 @@ private Q_SLOTS:
 
         row("empty", file, {}, Verdict::Malformed);
         row("blank line after", file, hashed + '\n', Verdict::Malformed);
-        row("public key instead", file, readAll(mDir.path() + "/release.pub"), Verdict::Malformed);
+        row("public key instead", file, fileBytes(mDir.path() + "/release.pub"),
+            Verdict::Malformed);
     }
     void verify()
     {
@@ -141,7 +142,7 @@ private Q_SLOTS:
         otherAlgorithm[1] = 'D';
         QTest::newRow("base64 line") << good << true;
         QTest::newRow("blanks and line break around") << " \t" + good + "\r\n" << true;
-        QTest::newRow("whole .pub file") << readAll(mDir.path() + "/release.pub") << false;
+        QTest::newRow("whole .pub file") << fileBytes(mDir.path() + "/release.pub") << false;
         QTest::newRow("one character short") << good.chopped(1) << false;
         QTest::newRow("another algorithm") << otherAlgorithm.toBase64() << false;
         QTest::newRow("empty") << QByteArray() << false;
@@ -152,13 +153,12 @@ private Q_SLOTS:
         QFETCH(bool, valid);
         const std::optional<Minisign::PublicKey> key = Minisign::parsePublicKey(text);
         QCOMPARE(key.has_value(), valid);
-        if (valid) { // key id, then key, as the base64 line holds them
-            const auto bytes = [](const auto &array) {
-                return QByteArray(reinterpret_cast<const char *>(array.data()), array.size());
-            };
-            QCOMPARE(bytes(key->keyId) + bytes(key->key),
-                     QByteArray::fromBase64(mKey->publicLine).mid(2));
-        }
+        if (valid) // key id, then key, as the base64 line holds them
+            QCOMPARE(
+                    QByteArray(reinterpret_cast<const char *>(key->keyId.data()), key->keyId.size())
+                            + QByteArray(reinterpret_cast<const char *>(key->key.data()),
+                                         key->key.size()),
+                    QByteArray::fromBase64(mKey->publicLine).mid(2));
     }
 
     // What a trusted comment says a signature is for; "none" for any other

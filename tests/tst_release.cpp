@@ -24,9 +24,7 @@ constexpr int waitMs = 10000;
 bool putBytes(const QString &path, const QByteArray &bytes,
               QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()
-           && file.setPermissions(mode);
+    return writeBytes(path, bytes) && QFile::setPermissions(path, mode);
 }
 
 const QFileDevice::Permissions executable = QFileDevice::ReadOwner | QFileDevice::WriteOwner
@@ -86,13 +84,9 @@ http {
 QList<QPair<qint64, qint64>> starts(const QString &log)
 {
     QList<QPair<qint64, qint64>> noted;
-    QFile file(log);
-    if (file.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            const QList<QByteArray> fields = line.split(' ');
-            if (fields.size() == 2)
-                noted.append({fields[0].toLongLong(), fields[1].toLongLong()});
-        }
+    for (const QByteArray &line : fileBytes(log).split('\n')) {
+        if (const QList<QByteArray> fields = line.split(' '); fields.size() == 2)
+            noted.append({fields[0].toLongLong(), fields[1].toLongLong()});
     }
     return noted;
 }
@@ -146,8 +140,8 @@ private Q_SLOTS:
         // A build folder as make-release.sh reads it, with the stand-in as
         // its program (some bytes appended, as a new build would differ).
         QVERIFY(QDir().mkpath(path("build/bin")) && QDir().mkpath(path("logs")));
-        mOld = readAll(standinBinary) + "old";
-        mNew = readAll(standinBinary) + "new bytes";
+        mOld = fileBytes(standinBinary) + "old";
+        mNew = fileBytes(standinBinary) + "new bytes";
         QVERIFY(putBytes(path("build/bin/VerbodromEN"), mNew, executable));
         QVERIFY(QFile::copy(updaterBinary, path("build/bin/verbodrom-updater")));
         QVERIFY(putBytes(path("build/CMakeCache.txt"), "CMAKE_PROJECT_VERSION:STATIC=1.2.0\n"));
@@ -209,11 +203,11 @@ private Q_SLOTS:
         QCOMPARE(boxTexts(*mBoxes), QStringList({offer, askStart}));
         QTRY_COMPARE_WITH_TIMEOUT(starts(mStartLog).size(), mStartsBefore + 1, waitMs);
         QCOMPARE(starts(mStartLog).last().second, qint64(mNew.size()));
-        QCOMPARE(readAll(folder + "/tst_release"), mNew);
-        QCOMPARE(readAll(folder + "/Updater.exe"), readAll(updaterBinary));
+        QCOMPARE(fileBytes(folder + "/tst_release"), mNew);
+        QCOMPARE(fileBytes(folder + "/Updater.exe"), fileBytes(updaterBinary));
         QVERIFY(!QFile::exists(folder + "/New.exe"));
         const QByteArray log
-                = readAll(qEnvironmentVariable("XDG_STATE_HOME") + "/verbodrom/updater.log");
+                = fileBytes(qEnvironmentVariable("XDG_STATE_HOME") + "/verbodrom/updater.log");
         QCOMPARE(log.count('\n'), 1);
         QVERIFY2(log.contains("taken as ended; New.exe put in place; tst_release started"), log);
     }
@@ -280,12 +274,9 @@ private Q_SLOTS:
             QVERIFY(QDir().mkpath(path("foreign")));
             QVERIFY(putBytes(path("foreign/VerbodromEN"), mOld, executable));
             process = startStandin(path("foreign/VerbodromEN"), false);
-        } else { // the id of a process that has ended: without a log it ends at once
+        } else { // the id of a process that has ended
             QProcess ended;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.remove(QStringLiteral("STANDIN_LOG"));
-            ended.setProcessEnvironment(env);
-            ended.start(standinBinary, {});
+            ended.start(QStringLiteral("true"), {});
             QVERIFY(ended.waitForStarted(waitMs));
             pid = ended.processId();
             QVERIFY(ended.waitForFinished(waitMs));
@@ -319,7 +310,7 @@ private Q_SLOTS:
 
         QTEST(updater.exitCode(), "status");
         const bool replaced = updater.exitCode() == 0;
-        QCOMPARE(readAll(program), replaced ? mNew : mOld);
+        QCOMPARE(fileBytes(program), replaced ? mNew : mOld);
         QCOMPARE(QFileInfo(newFile).exists() || QFileInfo(newFile).isSymLink(),
                  !replaced && newExe != "missing");
         const qint64 size = started == "new" ? mNew.size() : mOld.size();
@@ -336,8 +327,8 @@ private Q_SLOTS:
         // ("nobody" cannot reach a root test's state folder).
         const QByteArray log = trouble == "no state folder" || (readOnly && ::geteuid() == 0)
                                        ? updater.readAllStandardError()
-                                       : readAll(qEnvironmentVariable("XDG_STATE_HOME")
-                                                 + "/verbodrom/updater.log");
+                                       : fileBytes(qEnvironmentVariable("XDG_STATE_HOME")
+                                                   + "/verbodrom/updater.log");
         QVERIFY2(log.count('\n') == 1 && log.contains(folder.toUtf8()), log);
     }
 

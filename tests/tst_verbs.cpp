@@ -1,6 +1,8 @@
 #include "platform/FileSystem.h"
 #include "trainer/VerbList.h"
 
+#include "testsupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSet>
@@ -108,10 +110,7 @@ void tst_Verbs::load()
     QFETCH(QStringList, expected);
     const QString path = mDir.filePath(QStringLiteral("IrregularVerbs.txt"));
     QFile::remove(path);
-    QFile file(path);
-    QVERIFY(bytes.isNull()
-            || (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size()));
-    file.close();
+    QVERIFY(bytes.isNull() || writeBytes(path, bytes));
 
     FileSystemObject fso;
     const VerbTable table = loadVerbFile(fso, path);
@@ -193,21 +192,15 @@ void tst_Verbs::notRead()
     QVERIFY(table.entries.isEmpty());
 }
 
-// The list the program ships: every line a comment or a verb, 200 verbs or
-// more, and each German prompt leads to one English verb. A prompt that also
-// stands bare, with a note in brackets behind it, leads to two.
+// The list the program ships (verbodrom-check-shipped-list checks its lines):
+// Windows-1252, 200 verbs or more, and each German prompt leads to one
+// English verb. A prompt that also stands bare, with a note in brackets
+// behind it, leads to two.
 void tst_Verbs::shippedList()
 {
     const QString path = QStringLiteral(VERBODROM_SOURCE_DIR "/IrregularVerbs.txt");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    QCOMPARE(verbFileEncoding(bytes), VerbFileEncoding::Windows1252);
-    const QString text = decodeVerbFile(bytes);
-    for (QStringView line : verbFileLines(text))
-        QVERIFY2(line.startsWith(u'#') || parseVerbLine(line), qPrintable(line.toString()));
-
     FileSystemObject fso;
+    QCOMPARE(verbFileEncoding(fso.ReadAll(path, MaxVerbFileBytes)), VerbFileEncoding::Windows1252);
     const VerbTable table = loadVerbFile(fso, path);
     QVERIFY(table.entries.size() >= 200);
     QSet<QString> prompts, heads;
@@ -217,7 +210,6 @@ void tst_Verbs::shippedList()
         const QString head = verb.GerInf().section(QStringLiteral(" ("), 0, 0);
         if (head != verb.GerInf())
             heads << head;
-        QVERIFY2(verb.EngInf().startsWith(u"to "), qPrintable(verb.EngInf()));
     }
     for (const QString &head : std::as_const(heads))
         QVERIFY2(!prompts.contains(head), qPrintable(head));

@@ -11,13 +11,13 @@
 #include "trainer/frmMain.h"
 
 #include "httptestserver.h"
-#include "localserver.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QPointer>
 #include <QRandomGenerator>
@@ -82,12 +82,11 @@ struct UpdateServerStub
         const QByteArray body = reply.mid(1);
         QByteArray response = ok(body);
         if (reply.startsWith('~')) {
-            response = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
-            for (qsizetype at = 0; at < body.size(); at += 4096) {
-                const QByteArray chunk = body.mid(at, 4096);
-                response += QByteArray::number(chunk.size(), 16) + "\r\n" + chunk + "\r\n";
-            }
-            response += "0\r\n\r\n";
+            response = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                       + (body.isEmpty()
+                                  ? QByteArray()
+                                  : QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n")
+                       + "0\r\n\r\n";
         } else if (!reply.startsWith('=')) {
             response = "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nNot Found";
         }
@@ -241,14 +240,12 @@ protected:
 
     void putFile(const char *name, const QByteArray &bytes) const
     {
-        QFile f(file(name));
-        QVERIFY(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+        QVERIFY(writeBytes(file(name), bytes));
     }
 
     QByteArray contents(const char *name) const
     {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
+        return QFileInfo(file(name)).isFile() ? fileBytes(file(name)) : QByteArray("(none)");
     }
 
     // The file's mode as hex digits, 0x755 for rwxr-xr-x.

@@ -9,7 +9,7 @@ QString addBackslash(const QString &folder)
     return folder + QLatin1Char('/');
 }
 
-QString Trim(const QString &text)
+QString trimBlanks(const QString &text)
 {
     qsizetype first = 0;
     qsizetype last = text.size();
@@ -75,7 +75,7 @@ QByteArray TextUpTo(const QByteArray &text, const QByteArray &delimiter, qsizety
 
 QString padNumber(const QString &strNumber, qint16 iWidth)
 {
-    const QString trimmed = Trim(strNumber);
+    const QString trimmed = trimBlanks(strNumber);
     qsizetype separator = trimmed.indexOf(QLatin1Char(','));
     if (separator < 0)
         separator = trimmed.indexOf(QLatin1Char('.'));

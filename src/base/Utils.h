@@ -6,20 +6,13 @@
 // Small text helpers shared by the whole program.
 namespace Utils {
 
-// Number of elements of a list or array; 0 for an empty one.
-template<typename Container>
-qint32 countElements(const Container &array)
-{
-    return qint32(array.size());
-}
-
 // The folder with the path separator appended unless it already ends in one;
 // an empty text gives the separator alone.
 QString addBackslash(const QString &folder);
 
 // The text without leading and trailing blanks; tabs and other white space
-// stay, as in the classic Trim.
-QString Trim(const QString &text);
+// stay (unlike QString::trimmed).
+QString trimBlanks(const QString &text);
 
 // The text without its first character if that is c, then without its last
 // character if that is now c.

@@ -3,6 +3,9 @@
 #include "base/RuntimeError.h"
 #include "base/Utils.h"
 #include "base/modBase64.h"
+#include "downloader/ContentCut.h"
+#include "downloader/DownloadResult.h"
+#include "downloader/HttpRequest.h"
 #include "platform/App.h"
 #include "platform/Forms.h"
 #include "platform/MsgBox.h"
@@ -24,12 +27,6 @@ constexpr qint16 kMaxAttempts = 2; // the first and one automatic retry
 // the error handler.
 constexpr int kGetDataFailed = -3;
 constexpr int kEmptyArrival = -5;
-
-// Bytes taken at a time while the decoder reads framing rather than body
-// data: a header block, or the few bytes between two chunks' data (what a
-// piece holds beyond them is copied instead of received in place).
-constexpr qint64 kHeaderPiece = 16 * 1024;
-constexpr qint64 kChunkLinePiece = 64;
 
 CopyHelper::WatchdogTiming &watchdogTiming()
 {
@@ -63,6 +60,35 @@ SocketFailure socketFailure(int number)
         return {NothingReceived, true};
     default: // kGetDataFailed and every other number
         return {SocketFailed, true};
+    }
+}
+
+// getStatus's text for a socket state and a progress text.
+QString statusText(int state, const QString &progress)
+{
+    switch (state) {
+    case WinsockControl::sckClosed:
+        return QStringLiteral("Nicht aktiv");
+    case WinsockControl::sckOpen:
+        return QStringLiteral("Offen");
+    case WinsockControl::sckListening:
+        return QStringLiteral("Warte auf Verbindung...");
+    case WinsockControl::sckConnectionPending:
+        return QStringLiteral("Verbindung anstehend");
+    case WinsockControl::sckResolvingHost:
+        return QStringLiteral("Hostname wird aufgelöst...");
+    case WinsockControl::sckHostResolved:
+        return QStringLiteral("Host name wurde aufgelöst");
+    case WinsockControl::sckConnecting:
+        return QStringLiteral("Verbinden...");
+    case WinsockControl::sckConnected:
+        return progress.isEmpty() ? QStringLiteral("Verbunden") : progress;
+    case WinsockControl::sckClosing:
+        return QStringLiteral("Verbindung wird geschlossen...");
+    case WinsockControl::sckError:
+        return QStringLiteral("Fehler!");
+    default:
+        return QStringLiteral("Unbekannter Zustand");
     }
 }
 
@@ -128,13 +154,19 @@ CopyHelper::CopyHelper(QObject *parent)
 
 void CopyHelper::creationFailed(CreationStage stage)
 {
-    static const char *const lines[] = {
-            "Fehler beim Anlegen der Timer des CopyHelpers!",
-            "WinSock- Objekte konnten nicht angelegt werden!",
-            "Fehler beim Anlegen der Winsock oder Timer Objekte!",
-    };
-    MsgBox(QString::fromUtf8(lines[stage - 1])
-                   + QStringLiteral("\r\nDas Programm muß beendet werden!"),
+    QString line;
+    switch (stage) {
+    case TimerStage:
+        line = QStringLiteral("Fehler beim Anlegen der Timer des CopyHelpers!");
+        break;
+    case SocketStage:
+        line = QStringLiteral("WinSock- Objekte konnten nicht angelegt werden!");
+        break;
+    case SetupStage:
+        line = QStringLiteral("Fehler beim Anlegen der Winsock oder Timer Objekte!");
+        break;
+    }
+    MsgBox(line + QStringLiteral("\r\nDas Programm muß beendet werden!"),
            vbOKOnly, App::Title());
     if (!endProgramHandler())
         std::_Exit(1);
@@ -174,34 +206,6 @@ bool CopyHelper::isBusy() const
     return mWinsockControl && mWinsockControl->State() != WinsockControl::sckClosed;
 }
 
-QString CopyHelper::statusText(int state, const QString &progress)
-{
-    switch (state) {
-    case WinsockControl::sckClosed:
-        return QStringLiteral("Nicht aktiv");
-    case WinsockControl::sckOpen:
-        return QStringLiteral("Offen");
-    case WinsockControl::sckListening:
-        return QStringLiteral("Warte auf Verbindung...");
-    case WinsockControl::sckConnectionPending:
-        return QStringLiteral("Verbindung anstehend");
-    case WinsockControl::sckResolvingHost:
-        return QStringLiteral("Hostname wird aufgelöst...");
-    case WinsockControl::sckHostResolved:
-        return QStringLiteral("Host name wurde aufgelöst");
-    case WinsockControl::sckConnecting:
-        return QStringLiteral("Verbinden...");
-    case WinsockControl::sckConnected:
-        return progress.isEmpty() ? QStringLiteral("Verbunden") : progress;
-    case WinsockControl::sckClosing:
-        return QStringLiteral("Verbindung wird geschlossen...");
-    case WinsockControl::sckError:
-        return QStringLiteral("Fehler!");
-    default:
-        return QStringLiteral("Unbekannter Zustand");
-    }
-}
-
 QString CopyHelper::getStatus() const
 {
     return statusText(mWinsockControl ? mWinsockControl->State() : WinsockControl::sckClosed,
@@ -212,6 +216,14 @@ QString CopyHelper::getReport() const
 {
     return mHost + QLatin1Char(':') + Utils::trimOneSpace(mPort) + QStringLiteral(": ")
            + getStatus();
+}
+
+QString CopyHelper::endingText(qint16 code) const
+{
+    QString text = DownloadResult::text(code);
+    if (mFailure != Http::DecodeFailure::None)
+        text += u' ' + Http::decodeFailureText(mFailure) + u'.';
+    return text;
 }
 
 bool CopyHelper::Dispatch(const QString &strSource)
@@ -225,6 +237,7 @@ bool CopyHelper::Dispatch(const QString &strSource)
             return false;
 
         mResponse.clear();
+        mFailure = Http::DecodeFailure::None;
         mSource = strSource;
         mPort = 0;
         mUserInfo.clear();
@@ -326,8 +339,8 @@ void CopyHelper::mWinsockControl_SendComplete()
 
 void CopyHelper::mWinsockControl_DataArrival(qint32 bytesTotal)
 {
-    using Progress = Http::ResponseDecoder::Progress;
-    Progress progress = Progress::NeedMore;
+    using Http::Decode;
+    Decode step = Decode::NeedMore;
     qint64 taken = 0;
     bool failed = false;
     // Taking and decoding the data may fail in any way, running out of
@@ -336,7 +349,7 @@ void CopyHelper::mWinsockControl_DataArrival(qint32 bytesTotal)
     try {
         mStatus = QStringLiteral("Verbunden - Daten empfangen...(")
                   + Utils::trimOneSpace(bytesTotal) + QStringLiteral(" bytes)");
-        taken = takeArrival(bytesTotal, progress);
+        step = mResponse.receive(*mWinsockControl, bytesTotal, taken);
         mIdleTicks = 0;
     } catch (...) {
         failed = true;
@@ -346,53 +359,24 @@ void CopyHelper::mWinsockControl_DataArrival(qint32 bytesTotal)
         mWinsockControl_Error(kGetDataFailed, QStringLiteral("GetData fehlgeschlagen"));
     else if (taken == 0)
         mWinsockControl_Error(kEmptyArrival, QStringLiteral("0 Bytes zurückgeliefert"));
-    else if (progress == Progress::TooLarge)
-        endTransfer(DownloadResult::SocketFailed);
-    else if (progress != Progress::NeedMore)
-        endWithResponse(); // the body is complete (or broken): no need to wait
-}
-
-// Takes up to bytesTotal bytes into the decoder. Body bytes go from the
-// socket straight to their place in the body; the rest (header blocks,
-// chunk size lines) in small pieces through feed(). Returns how many bytes
-// were taken; progress is the decoder's answer to the last of them.
-qint64 CopyHelper::takeArrival(qint64 bytesTotal, Http::ResponseDecoder::Progress &progress)
-{
-    using Progress = Http::ResponseDecoder::Progress;
-    qint64 taken = 0;
-    while (taken < bytesTotal && progress == Progress::NeedMore) {
-        const qint64 left = bytesTotal - taken;
-        const qsizetype room = qsizetype(qMin<qint64>(mResponse.directRoom(), left));
-        qint64 got = 0;
-        if (room > 0) {
-            char *space = mResponse.beginDirect(room);
-            got = mWinsockControl->GetDataInto(space, room);
-            progress = mResponse.endDirect(qsizetype(got));
-        } else {
-            const qint64 size = mResponse.chunkState() == 1 ? kChunkLinePiece : kHeaderPiece;
-            const QByteArray piece = mWinsockControl->GetData(qMin(left, size));
-            got = piece.size();
-            if (got > 0)
-                progress = mResponse.feed(piece);
-        }
-        if (got == 0)
-            break;
-        taken += got;
-    }
-    return taken;
+    else if (step != Decode::NeedMore)
+        endWithResponse(); // the body is complete (or refused): no need to wait
 }
 
 QByteArray CopyHelper::ExtractBody(qint16 &code)
 {
-    return Http::extractBody(mResponse.header(), mResponse.takeBody(), mDataType, code);
+    return Http::cutContent(mResponse.header(), mResponse.takeBody(), mDataType, code);
 }
 
-// The response is over: its content replaces the previous one, and the
-// decoder's verdict (or the image search's) is the code.
+// The response is over: its content replaces the previous one, unless it
+// was too large, and the decoder's verdict (or the image search's) is the
+// code.
 void CopyHelper::endWithResponse()
 {
-    qint16 code = mResponse.finish();
-    mContents = ExtractBody(code);
+    mFailure = mResponse.finish();
+    qint16 code = Http::resultCode(mFailure);
+    if (mFailure != Http::DecodeFailure::TooLarge) // nothing of it is kept
+        mContents = ExtractBody(code);
     endTransfer(code);
 }
 

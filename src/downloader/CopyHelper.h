@@ -4,19 +4,23 @@
 //
 // Dispatch(url) splits the URL, arms the one-second watchdog and starts an
 // asynchronous connect; then the socket's events carry the transfer:
-// connected -> the request is sent; each arrival -> fed to the response
-// decoder (Http.h); the server's close or a complete body -> the content is
-// cut out and the parent's CHCallBack(QByteArray &, qint16 &) is called by
-// name. A socket error is retried once. The watchdog ends a transfer with
-// TimedOut after 10 ticks without data, and after kTransferTicks ticks in
-// all however data trickles in. Every transfer that Dispatch started ends
+// connected -> the request is sent (HttpRequest.h); each arrival -> taken
+// by the response decoder (ResponseDecoder.h) straight from the socket; the
+// server's close, a complete body or a refused response -> the content is
+// cut out (ContentCut.h) and the parent's CHCallBack(QByteArray &, qint16 &)
+// is called by name. A socket error is retried once. The watchdog ends a
+// transfer with TimedOut after 10 ticks without data, and after
+// kTransferTicks ticks in all however data trickles in. Every transfer that Dispatch started ends
 // in endTransfer(), with exactly one callback, after the helper is idle
 // again: the callback may start the next transfer.
 //
 // Result codes: see DownloadResult.h. On failure the parent receives the
-// content of the last successful transfer.
+// content of the last successful transfer, except for a refused response
+// (BadResponse), whose content is the body as received; lastFailure() tells
+// why it was refused.
 
-#include "downloader/Http.h"
+#include "downloader/DecodeFailure.h"
+#include "downloader/ResponseDecoder.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -43,8 +47,8 @@ public:
 
     // The parent whose CHCallBack is called when a transfer ends.
     void Parent(QObject *objParent);
-    // How the content is cut out (Http::ContentKind: HttpBody, JpegImage;
-    // other values give nothing). A value outside 0..255 raises
+    // How the content is cut out (Http::ContentKind in ContentCut.h:
+    // HttpBody, JpegImage; other values give nothing). A value outside 0..255 raises
     // RuntimeError::Overflow and keeps the value stored before.
     void DataType(qint32 vType);
     // Tags for the parent, never looked at here.
@@ -62,6 +66,14 @@ public:
     QString getStatus() const;
     // "host:port: status".
     QString getReport() const;
+    // Why the last transfer's response was refused (it ended with
+    // BadResponse, or SocketFailed when too large); None when it was not or
+    // the transfer ended for another reason. Set before the callback;
+    // Http::decodeFailureText gives its text.
+    Http::DecodeFailure lastFailure() const { return mFailure; }
+    // How a transfer that ended with `code` ended, in German for the user:
+    // the code's text, and the reason a response was refused when it was.
+    QString endingText(qint16 code) const;
 
     // Starts fetching the URL; returns at once. False when a transfer is
     // running (its fields untouched), the URL is refused (no "://", begins
@@ -91,9 +103,6 @@ public:
     // True while the parent's CHCallBack runs.
     bool isInCallback() const { return mCallbackDepth > 0; }
 
-    // The text of getStatus for a socket state and a progress text.
-    static QString statusText(int state, const QString &progress);
-
     // What ends the program after a failed creation. The default ends the
     // process at once. Should a handler return, the constructor throws
     // RuntimeError, so that no partly created object exists.
@@ -109,7 +118,6 @@ private:
     void mWinsockControl_Error(int Number, const QString &Description);
     void mWinsockControl_Close();
 
-    qint64 takeArrival(qint64 bytesTotal, Http::ResponseDecoder::Progress &progress);
     QByteArray ExtractBody(qint16 &code);
     void endWithResponse();
     void endTransfer(qint16 code);
@@ -121,6 +129,7 @@ private:
     QPointer<QObject> mParent;
     quint8 mDataType = 0;
     Http::ResponseDecoder mResponse;
+    Http::DecodeFailure mFailure = Http::DecodeFailure::None;
     QByteArray mContents;
     QString mSource;
     QString mHost;

@@ -59,11 +59,6 @@ void setPathWritable(std::optional<bool> writable)
     writableOverride() = writable;
 }
 
-QString EXEName()
-{
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-}
-
 QString EXEFileName()
 {
     return QFileInfo(QCoreApplication::applicationFilePath()).fileName();

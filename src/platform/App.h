@@ -21,8 +21,6 @@ bool PathWritable();
 // anywhere); nullopt restores the check.
 void setPathWritable(std::optional<bool> writable);
 
-// File name of the running executable without its extension.
-QString EXEName();
 // File name of the running executable as it is on disk.
 QString EXEFileName();
 

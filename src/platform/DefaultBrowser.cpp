@@ -4,7 +4,7 @@
 #include "platform/DesktopExec.h"
 #include "platform/modRegistry.h"
 
-namespace Utils {
+namespace DefaultBrowser {
 
 QString browserProgramPart(const QString &strCommand)
 {
@@ -12,13 +12,13 @@ QString browserProgramPart(const QString &strCommand)
         return QString();
     const QString quote(QLatin1Char('"'));
     if (strCommand.startsWith(quote))
-        return quote + TextUpTo(strCommand, quote, 2, 1, true) + quote;
-    return TextUpTo(strCommand, QStringLiteral(" "), 1, 1, true);
+        return quote + Utils::TextUpTo(strCommand, quote, 2, 1, true) + quote;
+    return Utils::TextUpTo(strCommand, QStringLiteral(" "), 1, 1, true);
 }
 
 QString unquotedProgram(const QString &programPart)
 {
-    return stripOne(programPart, QLatin1Char('"'));
+    return Utils::stripOne(programPart, QLatin1Char('"'));
 }
 
 QStringList browserStart(const QString &browserExec, const QString &url)
@@ -45,4 +45,4 @@ QString getDefaultBrowser()
     return browserProgramPart(defaultBrowserExec());
 }
 
-} // namespace Utils
+} // namespace DefaultBrowser

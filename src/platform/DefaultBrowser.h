@@ -3,7 +3,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace Utils {
+// The default web browser, found in the freedesktop data (modRegistry).
+namespace DefaultBrowser {
 
 // The default web browser's whole registered command (the Exec value of its
 // desktop file); empty when none is registered. Never fails.
@@ -30,4 +31,4 @@ QString unquotedProgram(const QString &programPart);
 // the command's program part is empty: then nothing is to be started.
 QStringList browserStart(const QString &browserExec, const QString &url);
 
-} // namespace Utils
+} // namespace DefaultBrowser

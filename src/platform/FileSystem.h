@@ -47,6 +47,11 @@ bool writeWholeFile(const QString &path, const QByteArray &bytes,
                     std::optional<QFileDevice::Permissions> permissions = std::nullopt,
                     FileIdentity *written = nullptr);
 
+// Renames the name from to the name to, unless to names something already
+// (a dangling link included). Links at either name are moved or seen as
+// names, never followed. False when nothing was renamed.
+bool renameNoReplace(const QString &from, const QString &to);
+
 // How putting a new program file in place went.
 enum class ProgramSwap {
     Replaced,      // the new file now has the program's name, mode 0755

@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -154,6 +155,19 @@ bool writeWholeFile(const QString &path, const QByteArray &bytes,
     if (written)
         *written = {quint64(made.st_dev), quint64(made.st_ino)};
     return true;
+}
+
+bool renameNoReplace(const QString &from, const QString &to)
+{
+    const QByteArray source = QFile::encodeName(from), target = QFile::encodeName(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE)
+        == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // A file system without the flag: a hard link fails on a taken name, and
+    // link() does not follow a link it is given.
+    return ::link(source.constData(), target.constData()) == 0 && ::unlink(source.constData()) == 0;
 }
 
 ProgramSwap replaceProgramFile(const QString &source, const QString &target)

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "platform/ByteSource.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
 #include <QString>
 
-class QHostInfo;
 class QSocketNotifier;
 
 // A TCP client socket control: one non-blocking socket of its own, watched
@@ -18,10 +19,23 @@ class QSocketNotifier;
 //
 // Unlike QTcpSocket it tells an orderly close by the peer (closed) from a
 // reset (error 10054), which the downloader treats differently.
-class WinsockControl : public QObject
+//
+// Receiving: dataArrival(bytesTotal) tells how many bytes wait; from within
+// it the consumer reads them with read() (ByteSource) straight to where it
+// keeps them, as many as it likes. Bytes it leaves are kept here and counted
+// in the next dataArrival, so that a consumer that reads nothing is not told
+// of the same bytes again and again.
+//
+// The calls into the system are the native* members, in
+// WinsockControl_unix.cpp; another system's go into a file of their own.
+class WinsockControl : public QObject, public ByteSource
 {
     Q_OBJECT
 public:
+    // The states getStatus tells apart. This control, a client, goes from
+    // closed to resolving, resolved, connecting, connected and, when the
+    // peer closes, closing; a failure leaves it in error. Open, listening
+    // and connection pending belong to listening sockets: never entered.
     enum State {
         sckClosed = 0,
         sckOpen = 1,
@@ -34,10 +48,10 @@ public:
         sckClosing = 8,
         sckError = 9,
     };
-    enum Protocol { sckTCPProtocol = 0, sckUDPProtocol = 1 };
+    enum Protocol { sckTCPProtocol = 0 };
 
-    // The error numbers of the socket, Winsock style. An errno value without
-    // a number of its own is reported as sckUnlistedErrno + errno.
+    // The error numbers of the socket, Winsock style. A system error without
+    // a number of its own is reported as sckUnlistedErrno + its value.
     enum ErrorNumber {
         sckInvalidPropertyValue = 380,
         sckPermissionDenied = 10013,
@@ -74,12 +88,11 @@ public:
     // Only TCP is offered; anything else raises sckInvalidPropertyValue.
     void setProtocol(int protocol);
 
-    qint32 RemotePort() const { return mRemotePort; }
     void setRemotePort(qint32 port) { mRemotePort = port; }
 
-    // Starts resolving host and connecting to RemotePort; returns at once.
-    // The outcome is connected() or error(). Raises sckInvalidOp when the
-    // socket is not closed.
+    // Starts resolving host and connecting to the remote port; returns at
+    // once. The outcome is connected() or error(). Raises sckInvalidOp when
+    // the socket is not closed.
     void Connect(const QString &host);
 
     // Queues bytes for sending; sendComplete() follows once all queued bytes
@@ -88,20 +101,11 @@ public:
 
     // Takes up to maxLen received bytes (all of them for a negative maxLen).
     QByteArray GetData(qint64 maxLen = -1);
-    // Takes up to maxLen received bytes into buffer, without a copy of its
-    // own; returns how many. Never waits.
-    qint64 GetDataInto(char *buffer, qint64 maxLen);
+    // Takes up to maxLen received bytes into buffer; returns how many.
+    qint64 read(char *buffer, qint64 maxLen) override;
 
     // Closes the connection and stops a pending resolution; state 0.
     void Close();
-
-    // The socket's error number and text for an errno value.
-    struct ErrorInfo
-    {
-        int number;
-        QString description;
-    };
-    static ErrorInfo errorFor(int errnoValue);
 
 Q_SIGNALS:
     void connected();
@@ -111,29 +115,47 @@ Q_SIGNALS:
     void closed(); // orderly close by the peer
 
 private:
+    struct ErrorInfo
+    {
+        int number;
+        QString description;
+    };
+    enum class Connecting { Done, InProgress, Failed };
+    enum class Peer { Quiet, Closed, Failed };
+
     void resolved(const QList<QHostAddress> &addresses);
     void connectNext();
+    void onConnected();
     void onWritable();
     void onReadable();
-    qint64 queuedBytes() const;
-    qint64 receive(char *buffer, qint64 maxLen);
-    void onConnected();
+    void reportArrival(qint64 queued);
     void fail(int number, const QString &description);
-    void failErrno(int errnoValue);
+    void failSystemError(int systemError);
     void releaseSocket();
+
+    // The system's side. Errors are the system's own values (errno), kept
+    // in mLastError, or in mPendingError while received bytes go first.
+    static ErrorInfo errorFor(int systemError);
+    Connecting nativeConnect(const QHostAddress &address); // opens mSocket
+    int nativeConnectError() const; // a finished connect attempt: 0 or the error
+    bool nativeSend();              // as much of mOutbox as the socket takes
+    qint64 nativeReceive(char *buffer, qint64 maxLen);
+    qint64 nativeBytesAvailable() const;
+    Peer nativePeek(); // with nothing queued: closed by the peer, or not
+    void nativeClose();
 
     int mState = sckClosed;
     qint32 mRemotePort = 0;
-    int mFd = -1;
+    qintptr mSocket = -1;
     int mLookupId = -1;
     quint64 mGeneration = 0; // bumped by Connect and Close: stale events are dropped
     QList<QHostAddress> mAddresses;
-    int mLastErrno = 0;
+    int mLastError = 0;
+    int mPendingError = 0; // met while receiving, reported after the data
     QSocketNotifier *mReadNotifier = nullptr;
     QSocketNotifier *mWriteNotifier = nullptr;
-    QByteArray mInbox;     // received bytes the consumer left in the socket
-    int mPendingErrno = 0; // an error met while taking data, reported next
-    bool mTaken = false;   // the consumer took data during dataArrival
+    QByteArray mUnread;       // received bytes the consumer left
+    bool mReadDuring = false; // the consumer read during dataArrival
     QByteArray mOutbox;
     qsizetype mOutOffset = 0;
 };

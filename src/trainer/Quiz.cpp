@@ -67,7 +67,7 @@ Verdict checkForm(Form form, const QString &typed, const QString &stored)
         verdict.answer = normaliseInfinitive(typed);
         verdict.correct = isInfinitiveCorrect(verdict.answer, stored);
     } else {
-        verdict.answer = Utils::Trim(plainSpaces(typed));
+        verdict.answer = Utils::trimBlanks(plainSpaces(typed));
         verdict.correct = isFormCorrect(verdict.answer, stored);
     }
     verdict.caption = verdictCaption(verdict.correct, stored);
@@ -77,10 +77,10 @@ Verdict checkForm(Form form, const QString &typed, const QString &stored)
 QString normaliseInfinitive(const QString &answer)
 {
     const QString prefix = QStringLiteral("to ");
-    QString text = Utils::Trim(plainSpaces(answer));
+    QString text = Utils::trimBlanks(plainSpaces(answer));
     if (QLocale().toLower(text.left(3)) != prefix)
         text.prepend(prefix);
-    return prefix + Utils::Trim(text.mid(3));
+    return prefix + Utils::trimBlanks(text.mid(3));
 }
 
 QString plainSpaces(const QString &text)
@@ -99,7 +99,7 @@ QString asSeen(const QString &text)
     // The zero-width characters go first, so that NFKC composes what they
     // stood between.
     const QString normalised = plainSpaces(text).normalized(QString::NormalizationForm_KC);
-    return Utils::Trim(plainSpaces(normalised));
+    return Utils::trimBlanks(plainSpaces(normalised));
 }
 
 QString comparable(const QString &text)

@@ -13,5 +13,10 @@ bool SessionScore::verbChecked(bool allRight)
 
 QString SessionScore::caption() const
 {
-    return QStringLiteral("Heute: %1 von %2 richtig").arg(mRight).arg(mChecked);
+    return QStringLiteral("Seit dem Start: %1 von %2 richtig").arg(mRight).arg(mChecked);
+}
+
+QString todayCaption(quint64 right, quint64 checked)
+{
+    return QStringLiteral("Heute: %1 von %2 richtig").arg(right).arg(checked);
 }

@@ -19,7 +19,7 @@ public:
 
     int right() const { return mRight; }
     int checked() const { return mChecked; }
-    // The score line, "Heute: 12 von 15 richtig".
+    // The score line while nothing is kept, "Seit dem Start: 12 von 15 richtig".
     QString caption() const;
 
 private:
@@ -27,3 +27,6 @@ private:
     int mChecked = 0;
     bool mAwaitingCheck = false;
 };
+
+// The score line while the day's count is kept, "Heute: 12 von 15 richtig".
+QString todayCaption(quint64 right, quint64 checked);

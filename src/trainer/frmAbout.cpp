@@ -145,7 +145,7 @@ void frmAbout::lblHomepage_MouseMove()
 
 void frmAbout::btHomepage_Click()
 {
-    QStringList arguments = Utils::browserStart(mBrowserExec, App::Homepage());
+    QStringList arguments = DefaultBrowser::browserStart(mBrowserExec, App::Homepage());
     if (arguments.isEmpty())
         return;
     const QString program = arguments.takeFirst();

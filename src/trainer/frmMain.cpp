@@ -257,8 +257,7 @@ void frmMain::Form_Load()
 {
     skipOnError("background", [this] { Look::setBackground(txtGerInf, Look::grayText()); });
     skipOnError("default browser", [this] {
-        mBrowserExec = Utils::defaultBrowserExec();
-        g_prgIE = Utils::browserProgramPart(mBrowserExec);
+        mBrowserExec = DefaultBrowser::defaultBrowserExec();
     });
     skipOnError("verb list", [this] {
         mChosenList = ChosenList::remembered();
@@ -316,10 +315,7 @@ void frmMain::closeEvent(QCloseEvent *event)
 {
     int Cancel = 0;
     Form_Unload(Cancel);
-    if (Cancel)
-        event->ignore();
-    else
-        event->accept();
+    event->accept();
 }
 
 void frmMain::keyPressEvent(QKeyEvent *event)

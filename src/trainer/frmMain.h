@@ -1,17 +1,21 @@
 #pragma once
 
 #include "platform/Forms.h"
-#include "trainer/Progress.h"
+#include "trainer/Practice.h"
+#include "trainer/ProgressStore.h"
 #include "trainer/Quiz.h"
 #include "trainer/Score.h"
 #include "trainer/VerbList.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 #include <QPointer>
 #include <QString>
 
+#include <array>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QGroupBox;
@@ -33,14 +37,15 @@ class frmAbout;
 // Data flow: Form_Load (run by the constructor, before the window can be
 // shown) reads the verb list (the shipped one, or the one the learner chose
 // and ChosenList remembers) into VerbList via loadVerbFile() and the
-// learner's progress via readProgressFile(). "Neues Wort" draws ixCurrentVerb
-// with Quiz::drawIndex(), or with Leitner::draw() while "Fehler wiederholen"
+// learner's progress via ProgressStore. "Neues Wort" draws ixCurrentVerb
+// with Quiz::drawIndex(), or with Practice::draw() while "Fehler wiederholen"
 // is on, and fills the boxes as Quiz::planRound() says for the direction the
 // options chose; "Prüfen" (or Enter anywhere in the window) checks each asked
 // form with Quiz::checkForm(), writes the normalised answers back, sets the
 // verdict labels and hands the focus back to "Neues Wort". The
 // first check after a draw counts in the score line and, while "Fehler
-// wiederholen" is on, moves the verb's box and writes the progress file. A
+// wiederholen" is on, goes into the progress file (box, misses, the day's
+// count), merged with what other copies wrote. A
 // reload (menu or tab click) replaces the list and forgets the drawn verb.
 // Every user-visible problem ends in a modal MsgBox over this window; nothing
 // throws out of a handler. The update chain's entry points only signal: the
@@ -62,9 +67,6 @@ public:
     // it is closed; `services` must outlive it.
     explicit frmMain(ProgramServices &services, QWidget *parent = nullptr);
     ~frmMain() override;
-
-    // The default browser's program part, found while the window loads.
-    QString g_prgIE;
 
     // The update chain: one step per call; returns at once.
     void upgradeMe(quint8 ixStep = 0);
@@ -88,6 +90,15 @@ public:
     // Test seam: the draw takes its r in [0, 1) from here instead of the
     // seeded generator; an empty function restores the generator.
     void setRandomSource(std::function<float()> next);
+    // Test seam: the draw, the day and the times kept come from here instead
+    // of the system clock (local time); an empty function restores it.
+    void setClock(std::function<QDateTime()> now);
+    QDateTime now() const;
+
+    // The kept progress as this window sees it, and the loaded list's share
+    // (made when first asked for after a load or a change).
+    const ProgressState &progress() const { return mStore.state(); }
+    const ListProgress &listProgress() const;
     // Test seam: "Verbliste öffnen…" takes the path from here instead of a
     // file dialog ("" for Cancel); an empty function restores the dialog.
     void setListDialog(std::function<QString()> choose);
@@ -104,8 +115,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    // The default browser's whole registered command, found with g_prgIE;
-    // the About window starts the browser by it.
+    // The default browser's whole registered command, found while the
+    // window loads; the About window starts the browser by it (nothing when
+    // it is empty).
     QString mBrowserExec;
 
     void buildControls();
@@ -131,10 +143,14 @@ private:
 
     // The score, the Leitner boxes and the progress file.
     void buildScoreLine(QWidget *page);
+    void updateScoreLine();
     void loadProgress();
-    void saveProgress();
-    qint16 drawVerb(float r);
-    void recordCheck(const VerbEntry &verb, bool allRight);
+    void verbsLoaded();
+    bool repeatMistakes() const;
+    void commitProgress(const ProgressChanges &change, QDate today);
+    qint16 drawVerb();
+    // The first check after a draw; wrong by Quiz::Form.
+    void recordCheck(const VerbEntry &verb, const std::array<bool, 3> &wrong);
 
     void btNewWord_Click();
     void btEnter_Click();
@@ -163,15 +179,16 @@ private:
     QString mNoVerbsPrompt;
 
     SessionScore mScore;
-    // The verb drawn last, by its progress key; it outlives a reload.
-    QString mLastDrawn;
-    ProgressState mProgress;
-    // Set after a failed write, so that the log tells of it once, not after
-    // every check.
-    bool mProgressWriteFailed = false;
+    ProgressStore mStore {progressFilePath()};
+    // The loaded verbs' keys and kept progress, in list order; made only
+    // while "Fehler wiederholen" is on or when asked for.
+    mutable std::optional<ListProgress> mKept;
+    // This run's draws; the verb drawn last outlives a reload.
+    Practice::Session mSession;
 
     Quiz::Random mRandom;
     std::function<float()> mRandomSource;
+    std::function<QDateTime()> mClock;
     QPointer<frmAbout> mAbout;
 
     QMenuBar *mMenuBar = nullptr;

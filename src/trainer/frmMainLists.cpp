@@ -101,6 +101,7 @@ void frmMain::LoadVerbs()
         ixFirstVerb = 1;
         ixLastVerb = qint16(VerbList.size());
     }
+    verbsLoaded();
 }
 
 void frmMain::setListDialog(std::function<QString()> choose)

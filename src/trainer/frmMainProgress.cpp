@@ -1,5 +1,6 @@
 // The main window's score line, the "Übung" menu and the progress kept
-// between runs. The rules are Leitner's, SessionScore's and Progress's.
+// between runs. The rules are Practice's, SessionScore's and Progress's; the
+// file is ProgressStore's.
 
 #include "platform/App.h"
 #include "platform/MsgBox.h"
@@ -13,61 +14,96 @@ void frmMain::buildScoreLine(QWidget *page)
     lblScore = Forms::addLabel(page, "lblScore", mScore.caption(), {330, 4860, 5025, 435});
 }
 
+void frmMain::setClock(std::function<QDateTime()> now)
+{
+    mClock = std::move(now);
+    updateScoreLine();
+}
+
+QDateTime frmMain::now() const
+{
+    return mClock ? mClock() : QDateTime::currentDateTime();
+}
+
+bool frmMain::repeatMistakes() const
+{
+    return mnuRepeatMistakes->isChecked();
+}
+
+// With the item on, the line counts the whole day as kept, other copies'
+// checks included; with it off, nothing is kept and it counts this run.
+void frmMain::updateScoreLine()
+{
+    if (!repeatMistakes()) {
+        lblScore->setText(mScore.caption());
+        return;
+    }
+    const DayCount today = mStore.state().days.value(now().date());
+    lblScore->setText(todayCaption(today.right, today.checked));
+}
+
 void frmMain::loadProgress()
 {
-    mProgress = readProgressFile(progressFilePath()).state;
-    mnuRepeatMistakes->setChecked(mProgress.repeatMistakes);
+    mStore.load(now().date());
+    mnuRepeatMistakes->setChecked(mStore.state().repeatMistakes);
+    mKept.reset();
+    updateScoreLine();
 }
 
-void frmMain::saveProgress()
+void frmMain::verbsLoaded()
 {
-    // A list that could not be read says nothing about which verbs are gone.
-    if (!VerbList.isEmpty())
-        dropMissingVerbs(mProgress, VerbList);
-    const QString path = progressFilePath();
-    const bool failed = !writeProgressFile(path, mProgress);
-    // The drill goes on without it; the log tells once, until a write works.
-    if (failed && !mProgressWriteFailed)
-        qWarning("Progress not kept: %s could not be written", qPrintable(path));
-    mProgressWriteFailed = failed;
+    mKept.reset();
 }
 
-qint16 frmMain::drawVerb(float r)
+const ListProgress &frmMain::listProgress() const
 {
-    qint16 drawn = -1;
-    if (!mProgress.repeatMistakes) {
-        drawn = Quiz::drawIndex(r, ixFirstVerb, ixLastVerb);
-    } else {
-        // After a reload the verb drawn last is found again by its key, so
-        // that clicking the tab never brings it twice in a row.
-        qint16 previous = ixCurrentVerb;
-        for (qsizetype k = 0; previous == -1 && !mLastDrawn.isNull() && k < VerbList.size(); ++k) {
-            if (progressKey(VerbList.at(k)) == mLastDrawn)
-                previous = qint16(k + 1);
-        }
-        drawn = Leitner::draw(r, progressBoxes(mProgress, VerbList), previous);
-    }
-    mLastDrawn = progressKey(VerbList.at(drawn - 1));
+    if (!mKept)
+        mKept = ::listProgress(VerbList, mStore.state());
+    return *mKept;
+}
+
+// A failed write only goes to the log (ProgressStore tells once); the
+// change is kept and written with the next one.
+void frmMain::commitProgress(const ProgressChanges &change, QDate today)
+{
+    mStore.change(change, today);
+    if (mKept)
+        refreshListProgress(*mKept, mStore.state());
+    updateScoreLine();
+}
+
+qint16 frmMain::drawVerb()
+{
+    const auto random = [this] { return mRandomSource ? mRandomSource() : mRandom.next(); };
+    const qint16 drawn
+            = repeatMistakes()
+                      ? qint16(Practice::draw(listProgress(), mSession, now().date(), random) + 1)
+                      : Quiz::drawIndex(random(), ixFirstVerb, ixLastVerb);
+    Practice::recordDraw(mSession, progressKey(VerbList.at(drawn - 1)));
+    updateScoreLine(); // the day may have changed
     return drawn;
 }
 
-void frmMain::recordCheck(const VerbEntry &verb, bool allRight)
+void frmMain::recordCheck(const VerbEntry &verb, const std::array<bool, 3> &wrong)
 {
-    if (!mScore.verbChecked(allRight))
+    const ProgressCheck check {progressKey(verb), now(), wrong};
+    if (!mScore.verbChecked(check.allRight()))
         return; // checked again: only the first check after a draw counts
-    lblScore->setText(mScore.caption());
-    if (!mProgress.repeatMistakes)
+    if (!repeatMistakes()) {
+        updateScoreLine();
         return;
-    VerbProgress &kept = mProgress.verbs[progressKey(verb)];
-    kept.box = Leitner::nextBox(kept.box, allRight);
-    kept.seen = QDate::currentDate();
-    saveProgress();
+    }
+    Practice::recordCheck(mSession, check.key, check.allRight());
+    ProgressChanges change;
+    change.checks.append(check);
+    commitProgress(change, check.at.date());
 }
 
 void frmMain::mnuRepeatMistakes_Click()
 {
-    mProgress.repeatMistakes = mnuRepeatMistakes->isChecked();
-    saveProgress();
+    ProgressChanges change;
+    change.repeatMistakes = mnuRepeatMistakes->isChecked();
+    commitProgress(change, now().date());
 }
 
 void frmMain::mnuResetProgress_Click()
@@ -78,6 +114,8 @@ void frmMain::mnuResetProgress_Click()
                App::Title() + QStringLiteral(" - Lernstand zurücksetzen"), this)
         != vbOK)
         return;
-    mProgress.verbs.clear();
-    saveProgress();
+    mSession.mistakes.clear();
+    ProgressChanges change;
+    change.reset = true;
+    commitProgress(change, now().date());
 }

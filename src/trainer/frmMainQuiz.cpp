@@ -106,7 +106,7 @@ void frmMain::btNewWord_Click()
         return;
     }
 
-    ixCurrentVerb = drawVerb(mRandomSource ? mRandomSource() : mRandom.next());
+    ixCurrentVerb = drawVerb();
     mScore.verbDrawn();
     const Quiz::Round round = Quiz::planRound(direction(), VerbList.at(ixCurrentVerb - 1));
     txtGerInf->setText(round.prompt);
@@ -136,7 +136,7 @@ void frmMain::btEnter_Click()
     }
     const VerbEntry verb = VerbList.at(ixCurrentVerb - 1);
 
-    bool allRight = true;
+    std::array<bool, 3> wrong {};
     for (const Quiz::Form form : Quiz::AllForms) {
         QLabel *label = verdictLabel(form);
         if (!Quiz::isAsked(direction(), form)) {
@@ -149,9 +149,9 @@ void frmMain::btEnter_Click()
                 = Quiz::checkForm(form, box->text(), Quiz::storedForm(verb, form));
         box->setText(verdict.answer);
         showVerdict(label, verdict.correct, verdict.caption);
-        allRight = allRight && verdict.correct;
+        wrong[size_t(form)] = !verdict.correct;
     }
-    recordCheck(verb, allRight);
+    recordCheck(verb, wrong);
     mSpeech->formsChecked(verb);
     // Enter, type, Enter: the drill goes on from the keyboard. A screen
     // reader announces the button that takes the focus with its description,

@@ -1,6 +1,7 @@
 #include "update/UpdateCheck.h"
 
 #include "base/Utils.h"
+#include "downloader/ContentCut.h"
 #include "downloader/CopyHelper.h"
 #include "downloader/DownloadResult.h"
 #include "platform/App.h"
@@ -123,7 +124,7 @@ void UpdateCheck::transferFailed(qint16 code)
     default:
         break;
     }
-    endAtRest(Ending::DownloadFailed, DownloadResult::text(code));
+    endAtRest(Ending::DownloadFailed, mDownloader().endingText(code));
 }
 
 void UpdateCheck::versionArrived(QByteArray bytes)

@@ -1,0 +1,69 @@
+#include "trainer/ProgressStats.h"
+
+#include <algorithm>
+
+namespace ProgressStats {
+
+std::array<qsizetype, Leitner::LastBox + 1> boxCounts(const ListProgress &list)
+{
+    std::array<qsizetype, Leitner::LastBox + 1> counts {};
+    for (const VerbProgress &verb : list.kept)
+        ++counts[verb.practised() ? std::clamp(verb.box, Leitner::FirstBox, Leitner::LastBox) : 0];
+    return counts;
+}
+
+QList<Day> recentDays(const ProgressState &state, QDate today, int days)
+{
+    QList<Day> recent;
+    recent.reserve(days);
+    for (int back = days - 1; back >= 0; --back) {
+        const QDate date = today.addDays(-back);
+        const auto found = state.days.constFind(date);
+        recent.append({date, found == state.days.cend() ? std::nullopt : std::optional(*found)});
+    }
+    return recent;
+}
+
+QList<MissedVerb> mostMissed(const ListProgress &list, qsizetype count)
+{
+    QList<MissedVerb> missed;
+    for (qsizetype i = 0; i < list.kept.size(); ++i) {
+        const VerbProgress &verb = list.kept.at(i);
+        const MissedVerb entry {i, verb.misses, verb.lastWrong};
+        if (entry.total() > 0 && list.indexOf(list.keys.at(i)) == i)
+            missed.append(entry);
+    }
+    const auto first = [](const MissedVerb &a, const MissedVerb &b) {
+        if (a.total() != b.total())
+            return a.total() > b.total();
+        if (a.lastWrong != b.lastWrong)
+            return a.lastWrong > b.lastWrong;
+        return a.verb < b.verb;
+    };
+    const qsizetype kept = std::min(count, missed.size());
+    std::partial_sort(missed.begin(), missed.begin() + kept, missed.end(), first);
+    missed.resize(kept);
+    return missed;
+}
+
+Outlook outlook(const ListProgress &list, QDate today)
+{
+    Outlook result;
+    for (const VerbProgress &verb : list.kept) {
+        if (!verb.practised())
+            ++result.fresh;
+        else if (verb.box <= Leitner::FirstBox || Leitner::isDue(verb.box, verb.seen, today))
+            ++result.due;
+    }
+    return result;
+}
+
+QString outlookCaption(const Outlook &outlook)
+{
+    return QStringLiteral("%1 %2 fällig heute, %3 neu")
+            .arg(outlook.due)
+            .arg(outlook.due == 1 ? QStringLiteral("Verb") : QStringLiteral("Verben"))
+            .arg(outlook.fresh);
+}
+
+} // namespace ProgressStats
