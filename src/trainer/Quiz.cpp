@@ -94,12 +94,17 @@ QString plainSpaces(const QString &text)
     return plain;
 }
 
-QString comparable(const QString &text)
+QString asSeen(const QString &text)
 {
     // The zero-width characters go first, so that NFKC composes what they
     // stood between.
     const QString normalised = plainSpaces(text).normalized(QString::NormalizationForm_KC);
-    return QLocale().toLower(Utils::trimBlanks(plainSpaces(normalised)));
+    return Utils::trimBlanks(plainSpaces(normalised));
+}
+
+QString comparable(const QString &text)
+{
+    return QLocale().toLower(asSeen(text));
 }
 
 bool isInfinitiveCorrect(const QString &answer, const QString &stored)

@@ -61,8 +61,11 @@ QString normaliseInfinitive(const QString &answer);
 // seen changes.
 QString plainSpaces(const QString &text);
 
-// The text as every comparison sees it: compatibility-normalised (NFKC, so a
-// ligature "ﬂ" reads "fl"), plainSpaces(), trimmed, and in lower case by the
+// The text as the learner sees it: compatibility-normalised (NFKC, so a
+// ligature "ﬂ" reads "fl"), plainSpaces() and trimmed.
+QString asSeen(const QString &text);
+
+// The text as every comparison sees it: asSeen(), in lower case by the
 // locale's rules. What a learner cannot tell apart on screen compares equal.
 QString comparable(const QString &text);
 

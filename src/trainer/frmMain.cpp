@@ -11,6 +11,7 @@
 #include "trainer/frmAbout.h"
 #include "trainer/frmDummy.h"
 #include "trainer/frmMainLook.h"
+#include "trainer/frmMainSpeech.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -179,6 +180,7 @@ void frmMain::buildQuizPage(QWidget *page)
     lblEngPastParticiple = verdict("lblEngPastParticiple", {5400, 3720, 3915, 435});
     btEnter = Forms::addButton(page, "btEnter", QStringLiteral("&Prüfen"), {1500, 4290, 2745, 435});
     btEnter->setDefault(true);
+    mSpeech = new SpeechControls(this, page, mnuPractice);
     buildScoreLine(page);
 
     nameAfter(txtGerInf, Label1);
@@ -191,7 +193,8 @@ void frmMain::buildQuizPage(QWidget *page)
     QWidget::setTabOrder(txtEngInf, txtEngPast);
     QWidget::setTabOrder(txtEngPast, txtEngPastParticiple);
     QWidget::setTabOrder(txtEngPastParticiple, btEnter);
-    QWidget::setTabOrder(btEnter, optEN);
+    QWidget::setTabOrder(btEnter, mSpeech->button());
+    QWidget::setTabOrder(mSpeech->button(), optEN);
     QWidget::setTabOrder(optEN, optDE);
     // Tab stops at the selected option only, as in any option group on the
     // classic desktop; the arrow keys still move within the group.

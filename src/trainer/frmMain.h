@@ -28,6 +28,7 @@ class QRadioButton;
 class QTabWidget;
 class QVBoxLayout;
 class ProgramServices;
+class SpeechControls;
 class frmAbout;
 
 // The main window: the verb drill on one tab, the menus "Datei", "Übung" and
@@ -56,7 +57,8 @@ class frmAbout;
 // frmMainLists.cpp (which list, loading it, opening another), drilled in
 // frmMainQuiz.cpp (the quiz handlers), scored and kept in
 // frmMainProgress.cpp (score line, "Übung" menu, progress file); fonts and
-// colours in frmMainLook.
+// colours in frmMainLook; the checked forms read aloud by SpeechControls
+// (frmMainSpeech).
 class frmMain : public Form
 {
     Q_OBJECT
@@ -220,5 +222,6 @@ private:
     QLineEdit *txtEngPastParticiple = nullptr;
     QLabel *lblEngPastParticiple = nullptr;
     QPushButton *btEnter = nullptr;
+    SpeechControls *mSpeech = nullptr; // "Anhören" and its menu item
     QLabel *lblScore = nullptr;
 };

@@ -7,6 +7,7 @@
 #include "trainer/ChosenList.h"
 #include "trainer/ProgramServices.h"
 #include "trainer/frmMain.h"
+#include "trainer/frmMainSpeech.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -82,6 +83,7 @@ void frmMain::LoadVerbs()
     ixFirstVerb = -1;
     ixLastVerb = -1;
     ixCurrentVerb = -1;
+    mSpeech->formsHidden();
     mScore.verbForgotten();
     mNoVerbsPrompt.clear();
 

@@ -5,6 +5,7 @@
 #include "platform/MsgBox.h"
 #include "trainer/frmMain.h"
 #include "trainer/frmMainLook.h"
+#include "trainer/frmMainSpeech.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -98,6 +99,7 @@ void frmMain::btNewWord_Click()
             answerBox(form)->clear();
         clearVerdict(verdictLabel(form));
     }
+    mSpeech->formsHidden();
     btNewWord->setAccessibleDescription(QString());
     if (!hasVerbs()) {
         showEmptyListMessage();
@@ -150,6 +152,7 @@ void frmMain::btEnter_Click()
         wrong[size_t(form)] = !verdict.correct;
     }
     recordCheck(verb, wrong);
+    mSpeech->formsChecked(verb);
     // Enter, type, Enter: the drill goes on from the keyboard. A screen
     // reader announces the button that takes the focus with its description,
     // so that carries the verdicts.

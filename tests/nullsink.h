@@ -1,0 +1,81 @@
+#pragma once
+
+// A sound output for machines without one (CI has no sound card): a private
+// PulseAudio server with one null sink, which plays in real time and throws
+// the sound away. Qt Multimedia, which the flite engine plays through, speaks
+// only to PulseAudio (or PipeWire's stand-in for it) on Linux.
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+class NullSink
+{
+public:
+    // Starts the server in a temporary folder and points this process's
+    // PULSE_SERVER at it. Make it before anything in the process plays sound:
+    // Qt connects to a server once. Waits up to 5 s for the server.
+    NullSink()
+    {
+        const QString program = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
+        if (program.isEmpty()) {
+            mError = QStringLiteral("pulseaudio is not installed (scripts/install-deps.sh)");
+            return;
+        }
+        const QString runtime = mDir.filePath(QStringLiteral("run"));
+        const QString socket = mDir.filePath(QStringLiteral("native"));
+        QDir().mkdir(runtime);
+        QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), mDir.path());
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), mDir.path());
+        mServer.setProcessEnvironment(environment);
+        mServer.setProcessChannelMode(QProcess::MergedChannels);
+        // -n: no configuration files, only the two modules named here. Should
+        // this program die without ending it, the server ends by itself once
+        // it has had no client for a while.
+        mServer.start(program,
+                      {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+                       QStringLiteral("--exit-idle-time=20"), QStringLiteral("--use-pid-file=no"),
+                       QStringLiteral("--disable-shm=yes"), QStringLiteral("--log-target=stderr"),
+                       QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=null"),
+                       QStringLiteral("-L"),
+                       QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=")
+                               + socket});
+        const QDeadlineTimer deadline(startTimeoutMs);
+        while (!QFile::exists(socket) && mServer.state() != QProcess::NotRunning
+               && !deadline.hasExpired())
+            mServer.waitForFinished(pollMs);
+        if (!QFile::exists(socket)) {
+            mError = QStringLiteral("pulseaudio did not start: ")
+                     + QString::fromLocal8Bit(mServer.readAll()).trimmed();
+            return;
+        }
+        qputenv("PULSE_SERVER", "unix:" + QFile::encodeName(socket));
+    }
+    ~NullSink()
+    {
+        if (mServer.state() == QProcess::NotRunning)
+            return;
+        mServer.terminate();
+        if (!mServer.waitForFinished(startTimeoutMs))
+            mServer.kill();
+        mServer.waitForFinished();
+    }
+    NullSink(const NullSink &) = delete;
+    NullSink &operator=(const NullSink &) = delete;
+
+    bool isRunning() const { return mError.isEmpty(); }
+    QString error() const { return mError; }
+
+private:
+    static constexpr int startTimeoutMs = 5000;
+    static constexpr int pollMs = 20;
+    QTemporaryDir mDir;
+    QProcess mServer;
+    QString mError;
+};

@@ -1,0 +1,66 @@
+#pragma once
+
+// Speech recorded instead of heard: the engines a test wants, and what their
+// voice would say.
+
+#include "platform/Speech.h"
+
+#include <QPointer>
+#include <QStringList>
+
+#include <memory>
+
+// A voice that records each text it is given and speaks until finish().
+class RecordingVoice final : public Voice
+{
+public:
+    explicit RecordingVoice(QStringList &said)
+        : mSaid(said)
+    {}
+    void say(const QString &text) override
+    {
+        mSaid << text;
+        setState(State::Speaking);
+    }
+    void stop() override { setState(State::Ready); }
+    State state() const override { return mState; }
+    QString description() const override { return QStringLiteral("recording"); }
+    void finish() { setState(State::Ready); }
+
+private:
+    void setState(State state)
+    {
+        mState = state;
+        Q_EMIT stateChanged(state);
+    }
+    QStringList &mSaid;
+    State mState = State::Ready;
+};
+
+// While it lives, the speech engines are these: none at all, one without an
+// English voice, or one whose English voice records what it would say.
+class SpeechRecorder
+{
+public:
+    enum Engine { NoEngine, NoEnglishVoice, EnglishVoice };
+    explicit SpeechRecorder(Engine engine = EnglishVoice)
+    {
+        Speech::setVoiceSource(
+                [this, engine]() -> std::unique_ptr<Voice> {
+                    ++lookups;
+                    if (engine != EnglishVoice)
+                        return nullptr;
+                    auto made = std::make_unique<RecordingVoice>(said);
+                    voice = made.get();
+                    return made;
+                },
+                engine != NoEngine);
+    }
+    ~SpeechRecorder() { Speech::setVoiceSource({}); }
+    SpeechRecorder(const SpeechRecorder &) = delete;
+    SpeechRecorder &operator=(const SpeechRecorder &) = delete;
+
+    QStringList said;
+    int lookups = 0; // englishVoice() calls
+    QPointer<RecordingVoice> voice;
+};
