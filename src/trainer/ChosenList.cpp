@@ -3,7 +3,7 @@
 #include "base/Utils.h"
 #include "platform/App.h"
 #include "platform/FileSystem.h"
-#include "trainer/Progress.h"
+#include "platform/StateFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -26,7 +26,7 @@ QString shippedList()
 
 QString rememberedFile()
 {
-    return QFileInfo(progressFilePath()).absolutePath() + QStringLiteral("/verblist.txt");
+    return stateFolder() + QStringLiteral("/verblist.txt");
 }
 
 QString remembered()
@@ -50,7 +50,7 @@ bool remember(const QString &path)
     if (path.isEmpty()
         || QFileInfo(path).absoluteFilePath() == QFileInfo(shippedList()).absoluteFilePath())
         return !QFileInfo::exists(file) || QFile::remove(file);
-    return QDir().mkpath(QFileInfo(file).absolutePath())
+    return makePrivateFolder(stateFolder())
            && writeWholeFile(file, QFileInfo(path).absoluteFilePath().toUtf8() + '\n');
 }
 

@@ -53,7 +53,8 @@ bool readAloudRemembered()
 
 bool rememberReadAloud(bool remembered)
 {
-    return makePrivateFolder(stateFolder()) && writeWholeFile(readAloudFile(), (remembered ? on : off) + '\n');
+    return makePrivateFolder(stateFolder())
+           && writeWholeFile(readAloudFile(), (remembered ? on : off) + '\n');
 }
 
 } // namespace Pronunciation
