@@ -1,10 +1,13 @@
 #include "platform/App.h"
 #include "platform/Forms.h"
 #include "program/Globals.h"
+#include "trainer/BarChart.h"
+#include "trainer/ProgressStats.h"
 #include "trainer/Quiz.h"
 #include "trainer/VerbCheck.h"
 #include "trainer/frmAbout.h"
 #include "trainer/frmDummy.h"
+#include "trainer/frmLernstand.h"
 #include "trainer/frmMain.h"
 #include "trainer/frmMainLook.h"
 
@@ -32,6 +35,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <functional>
 #include <optional>
@@ -77,7 +81,7 @@ private Q_SLOTS:
     void aboutAndUnload();
     void repeatMistakes();
     void progressKeptBetweenRuns();
-    void twoWindowsOverDays();
+    void twoWindowsAndLernstand();
     void progressFaultsOnlyLogged_data();
     void progressFaultsOnlyLogged();
 
@@ -580,27 +584,35 @@ void tst_frmMain::messageBoxesAndReset()
     QCOMPARE(score(), QStringLiteral("Heute: 1 von 1 richtig"));
 }
 
+// The About and the Lernstand window: one of each, without owner; Esc
+// closes either, and a closed one is made anew. Ctrl+Q ends the program as
+// the window's close button does; the About window lives on by itself, the
+// Lernstand window goes with the main window.
 void tst_frmMain::aboutAndUnload()
 {
     QPointer<frmDummy> dummy = new frmDummy;
     QVERIFY(open(QString(), true));
-    QAction *about = action("mnuAbout");
-    about->trigger();
-    QPointer<QWidget> first = Forms::all().last();
-    about->trigger(); // raises the open one
-    QCOMPARE(Forms::count(), 3);
-    QVERIFY(qobject_cast<frmAbout *>(first) && first->isVisible() && !first->parentWidget());
-    first->close();
-    QTRY_VERIFY(!first);
-    about->trigger(); // a closed one is made anew
-    QCOMPARE(Forms::count(), 3);
-    // Ctrl+Q ends the program as the window's close button does.
+    for (const char *entry : {"mnuAbout", "mnuLernstand"}) {
+        action(entry)->trigger();
+        QPointer<QWidget> first = Forms::all().last();
+        const int forms = Forms::count();
+        action(entry)->trigger(); // raises the open one
+        QCOMPARE(Forms::count(), forms);
+        QVERIFY(first->isVisible() && !first->parentWidget() && !first->isModal());
+        QTest::keyClick(first, Qt::Key_Escape);
+        QTRY_VERIFY(!first);
+        action(entry)->trigger();
+        QCOMPARE(Forms::count(), forms);
+    }
+    QVERIFY(qobject_cast<frmAbout *>(Forms::all().at(2)));
+    QCOMPARE(Forms::all().last()->windowTitle(), QStringLiteral("VerbodromEN - Lernstand"));
     mWindow->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(mWindow));
     QTest::keyClick(mWindow, Qt::Key_Q, Qt::ControlModifier);
     QTRY_VERIFY(!mWindow);
     QVERIFY(!dummy);
-    QCOMPARE(Forms::count(), 1); // the About window lives on by itself
+    QTRY_COMPARE(Forms::count(), 1);
+    QVERIFY(qobject_cast<frmAbout *>(Forms::all().first()));
 }
 
 // Ten verbs, verb 5 always answered wrong, 200 draws with "Fehler wiederholen"
@@ -677,15 +689,26 @@ void tst_frmMain::progressKeptBetweenRuns()
 }
 
 // Two windows on one state folder (two copies running) never lose each
-// other's checks, and "Heute" adds them up. The fake clock moves on a day:
-// the count starts afresh, and the other window's mistake comes first.
-void tst_frmMain::twoWindowsOverDays()
+// other's checks, and "Heute" adds them up. The first one's Lernstand window
+// (Alt+L) offers to switch the item on while nothing is kept, then follows
+// its checks: the bars are the kept boxes and days (a day off is a slot
+// without bars), the list names the other window's mistake. Two days on, the
+// count starts afresh and that mistake comes first; after a reload a double
+// click on its row draws it as "Neues Wort" would, and its check counts.
+void tst_frmMain::twoWindowsAndLernstand()
 {
-    QVERIFY(open(QStringLiteral("ten")));
-    QDateTime clock(QDate(2026, 12, 6), QTime(9, 0));
+    QVERIFY(open(QStringLiteral("ten"), true));
+    QDateTime clock(QDate(2026, 12, 4), QTime(9, 0));
     const auto tick = [&clock] { return clock = clock.addMSecs(1); };
     mWindow->setClock(tick);
-    action("mnuRepeatMistakes")->trigger();
+    QTest::keyClick(mWindow, Qt::Key_L, Qt::AltModifier);
+    auto *lernstand = qobject_cast<frmLernstand *>(Forms::all().last());
+    const auto find = [lernstand](const char *name) {
+        return lernstand->findChild<QWidget *>(QLatin1String(name));
+    };
+    QVERIFY(find("lblNothingKept")->isVisible() && !find("picBoxes")->isVisible());
+    QTest::mouseClick(find("btRepeatMistakes"), Qt::LeftButton);
+    QVERIFY(action("mnuRepeatMistakes")->isChecked() && find("picBoxes")->isVisible());
     QPointer<frmMain> other = new frmMain(Globals::services());
     other->setClock(tick);
     other->setRandomSource([] { return 0.1f; });
@@ -697,13 +720,46 @@ void tst_frmMain::twoWindowsOverDays()
     std::swap(mWindow, other);
     drill(1, [](qint16) { return true; });
     QCOMPARE(score(), QStringLiteral("Heute: 3 von 4 richtig"));
-    QCOMPARE(keptBox(missed), 1);
     QCOMPARE(parseProgress(progressFile())->days.value(clock.date()), (DayCount {4, 3}));
 
-    clock = clock.addDays(1);
+    clock = clock.addDays(2);
     click("btNewWord");
     QCOMPARE(progressKey(mWindow->verbList().at(mWindow->currentVerb() - 1)), missed);
     QCOMPARE(score(), QStringLiteral("Heute: 0 von 0 richtig"));
+    answer(false);
+    const ProgressState kept = *parseProgress(progressFile());
+    const auto boxes = ProgressStats::boxCounts(listProgress(mWindow->verbList(), kept));
+    const auto bars = qobject_cast<BarChart *>(find("picBoxes"))->sets().at(0).values;
+    for (int box = 0; box <= Leitner::LastBox; ++box)
+        QCOMPARE(bars.value(box), std::optional(quint64(boxes[box])));
+    const auto *days = qobject_cast<BarChart *>(find("picDays"));
+    QCOMPARE(days->slotLabels().mid(frmLernstand::RecentDays - 8),
+             (QStringList {"29.11.", "", "", "", "", "", "", "06.12."}));
+    for (const qsizetype back : {0, 1, 2}) {
+        const std::optional<DayCount> day = back == 1 ? std::nullopt
+                                                      : std::optional(kept.days.value(clock.date().addDays(-back)));
+        for (const int set : {0, 1})
+            QCOMPARE(days->sets().at(set).values.at(frmLernstand::RecentDays - 1 - back),
+                     day ? std::optional(set ? day->right : day->checked) : std::nullopt);
+    }
+    auto *list = lernstand->findChild<QTreeWidget *>(QStringLiteral("lstMostMissed"));
+    QStringList row;
+    for (int column = 0; column < list->columnCount(); ++column)
+        row << list->topLevelItem(0)->text(column);
+    QCOMPARE(list->topLevelItemCount(), 1);
+    QCOMPARE(row, (QStringList {missed.section(u'\t', 1), "2", "0", "0", "06.12.2026"}));
+
+    action("mnuReload")->trigger(); // forgets the drawn verb, not the row
+    const QPoint first = list->visualItemRect(list->topLevelItem(0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first);
+    QCOMPARE(mWindow->currentVerb(), qint16(-1));
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first);
+    QCOMPARE(progressKey(mWindow->verbList().at(mWindow->currentVerb() - 1)), missed);
+    QCOMPARE(child<QLineEdit>("txtGerInf")->text(), missed.section(u'\t', 1));
+    QCOMPARE(mWindow->focusWidget(), child("txtEngInf"));
+    answer(true);
+    QCOMPARE(keptBox(missed), 2);
+    QCOMPARE(score(), QStringLiteral("Heute: 1 von 2 richtig"));
     delete other;
 }
 
