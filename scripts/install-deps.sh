@@ -6,9 +6,10 @@ set -euo pipefail
 # clang and libclang-rt-14-dev (libFuzzer and clang's sanitizer runtimes)
 # build the fuzz targets under fuzz/; desktop-file-utils and appstream
 # validate the launcher and the metainfo; minisign signs test releases;
-# nginx-light serves a release to the update tests.
-packages=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core curl xvfb xauth
-          desktop-file-utils appstream dpkg-dev file pkg-config libsodium-dev minisign
+# nginx-light serves a release to the update tests; qt6-charts-dev builds the
+# Lernstand benchmark's baseline (the program itself draws its charts).
+packages=(g++ cmake ninja-build qt6-base-dev qt6-charts-dev libgl-dev fonts-dejavu-core curl
+          xvfb xauth desktop-file-utils appstream dpkg-dev file pkg-config libsodium-dev minisign
           nginx-light clang libclang-rt-14-dev)
 
 missing=()
