@@ -145,8 +145,9 @@ int main(int argc, char *argv[])
         Opening opened, empty;
         const bool lernstandFirst = round % 2 == 0;
         for (const bool isLernstand : {lernstandFirst, !lernstandFirst}) {
-            if (!(isLernstand ? timeOpening(app, QStringLiteral("frmLernstand"), lernstand, opened)
-                              : timeOpening(app, QStringLiteral("emptyChart"), emptyChart, empty))) {
+            if (!(isLernstand
+                          ? timeOpening(app, QStringLiteral("frmLernstand"), lernstand, opened)
+                          : timeOpening(app, QStringLiteral("emptyChart"), emptyChart, empty))) {
                 std::fprintf(stderr, "lernstand: a window did not come up\n");
                 return 1;
             }

@@ -13,8 +13,8 @@
 #include "platform/Forms.h"
 #include "platform/MsgBox.h"
 #include "program/Globals.h"
-#include "trainer/frmAbout.h"
 #include "trainer/Quiz.h"
+#include "trainer/frmAbout.h"
 #include "trainer/frmMain.h"
 
 #include <QAction>

@@ -49,11 +49,11 @@ QColor mix(const QColor &a, const QColor &b, float share)
 
 struct BarChart::Frame
 {
-    QRect plot;            // the bars' area; its bottom edge is the base line
+    QRect plot; // the bars' area; its bottom edge is the base line
     qreal slotWidth = 0;
-    quint64 step = 1;      // between two value lines
-    quint64 top = 1;       // the value at the plot's top edge
-    int labelTop = 0;      // the slot labels' top edge
+    quint64 step = 1; // between two value lines
+    quint64 top = 1;  // the value at the plot's top edge
+    int labelTop = 0; // the slot labels' top edge
     int labelHeight = 0;
 };
 
@@ -171,12 +171,12 @@ void BarChart::paintAxis(QPainter &painter, const Frame &frame) const
         while (next < mSlotLabels.size() && mSlotLabels.at(next).isEmpty())
             ++next;
         const qsizetype all = mSlotLabels.size();
-        const qsizetype room = std::min(previous < 0 ? all : slot - previous,
-                                        next < all ? next - slot : all);
+        const qsizetype room
+                = std::min(previous < 0 ? all : slot - previous, next < all ? next - slot : all);
         const int labelWidth = std::min(width(), int(frame.slotWidth * room));
         const qreal centre = plot.left() + frame.slotWidth * (slot + 0.5);
-        const int left = std::clamp(int(centre - labelWidth / 2.0), 0,
-                                    std::max(0, width() - labelWidth));
+        const int left
+                = std::clamp(int(centre - labelWidth / 2.0), 0, std::max(0, width() - labelWidth));
         const QRect box(left, frame.labelTop, labelWidth, frame.labelHeight);
         painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
                          mSlotLabels.at(slot));
@@ -198,18 +198,17 @@ void BarChart::paintBars(QPainter &painter, const Frame &frame) const
             const std::optional<quint64> value = set.values.at(slot);
             if (!value)
                 continue;
-            const qreal left = plot.left() + frame.slotWidth * (slot + (1 - barShare) / 2)
-                               + barWidth * k;
+            const qreal left
+                    = plot.left() + frame.slotWidth * (slot + (1 - barShare) / 2) + barWidth * k;
             // A bar of one is still seen beside one of thousands.
-            const qreal height = *value == 0 ? 0
-                                             : std::max(1.0, qreal(*value) / frame.top
-                                                                     * plot.height());
+            const qreal height
+                    = *value == 0 ? 0 : std::max(1.0, qreal(*value) / frame.top * plot.height());
             const QRectF bar(left, plot.bottom() + 1 - height, barWidth, height);
             painter.fillRect(bar, colour);
             if (mShowCounts) {
                 const QString count = countText(*value);
-                const qreal textWidth = std::max<qreal>(barWidth,
-                                                        fontMetrics().horizontalAdvance(count));
+                const qreal textWidth
+                        = std::max<qreal>(barWidth, fontMetrics().horizontalAdvance(count));
                 painter.drawText(QRectF(bar.center().x() - textWidth / 2,
                                         bar.top() - fontMetrics().height(), textWidth,
                                         fontMetrics().height()),

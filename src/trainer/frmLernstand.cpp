@@ -72,9 +72,9 @@ void frmLernstand::buildControls()
                            "eingeschaltet ist, und bisher ist nichts aufgezeichnet."),
             {0, 0, 0, 0});
     lblNothingKept->setWordWrap(true);
-    btRepeatMistakes = Forms::addButton(mNothingKept, "btRepeatMistakes",
-                                        QStringLiteral("„Fehler wiederholen“ &einschalten"),
-                                        {0, 0, 0, 0});
+    btRepeatMistakes
+            = Forms::addButton(mNothingKept, "btRepeatMistakes",
+                               QStringLiteral("„Fehler wiederholen“ &einschalten"), {0, 0, 0, 0});
     offer->addWidget(lblNothingKept);
     offer->addWidget(btRepeatMistakes, 0, Qt::AlignLeft);
     offer->addStretch();
@@ -109,8 +109,7 @@ void frmLernstand::buildControls()
     grid->setRowStretch(1, 1);
     layout->addWidget(mCharts, 1);
 
-    connect(btRepeatMistakes, &QPushButton::clicked, this,
-            &frmLernstand::btRepeatMistakes_Click);
+    connect(btRepeatMistakes, &QPushButton::clicked, this, &frmLernstand::btRepeatMistakes_Click);
     connect(lstMostMissed, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem *item) { lstMostMissed_DblClick(item); });
 }
@@ -172,9 +171,9 @@ void frmLernstand::showMostMissed()
     for (const ProgressStats::MissedVerb &missed :
          ProgressStats::mostMissed(list, MostMissedShown)) {
         auto *row = new QTreeWidgetItem(lstMostMissed);
-        row->setText(0, Quiz::planRound(Quiz::Direction::German,
-                                        mMain->verbList().at(missed.verb))
-                                .prompt);
+        row->setText(
+                0,
+                Quiz::planRound(Quiz::Direction::German, mMain->verbList().at(missed.verb)).prompt);
         row->setData(0, keyRole, list.keys.at(missed.verb));
         for (int form = 0; form < 3; ++form) {
             row->setText(missesColumn + form, QString::number(missed.misses[form]));
