@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -22,15 +23,19 @@ constexpr float gridShare = 0.2f;
 constexpr int maxLabelLines = 3;
 
 // A step of 1, 2 or 5 times a power of ten that divides [0, largest] into at
-// most about targetSteps parts.
+// most about targetSteps parts (for counts beyond any the program keeps, just
+// the part).
 quint64 niceStep(quint64 largest)
 {
-    for (quint64 power = 1;; power *= 10) {
+    const quint64 least
+            = std::max<quint64>(1, largest / targetSteps + (largest % targetSteps != 0));
+    for (quint64 power = 1; power <= std::numeric_limits<quint64>::max() / 10; power *= 10) {
         for (const quint64 factor : {1, 2, 5}) {
-            if (largest <= factor * power * targetSteps)
+            if (least <= factor * power)
                 return factor * power;
         }
     }
+    return least;
 }
 
 QString countText(quint64 count)

@@ -79,7 +79,13 @@ void frmLernstand::buildControls()
     offer->addWidget(btRepeatMistakes, 0, Qt::AlignLeft);
     offer->addStretch();
     layout->addWidget(mNothingKept);
+    buildCharts();
+    layout->addWidget(mCharts, 1);
+    connect(btRepeatMistakes, &QPushButton::clicked, this, &frmLernstand::btRepeatMistakes_Click);
+}
 
+void frmLernstand::buildCharts()
+{
     mCharts = new QWidget(this);
     auto *grid = new QGridLayout(mCharts);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -107,9 +113,6 @@ void frmLernstand::buildControls()
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(0, 1);
     grid->setRowStretch(1, 1);
-    layout->addWidget(mCharts, 1);
-
-    connect(btRepeatMistakes, &QPushButton::clicked, this, &frmLernstand::btRepeatMistakes_Click);
     connect(lstMostMissed, &QTreeWidget::itemActivated, this,
             [this](QTreeWidgetItem *item) { lstMostMissed_DblClick(item); });
 }

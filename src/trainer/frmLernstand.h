@@ -45,6 +45,7 @@ protected:
 
 private:
     void buildControls();
+    void buildCharts();
     void showBoxes();
     void showDays();
     void showMostMissed();
