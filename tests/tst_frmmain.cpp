@@ -168,9 +168,8 @@ private:
         return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
     }
     QByteArray progressFile() { return fileBytes(mProgressFile); }
-    // Runs trigger with real message boxes: the box that comes up is read
-    // (its owner, title, "1" when it is as wide as its title needs, default
-    // button, every button) and closed with Esc from within its own loop.
+    // Runs trigger with real message boxes: the box that comes up is read (owner,
+    // title, "1" if as wide as its title needs, default button, every button).
     QStringList realBox(const std::function<void()> &trigger)
     {
         QStringList seen;
@@ -721,7 +720,7 @@ void tst_frmMain::twoWindowsAndLernstand()
 
     action("mnuReload")->trigger(); // forgets the drawn verb, not the row
     const QPoint first = list->visualItemRect(list->topLevelItem(0)).center();
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first); // selects the row
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first); // as a real double click
     QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first);
     QCOMPARE(progressKey(mWindow->verbList().at(mWindow->currentVerb() - 1)), missed);
     QCOMPARE(mWindow->focusWidget(), child("txtEngInf"));
