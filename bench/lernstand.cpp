@@ -2,10 +2,12 @@
 // (every verb kept, 365 days of history), from the menu item until the
 // window's first frame, against opening an empty Qt Charts window (a
 // QChartView with an empty QChart, of the same size) in the same run. The
-// two alternate, each window closed and deleted again before the next; the
-// first opening of each (Qt Charts' own set-up, the fonts) is shown apart
-// and not counted. Prints medians and best times of 11 openings, the
-// processor time of the main thread, and the ratio.
+// two alternate, each window closed and deleted again before the next. The
+// first opening of each is shown apart and not counted in the medians: it
+// pays for Qt Charts' own set-up, and the Lernstand window for the list's
+// progress view (which the first draw with "Fehler wiederholen" on makes
+// too); the target holds for it as well. Prints medians and best times of
+// 11 openings, the processor time of the main thread, and the ratio.
 //
 //   lernstand [openings]   (default 11)
 
@@ -183,10 +185,12 @@ int main(int argc, char *argv[])
     std::printf("empty_chart_cpu_median_ms: %.1f\n", figuresOf(emptyCpu).median);
     std::printf("ratio_to_empty_chart: %.2f\n", opened.median / empty.median);
     std::printf("result: Lernstand window over %lld verbs and %lld days on screen %.1f ms after "
-                "the menu item (median of %d, best %.1f), %.2f times an empty Qt Charts window "
-                "(%.1f ms); target of %.0f ms %s, platform %s\n",
+                "the menu item (median of %d, best %.1f; the first opening %.1f ms), %.2f times "
+                "an empty Qt Charts window (%.1f ms); target of %.0f ms %s, platform %s\n",
                 static_cast<long long>(MaxVerbs), static_cast<long long>(MaxHistoryDays),
-                opened.median, openings, opened.best, opened.median / empty.median, empty.median,
-                targetMs, opened.median < targetMs ? "met" : "missed", platform.constData());
+                opened.median, openings, opened.best, first.ms, opened.median / empty.median,
+                empty.median, targetMs,
+                opened.median < targetMs && first.ms < targetMs ? "met" : "missed",
+                platform.constData());
     return 0;
 }
