@@ -21,10 +21,8 @@
 #include "program/Globals.h"
 #include "trainer/frmMainLook.h"
 
-#include <QApplication>
-#include <QDeadlineTimer>
-#include <QElapsedTimer>
-#include <QEvent>
+#include "FirstFrame.h"
+
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -36,15 +34,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTabWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
-#include <QWindow>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <ctime>
 
 namespace {
 
@@ -105,63 +100,6 @@ QWidget *plainControls()
     return window;
 }
 
-// Processor time the calling thread has used, in nanoseconds.
-qint64 threadCpuNs()
-{
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
-// Notes the moment the watched window has handled its first expose: its
-// first frame is then painted and flushed, and nothing that the program does
-// later (work it put off until after that frame) counts.
-class FirstFrameApp : public QApplication
-{
-public:
-    FirstFrameApp(int &argc, char **argv, const QElapsedTimer &sinceStart)
-        : QApplication(argc, argv),
-          mSinceStart(sinceStart)
-    {}
-
-    void watch(QWindow *window) { mWatched = window; }
-    bool framed() const { return mFramedNs >= 0; }
-    qint64 framedNs() const { return mFramedNs; }
-    qint64 framedCpuNs() const { return mFramedCpuNs; }
-
-    bool notify(QObject *receiver, QEvent *event) override
-    {
-        const bool result = QApplication::notify(receiver, event);
-        if (!framed() && mWatched && receiver == mWatched && event->type() == QEvent::Expose
-            && mWatched->isExposed()) {
-            mFramedNs = mSinceStart.nsecsElapsed();
-            mFramedCpuNs = threadCpuNs();
-        }
-        return result;
-    }
-
-private:
-    const QElapsedTimer &mSinceStart;
-    QWindow *mWatched = nullptr;
-    qint64 mFramedNs = -1;
-    qint64 mFramedCpuNs = -1;
-};
-
-// Runs the event loop until the watched window's first frame, waking on every
-// event rather than polling, so that no sleep rounds the time up. False after
-// the timeout.
-bool waitForFirstFrame(FirstFrameApp &app, QWidget *window)
-{
-    app.watch(window->windowHandle());
-    QTimer bound;
-    bound.setSingleShot(true);
-    bound.start(exposeTimeoutMs); // wakes the loop at the latest then
-    const QDeadlineTimer deadline(exposeTimeoutMs);
-    while (!app.framed() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return app.framed();
-}
-
 // In a child: shows one window and prints, in nanoseconds, the time from the
 // start of main() until QApplication is ready, the time until the window's
 // first frame, and the main thread's processor time in between.
@@ -186,7 +124,9 @@ int showOne(const QString &which, const QElapsedTimer &sinceStart, int argc, cha
     } else {
         return 2;
     }
-    if (!waitForFirstFrame(app, window))
+    const QWindow *handle = window->windowHandle();
+    app.watch([handle](const QWindow *exposed) { return exposed == handle; });
+    if (!app.waitForFrame(exposeTimeoutMs))
         return 1;
     std::printf("%lld %lld %lld\n", static_cast<long long>(appReady),
                 static_cast<long long>(app.framedNs()),

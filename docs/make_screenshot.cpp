@@ -1,15 +1,23 @@
 // Draws the pictures of the README into a folder (default: docs/ in the
 // source tree): screenshot.png, a German round with one slip;
-// english-round.png, an English round; about.png, the About window. Runs
-// under Qt's offscreen platform unless another one is asked for; needs no
-// display. `cmake --build <build> --target screenshots` builds and runs it.
+// english-round.png, an English round; about.png, the About window;
+// lernstand.png, the Lernstand window after a week of practice under a fake
+// clock. Runs under Qt's offscreen platform unless another one is asked for;
+// needs no display. `cmake --build <build> --target screenshots` builds and
+// runs it. With --dark after the folder, it draws them in a dark palette, to
+// check them by eye.
+//
+//   make_screenshot [folder [--dark]]
 
 #include "platform/App.h"
+#include "platform/Forms.h"
 #include "platform/MsgBox.h"
 #include "program/Globals.h"
+#include "trainer/Quiz.h"
 #include "trainer/frmAbout.h"
 #include "trainer/frmMain.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -56,6 +64,51 @@ bool drawNext(frmMain *window, const QString &infinitive)
     return true;
 }
 
+// Types the drawn verb's asked forms: right, or with the forms that `wrong`
+// names (by Quiz::Form) misspelt; then checks them.
+void answer(frmMain *window, const std::array<bool, 3> &wrong)
+{
+    const VerbEntry verb = window->verbList().at(window->currentVerb() - 1);
+    const char *const boxes[] = {"txtEngInf", "txtEngPast", "txtEngPastParticiple"};
+    for (const Quiz::Form form : Quiz::AllForms) {
+        auto *box = window->findChild<QLineEdit *>(QLatin1String(boxes[size_t(form)]));
+        if (!box->isReadOnly())
+            box->setText(Quiz::storedForm(verb, form).section(u'/', 0, 0)
+                         + (wrong[size_t(form)] ? QStringLiteral("ed") : QString()));
+    }
+    click(window, "btEnter");
+}
+
+// A week of practice with "Fehler wiederholen" on, ending on `last` in the
+// evening: more verbs each day, one day off, a few verbs that keep going
+// wrong (some forms more than others) and now and then a slip.
+void practiseWeek(frmMain *window, QDate last)
+{
+    auto *clock = new QDateTime;
+    window->setClock([clock] { return *clock; });
+    auto *random = new Quiz::Random;
+    random->seed(20261206);
+    window->setRandomSource([random] { return random->next(); });
+    window->findChild<QAction *>(QStringLiteral("mnuRepeatMistakes"))->trigger();
+    constexpr int days = 7, dayOff = 3, firstDayVerbs = 14, moreEachDay = 4;
+    constexpr float slip = 0.04f;
+    for (int day = 0; day < days; ++day) {
+        if (day == dayOff)
+            continue;
+        *clock = QDateTime(last.addDays(day - days + 1), QTime(17, 30));
+        for (int n = 0; n < firstDayVerbs + moreEachDay * day; ++n) {
+            *clock = clock->addSecs(45);
+            click(window, "btNewWord");
+            const int verb = window->currentVerb();
+            const auto missed = [random](bool hard, float often) {
+                return random->next() < (hard ? often : slip);
+            };
+            answer(window, {missed(verb % 13 == 0, 0.3f), missed(verb % 11 == 0, 0.6f),
+                            missed(verb % 7 == 0, 0.5f)});
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -66,6 +119,11 @@ int main(int argc, char *argv[])
     for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_STATE_HOME"})
         qputenv(name, home.path().toLocal8Bit());
     QApplication app(argc, argv);
+    if (argc > 2 && QByteArray(argv[2]) == "--dark") {
+        QPalette dark(QColor(0x35, 0x35, 0x35)); // light text on dark
+        dark.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+        QApplication::setPalette(dark);
+    }
 
     const QDir output(argc > 1 ? QString::fromLocal8Bit(argv[1])
                                : QStringLiteral(VERBODROM_SOURCE_DIR "/docs"));
@@ -112,6 +170,15 @@ int main(int argc, char *argv[])
         return 1;
     saved = save(about, output.filePath(QStringLiteral("about.png"))) && saved;
     about->close();
+
+    // The Lernstand window after a week of practice.
+    click(window, "optDE");
+    practiseWeek(window, QDate(2026, 12, 6));
+    window->findChild<QAction *>(QStringLiteral("mnuLernstand"))->trigger();
+    QWidget *lernstand = Forms::all().last();
+    if (!QTest::qWaitForWindowExposed(lernstand))
+        return 1;
+    saved = save(lernstand, output.filePath(QStringLiteral("lernstand.png"))) && saved;
     window->close();
     return saved ? 0 : 1;
 }

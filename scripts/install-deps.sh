@@ -9,11 +9,12 @@ set -euo pipefail
 # nginx-light serves a release to the update tests. qt6-speech-dev and the
 # flite plugin give the trainer its voice; Debian 12's qt6-speech-dev needs
 # the QtQmlIntegration header of qt6-declarative-dev without depending on it;
-# pulseaudio gives the speech tests a null sink to play into.
+# pulseaudio gives the speech tests a null sink to play into; qt6-charts-dev
+# builds the Lernstand benchmark's baseline (the program draws its charts).
 packages=(g++ cmake ninja-build qt6-base-dev libgl-dev fonts-dejavu-core curl xvfb xauth
           desktop-file-utils appstream dpkg-dev file pkg-config libsodium-dev minisign
           nginx-light clang libclang-rt-14-dev qt6-speech-dev qt6-declarative-dev
-          qt6-speech-flite-plugin pulseaudio)
+          qt6-speech-flite-plugin pulseaudio qt6-charts-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -29,21 +29,27 @@ QList<MissedVerb> mostMissed(const ListProgress &list, qsizetype count)
     QList<MissedVerb> missed;
     for (qsizetype i = 0; i < list.kept.size(); ++i) {
         const VerbProgress &verb = list.kept.at(i);
-        const MissedVerb entry {i, verb.misses, verb.lastWrong};
-        if (entry.total() > 0 && list.indexOf(list.keys.at(i)) == i)
-            missed.append(entry);
+        if (verb.misses != std::array<quint32, 3> {})
+            missed.append({i, verb.misses, verb.lastWrong});
     }
-    const auto first = [](const MissedVerb &a, const MissedVerb &b) {
+    // A heap whose top is the verb to name first; a verb listed twice is
+    // looked up only when it comes up, not each of the list's verbs.
+    const auto after = [](const MissedVerb &a, const MissedVerb &b) {
         if (a.total() != b.total())
-            return a.total() > b.total();
+            return a.total() < b.total();
         if (a.lastWrong != b.lastWrong)
-            return a.lastWrong > b.lastWrong;
-        return a.verb < b.verb;
+            return a.lastWrong < b.lastWrong;
+        return a.verb > b.verb;
     };
-    const qsizetype kept = std::min(count, missed.size());
-    std::partial_sort(missed.begin(), missed.begin() + kept, missed.end(), first);
-    missed.resize(kept);
-    return missed;
+    std::make_heap(missed.begin(), missed.end(), after);
+    QList<MissedVerb> named;
+    for (auto end = missed.end(); end != missed.begin() && named.size() < count; --end) {
+        std::pop_heap(missed.begin(), end, after);
+        const MissedVerb &top = *(end - 1);
+        if (list.indexOf(list.keys.at(top.verb)) == top.verb)
+            named.append(top);
+    }
+    return named;
 }
 
 Outlook outlook(const ListProgress &list, QDate today)

@@ -130,6 +130,8 @@ void frmMain::buildMenu(QVBoxLayout *layout)
     mnuRepeatMistakes
             = addEntry(mnuPractice, "mnuRepeatMistakes", QStringLiteral("&Fehler wiederholen"));
     mnuRepeatMistakes->setCheckable(true);
+    mnuLernstand = addEntry(mnuPractice, "mnuLernstand", QStringLiteral("&Lernstand anzeigen…"));
+    mnuLernstand->setShortcut(QKeySequence(Qt::ALT | Qt::Key_L));
     mnuResetProgress
             = addEntry(mnuPractice, "mnuResetProgress", QStringLiteral("Lernstand &zurücksetzen"));
     mnuOther = addMenu("mnuOther", QStringLiteral("&?"));
@@ -246,6 +248,7 @@ void frmMain::connectHandlers()
     connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
     connect(mnuRepeatMistakes, &QAction::triggered, this, [this] { mnuRepeatMistakes_Click(); });
     connect(mnuResetProgress, &QAction::triggered, this, [this] { mnuResetProgress_Click(); });
+    connect(mnuLernstand, &QAction::triggered, this, [this] { mnuLernstand_Click(); });
     // Every click on a tab counts, the current one included.
     connect(SSTab1->tabBar(), &QTabBar::tabBarClicked, this, [this](int index) {
         if (index >= 0)

@@ -30,6 +30,7 @@ class QVBoxLayout;
 class ProgramServices;
 class SpeechControls;
 class frmAbout;
+class frmLernstand;
 
 // The main window: the verb drill on one tab, the menus "Datei", "Übung" and
 // "?".
@@ -58,7 +59,8 @@ class frmAbout;
 // frmMainQuiz.cpp (the quiz handlers), scored and kept in
 // frmMainProgress.cpp (score line, "Übung" menu, progress file); fonts and
 // colours in frmMainLook; the checked forms read aloud by SpeechControls
-// (frmMainSpeech).
+// (frmMainSpeech). "Lernstand anzeigen…" opens frmLernstand, which reads the
+// accessors below and follows progressChanged().
 class frmMain : public Form
 {
     Q_OBJECT
@@ -99,6 +101,15 @@ public:
     // (made when first asked for after a load or a change).
     const ProgressState &progress() const { return mStore.state(); }
     const ListProgress &listProgress() const;
+    // True while "Fehler wiederholen" is on; switching it on does what the
+    // menu item does (nothing when it is on already).
+    bool repeatMistakes() const;
+    void switchRepeatMistakesOn();
+    // Draws the verb ixVerb (1-based) as if "Neues Wort" had drawn it: the
+    // boxes fill for the current direction, the focus moves to the first
+    // asked box, and the draw counts as any other. False, and nothing
+    // changes, when no such verb is loaded.
+    bool drawVerbAt(qint16 ixVerb);
     // Test seam: "Verbliste öffnen…" takes the path from here instead of a
     // file dialog ("" for Cancel); an empty function restores the dialog.
     void setListDialog(std::function<QString()> choose);
@@ -108,6 +119,9 @@ Q_SIGNALS:
     void upgradeRequested(quint8 ixStep);
     void transferEnded(QByteArray &arrContents, qint16 &chError);
     void updateAsked();
+    // The kept progress or the loaded list changed: a check, a switch of
+    // "Fehler wiederholen", a reset, a reload.
+    void progressChanged();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -146,9 +160,14 @@ private:
     void updateScoreLine();
     void loadProgress();
     void verbsLoaded();
-    bool repeatMistakes() const;
     void commitProgress(const ProgressChanges &change, QDate today);
+    // Picks the next verb; recordDraw() counts it as drawn.
     qint16 drawVerb();
+    void recordDraw(qint16 ixVerb);
+    // Empties the past forms and the verdicts before a draw.
+    void clearRound();
+    // Counts ixVerb as drawn and fills the boxes for it.
+    void showVerb(qint16 ixVerb);
     // The first check after a draw; wrong by Quiz::Form.
     void recordCheck(const VerbEntry &verb, const std::array<bool, 3> &wrong);
 
@@ -162,6 +181,7 @@ private:
     void mnuAbout_Click();
     void mnuRepeatMistakes_Click();
     void mnuResetProgress_Click();
+    void mnuLernstand_Click();
     // PreviousTab is not used: it is kept for the tab Click handler's signature.
     void SSTab1_Click(int PreviousTab);
 
@@ -190,6 +210,7 @@ private:
     std::function<float()> mRandomSource;
     std::function<QDateTime()> mClock;
     QPointer<frmAbout> mAbout;
+    QPointer<frmLernstand> mLernstand;
 
     QMenuBar *mMenuBar = nullptr;
     QMenu *mnuFile = nullptr;
@@ -201,6 +222,7 @@ private:
     QMenu *mnuPractice = nullptr;
     QAction *mnuRepeatMistakes = nullptr;
     QAction *mnuResetProgress = nullptr;
+    QAction *mnuLernstand = nullptr;
     QMenu *mnuOther = nullptr;
     QAction *mnuAbout = nullptr;
 

@@ -4,6 +4,7 @@
 
 #include "platform/App.h"
 #include "platform/MsgBox.h"
+#include "trainer/frmLernstand.h"
 #include "trainer/frmMain.h"
 
 #include <QAction>
@@ -30,6 +31,12 @@ bool frmMain::repeatMistakes() const
     return mnuRepeatMistakes->isChecked();
 }
 
+void frmMain::switchRepeatMistakesOn()
+{
+    if (!repeatMistakes())
+        mnuRepeatMistakes->trigger();
+}
+
 // With the item on, the line counts the whole day as kept, other copies'
 // checks included; with it off, nothing is kept and it counts this run.
 void frmMain::updateScoreLine()
@@ -48,11 +55,13 @@ void frmMain::loadProgress()
     mnuRepeatMistakes->setChecked(mStore.state().repeatMistakes);
     mKept.reset();
     updateScoreLine();
+    Q_EMIT progressChanged();
 }
 
 void frmMain::verbsLoaded()
 {
     mKept.reset();
+    Q_EMIT progressChanged();
 }
 
 const ListProgress &frmMain::listProgress() const
@@ -70,6 +79,7 @@ void frmMain::commitProgress(const ProgressChanges &change, QDate today)
     if (mKept)
         refreshListProgress(*mKept, mStore.state());
     updateScoreLine();
+    Q_EMIT progressChanged();
 }
 
 qint16 frmMain::drawVerb()
@@ -79,9 +89,14 @@ qint16 frmMain::drawVerb()
             = repeatMistakes()
                       ? qint16(Practice::draw(listProgress(), mSession, now().date(), random) + 1)
                       : Quiz::drawIndex(random(), ixFirstVerb, ixLastVerb);
-    Practice::recordDraw(mSession, progressKey(VerbList.at(drawn - 1)));
-    updateScoreLine(); // the day may have changed
     return drawn;
+}
+
+void frmMain::recordDraw(qint16 ixVerb)
+{
+    Practice::recordDraw(mSession, progressKey(VerbList.at(ixVerb - 1)));
+    mScore.verbDrawn();
+    updateScoreLine(); // the day may have changed
 }
 
 void frmMain::recordCheck(const VerbEntry &verb, const std::array<bool, 3> &wrong)
@@ -118,4 +133,13 @@ void frmMain::mnuResetProgress_Click()
     ProgressChanges change;
     change.reset = true;
     commitProgress(change, now().date());
+}
+
+void frmMain::mnuLernstand_Click()
+{
+    if (!mLernstand)
+        mLernstand = new frmLernstand(*this);
+    mLernstand->show();
+    mLernstand->raise();
+    mLernstand->activateWindow();
 }

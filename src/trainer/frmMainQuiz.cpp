@@ -90,10 +90,9 @@ void frmMain::showGiven(QLineEdit *box, const QString &text)
     box->setCursorPosition(0);
 }
 
-void frmMain::btNewWord_Click()
+// The infinitive keeps what it shows until a verb is drawn.
+void frmMain::clearRound()
 {
-    // The past forms and the verdicts go first; the infinitive keeps what it
-    // shows until a verb is drawn.
     for (const Quiz::Form form : Quiz::AllForms) {
         if (form != Quiz::Form::Infinitive)
             answerBox(form)->clear();
@@ -101,13 +100,31 @@ void frmMain::btNewWord_Click()
     }
     mSpeech->formsHidden();
     btNewWord->setAccessibleDescription(QString());
+}
+
+void frmMain::btNewWord_Click()
+{
+    clearRound();
     if (!hasVerbs()) {
         showEmptyListMessage();
         return;
     }
+    showVerb(drawVerb());
+}
 
-    ixCurrentVerb = drawVerb();
-    mScore.verbDrawn();
+bool frmMain::drawVerbAt(qint16 ixVerb)
+{
+    if (!hasVerbs() || ixVerb < ixFirstVerb || ixVerb > ixLastVerb)
+        return false;
+    clearRound();
+    showVerb(ixVerb);
+    return true;
+}
+
+void frmMain::showVerb(qint16 ixVerb)
+{
+    ixCurrentVerb = ixVerb;
+    recordDraw(ixVerb);
     const Quiz::Round round = Quiz::planRound(direction(), VerbList.at(ixCurrentVerb - 1));
     txtGerInf->setText(round.prompt);
     txtGerInf->setCursorPosition(0);
