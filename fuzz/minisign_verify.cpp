@@ -46,11 +46,16 @@ constexpr size_t kMaxRaw = 4096;
 
 // The lines after the untrusted comment, without their line ends; what the
 // signatures cover (or are).
-QList<QByteArray> signedLines(QByteArray signatureFile)
+// A line may end in "\r" before its "\n" or the end of the file.
+QList<QByteArray> signedLines(const QByteArray &signatureFile)
 {
-    QList<QByteArray> lines = signatureFile.replace("\r\n", "\n").split('\n');
+    QList<QByteArray> lines = signatureFile.split('\n');
     if (lines.last().isEmpty())
         lines.removeLast();
+    for (QByteArray &line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
     return lines.mid(1);
 }
 
