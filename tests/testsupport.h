@@ -64,6 +64,15 @@ private:
     int mAnswer;
 };
 
+// The boxes recorded, each as "style|title|prompt".
+inline QStringList boxTexts(const MsgBoxRecorder &recorder)
+{
+    QStringList texts;
+    for (const RecordedBox &b : recorder.boxes)
+        texts << QString::number(b.style) + u'|' + b.title + u'|' + b.prompt;
+    return texts;
+}
+
 struct RecordedStart
 {
     QString program;

@@ -178,14 +178,6 @@ inline QString notWritten(const char *name)
                                         "Das Update wurde nicht installiert."));
 }
 
-inline QStringList boxTexts(const MsgBoxRecorder &boxes)
-{
-    QStringList texts;
-    for (const RecordedBox &b : boxes.boxes)
-        texts << QString::number(b.style) + '|' + b.title + '|' + b.prompt;
-    return texts;
-}
-
 inline bool hostFormLoaded()
 {
     const QList<QWidget *> forms = Forms::all();
