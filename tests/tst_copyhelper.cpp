@@ -1,6 +1,5 @@
-// The whole downloader against scripted servers on 127.0.0.1: every
-// transfer ends with one code and exactly one callback, however the server
-// answers, paces, breaks or floods the response.
+// The whole downloader against scripted servers on 127.0.0.1: one code and
+// one callback per transfer, however the server answers, paces or breaks.
 
 #include "base/RuntimeError.h"
 #include "downloader/ContentCut.h"
@@ -20,11 +19,10 @@
 
 namespace {
 
-// What the server does with a connection once it has read the request: send
-// head at once, then `paced` in pieces of `piece` bytes, one piece every
-// pauseMs (0: every turn of the event loop), then end the connection. Or,
-// instead, raise socketError on the helper's socket control; or remove the
-// helper's watchdog timer first, so that a retry cannot start.
+// A connection's answer: head at once, then `paced` in pieces of `piece`
+// bytes every pauseMs (0: every turn of the event loop), then the ending. Or
+// a socketError raised on the helper's socket control instead; timerGone
+// removes the watchdog timer first, so that a retry cannot start.
 enum class Ending { Close, Reset, Stall };
 
 struct Script
@@ -96,10 +94,9 @@ private Q_SLOTS:
 
     void cleanup() { delete std::exchange(mForm, nullptr); }
 
-    // Each row's scripts answer the connections in turn, the last one all
-    // further connections; without any, the server is gone before the
-    // transfer. A transfer of "/prev" comes first: failures hand its
-    // contents on.
+    // The scripts answer the connections in turn, the last one all further
+    // ones; with none, the server is gone. Failures hand on the contents of
+    // the "/prev" transfer before.
     void endings_data()
     {
         QTest::addColumn<QList<Script>>("scripts");
@@ -205,9 +202,9 @@ private Q_SLOTS:
         QVERIFY(client.helper->isReady());
     }
 
-    // A refused Dispatch leaves the running transfer alone: the retry after
-    // the reset still fetches the original URL, with its credentials as
-    // Basic authorization; a refused DataType keeps the type set before.
+    // A refused Dispatch leaves the running transfer alone: the retry still
+    // fetches the original URL with its credentials; a refused DataType keeps
+    // the type set before.
     void refusedDispatchLeavesTransferAlone()
     {
         const QByteArray image("\xFF\xD8img\xFF\xD9", 7);

@@ -128,6 +128,49 @@ class tst_Release : public UpdateChainTest
         return process;
     }
 
+    // A fresh program folder with the old program and New.exe as the row's
+    // kind says.
+    bool makeProgramFolder(const QString &folder, const QString &newExe)
+    {
+        const QString newFile = folder + "/New.exe";
+        if (!QDir(folder).removeRecursively() || !QDir().mkpath(folder)
+            || !putBytes(folder + "/VerbodromEN", mOld, executable))
+            return false;
+        if (newExe == "link")
+            return putBytes(path("elsewhere"), mNew, executable)
+                   && QFile::link(path("elsewhere"), newFile);
+        return newExe == "missing"
+               || putBytes(newFile, newExe == "empty" ? QByteArray() : mNew,
+                           newExe == "noexec" ? QFileDevice::ReadOwner : executable);
+    }
+
+    // Runs the updater on pid in folder until it ends. In a read-only folder
+    // root, who may write anywhere, runs it as "nobody"; "no state folder"
+    // puts a file where the state folder would be.
+    bool runUpdater(QProcess &updater, const QString &folder, qint64 pid, const QString &trouble)
+    {
+        QStringList command {path("build/bin/verbodrom-updater"), QString::number(pid),
+                             QStringLiteral("VerbodromEN")};
+        if (trouble == "read-only folder") {
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner
+                                                  | QFileDevice::ReadOther | QFileDevice::ExeOther);
+            if (::geteuid() == 0)
+                command = QStringList {"setpriv", "--reuid=65534", "--regid=65534",
+                                       "--clear-groups", "--"}
+                          + command;
+        }
+        updater.setWorkingDirectory(folder);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VERBODROM_UPDATER_WAIT_MS"), QStringLiteral("300"));
+        if (trouble == "no state folder")
+            env.insert(QStringLiteral("XDG_STATE_HOME"), mStartLog);
+        updater.setProcessEnvironment(env);
+        updater.start(command.takeFirst(), command);
+        const bool ended = updater.waitForFinished(waitMs);
+        QFile::setPermissions(folder, executable);
+        return ended;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -241,83 +284,50 @@ private Q_SLOTS:
         row("New.exe not executable", "program", "noexec", 3, "old");
         row("New.exe a link to a program elsewhere", "program", "link", 3, "old");
         row("read-only folder", "ended", "new", 3, "old", "read-only folder");
-        row("no state folder for the log: the update goes on", "program", "new", 0, "new",
-            "no state folder");
-        row("blanks and non-ASCII letters", "program", "new", 0, "new", "", "Pro gramm Öß");
+        row("blanks and non-ASCII letters, no state folder for the log", "program", "new", 0, "new",
+            "no state folder", "Pro gramm Öß");
     }
     void updater()
     {
-        QFETCH(QString, folderName);
         QFETCH(QString, running);
         QFETCH(QString, newExe);
         QFETCH(QString, trouble);
         QFETCH(QString, started);
-        const bool readOnly = trouble == "read-only folder";
+        QFETCH(QString, folderName);
         const QString folder = path(folderName);
         const QString program = folder + "/VerbodromEN";
-        const QString newFile = folder + "/New.exe";
-        QVERIFY(QDir(folder).removeRecursively() && QDir().mkpath(folder));
-        QVERIFY(putBytes(program, mOld, executable));
-        if (newExe == "link") {
-            QVERIFY(putBytes(path("elsewhere"), mNew, executable));
-            QVERIFY(QFile::link(path("elsewhere"), newFile));
-        } else if (newExe != "missing") {
-            QVERIFY(putBytes(newFile, newExe == "empty" ? QByteArray() : mNew,
-                             newExe == "noexec" ? QFileDevice::ReadOwner : executable));
-        }
-
+        QVERIFY(makeProgramFolder(folder, newExe));
         std::unique_ptr<QProcess> process;
         qint64 pid = 0;
-        if (running == "program" || running == "stubborn") {
-            process = startStandin(program, running == "stubborn");
-        } else if (running == "foreign") {
-            QVERIFY(QDir().mkpath(path("foreign")));
-            QVERIFY(putBytes(path("foreign/VerbodromEN"), mOld, executable));
-            process = startStandin(path("foreign/VerbodromEN"), false);
-        } else { // the id of a process that has ended
+        if (running == "ended") { // the id of a process that has ended
             QProcess ended;
             ended.start(QStringLiteral("true"), {});
             QVERIFY(ended.waitForStarted(waitMs));
             pid = ended.processId();
             QVERIFY(ended.waitForFinished(waitMs));
-        }
-        if (process)
+        } else {
+            if (running == "foreign")
+                QVERIFY(QDir().mkpath(path("foreign"))
+                        && putBytes(path("foreign/VerbodromEN"), mOld, executable));
+            process = startStandin(running == "foreign" ? path("foreign/VerbodromEN") : program,
+                                   running == "stubborn");
+            QVERIFY(process);
             pid = process->processId();
-        QVERIFY(pid > 0);
-        const qsizetype before = starts(mStartLog).size();
-        // Root may write anywhere: it runs the updater as "nobody" there.
-        QStringList command {path("build/bin/verbodrom-updater"), QString::number(pid),
-                             QStringLiteral("VerbodromEN")};
-        if (readOnly) {
-            QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner
-                                                          | QFileDevice::ReadOther
-                                                          | QFileDevice::ExeOther));
-            if (::geteuid() == 0)
-                command = QStringList {"setpriv", "--reuid=65534", "--regid=65534",
-                                       "--clear-groups", "--"}
-                          + command;
         }
+        const qsizetype before = starts(mStartLog).size();
         QProcess updater;
-        updater.setWorkingDirectory(folder);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VERBODROM_UPDATER_WAIT_MS"), QStringLiteral("300"));
-        if (trouble == "no state folder") // a file where the folder would be
-            env.insert(QStringLiteral("XDG_STATE_HOME"), mStartLog);
-        updater.setProcessEnvironment(env);
-        updater.start(command.takeFirst(), command);
-        QVERIFY(updater.waitForFinished(waitMs));
-        QFile::setPermissions(folder, executable);
+        QVERIFY(runUpdater(updater, folder, pid, trouble));
 
         QTEST(updater.exitCode(), "status");
         const bool replaced = updater.exitCode() == 0;
         QCOMPARE(fileBytes(program), replaced ? mNew : mOld);
-        QCOMPARE(QFileInfo(newFile).exists() || QFileInfo(newFile).isSymLink(),
+        QCOMPARE(QFileInfo(folder + "/New.exe").exists()
+                         || QFileInfo(folder + "/New.exe").isSymLink(),
                  !replaced && newExe != "missing");
-        const qint64 size = started == "new" ? mNew.size() : mOld.size();
         QTRY_COMPARE_WITH_TIMEOUT(starts(mStartLog).size(), before + int(!started.isEmpty()),
                                   waitMs);
         if (!started.isEmpty())
-            QCOMPARE(starts(mStartLog).last().second, size);
+            QCOMPARE(starts(mStartLog).last().second, started == "new" ? mNew.size() : mOld.size());
         if (process) { // only the program itself was asked to end
             QTRY_COMPARE(process->state() == QProcess::NotRunning, running == "program");
             process->kill();
@@ -325,10 +335,11 @@ private Q_SLOTS:
         }
         // One line for the run, on stderr when the log cannot be written
         // ("nobody" cannot reach a root test's state folder).
-        const QByteArray log = trouble == "no state folder" || (readOnly && ::geteuid() == 0)
-                                       ? updater.readAllStandardError()
-                                       : fileBytes(qEnvironmentVariable("XDG_STATE_HOME")
-                                                   + "/verbodrom/updater.log");
+        const QByteArray log
+                = !trouble.isEmpty() && (trouble != "read-only folder" || ::geteuid() == 0)
+                          ? updater.readAllStandardError()
+                          : fileBytes(qEnvironmentVariable("XDG_STATE_HOME")
+                                      + "/verbodrom/updater.log");
         QVERIFY2(log.count('\n') == 1 && log.contains(folder.toUtf8()), log);
     }
 

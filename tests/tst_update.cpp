@@ -42,14 +42,39 @@ class tst_Update : public UpdateChainTest
 
     // Release 1.2.0 with both files signed for their names; the
     // signatures are fetched only with a key.
-    Replies release()
+    const Replies &release()
     {
-        return {{"Version.txt", "=1.2.0"},
-                {"Updater.exe", '=' + updaterBody},
-                {"Updater.exe.minisig",
-                 '=' + sign(updaterBody, "version: 1.2.0 file: Updater.exe")},
-                {"New.exe", '~' + newBody},
-                {"New.exe.minisig", '=' + sign(newBody, "version: 1.2.0 file: New.exe")}};
+        if (mRelease.isEmpty())
+            mRelease = {{"Version.txt", "=1.2.0"},
+                        {"Updater.exe", '=' + updaterBody},
+                        {"Updater.exe.minisig",
+                         '=' + sign(updaterBody, "version: 1.2.0 file: Updater.exe")},
+                        {"New.exe", '~' + newBody},
+                        {"New.exe.minisig", '=' + sign(newBody, "version: 1.2.0 file: New.exe")}};
+        return mRelease;
+    }
+    Replies mRelease;
+
+    static void addChainColumns()
+    {
+        QTest::addColumn<QString>("key"); // "none", "release", or a text taken as it stands
+        QTest::addColumn<bool>("manual");
+        QTest::addColumn<Replies>("replies");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QByteArray>("requests");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<QString>("fault");
+    }
+    // A chain row (see chain_data): release() with the server's changes.
+    void addChainRow(const char *name, const QString &key, bool manual, const Replies &changes,
+                     const QStringList &boxes, const char *requests, const char *written = "",
+                     const QString &fault = {}, const QList<int> &answers = {vbOK, vbOK})
+    {
+        Replies replies = release();
+        replies.insert(changes);
+        QTest::newRow(name) << key << manual << replies << answers << boxes << QByteArray(requests)
+                            << QByteArray(written) << fault;
     }
 
     QString outside() const { return mDir->filePath(QStringLiteral("outside")); }
@@ -141,45 +166,20 @@ private Q_SLOTS:
         QTEST(MsgBox(QStringLiteral("?"), style, QStringLiteral("t")), "result");
     }
 
-    // One whole chain per row: the build's key, what the server answers,
-    // the answers to the questions, the boxes, the files asked for (letters
-    // as UpdateServerStub::letters), which program files are in the folder
-    // afterwards (each exactly as sent) and whether the updater started.
+    // One whole chain per row: the build's key, whether the menu asked, what
+    // the server answers beside release 1.2.0, the boxes, the files asked for
+    // (letters as UpdateServerStub::letters), the program files written (each
+    // exactly as sent; "+": the updater started), a fault planted (see
+    // plantFault) and the answers to the questions.
     void chain_data()
     {
-        QTest::addColumn<QString>("key"); // "none", "release", or a text taken as it stands
-        QTest::addColumn<bool>("manual");
-        QTest::addColumn<Replies>("replies");
-        QTest::addColumn<QList<int>>("answers");
-        QTest::addColumn<QStringList>("boxes");
-        QTest::addColumn<QByteArray>("requests");
-        QTest::addColumn<QByteArray>("written");
-        QTest::addColumn<QString>("fault");
-        const Replies good = release();
-        const QByteArray sigU = good["Updater.exe.minisig"].mid(1);
-        const QByteArray sigN = good["New.exe.minisig"].mid(1);
-        const auto with = [](Replies r, const Replies &changes) {
-            r.insert(changes);
-            return r;
+        addChainColumns();
+        const auto plain = [this](const char *name, bool manual, const Replies &changes,
+                                  const QStringList &boxes, const char *requests,
+                                  const char *written = "", const QString &fault = {},
+                                  const QList<int> &answers = {vbOK, vbOK}) {
+            addChainRow(name, "none", manual, changes, boxes, requests, written, fault, answers);
         };
-        const auto row
-                = [](const char *name, const QString &key, bool manual, const Replies &replies,
-                     const QStringList &boxes, const char *requests, const char *written,
-                     const QString &fault = {}, const QList<int> &answers = {vbOK, vbOK}) {
-                      QTest::newRow(name) << key << manual << replies << answers << boxes
-                                          << QByteArray(requests) << QByteArray(written) << fault;
-                  };
-        const auto plain
-                = [&](const char *name, bool manual, const Replies &changes,
-                      const QStringList &boxes, const char *requests, const char *written = "",
-                      const QString &fault = {}, const QList<int> &answers = {vbOK, vbOK}) {
-                      row(name, "none", manual, with(good, changes), boxes, requests, written,
-                          fault, answers);
-                  };
-        const auto bad = [&](const char *name, const Replies &changes, const char *requests) {
-            row(name, "release", true, with(good, changes), {offer, refused}, requests, "");
-        };
-
         plain("equal at start-up: quiet", false, {{"Version.txt", "=1.1.0"}}, {}, "V");
         plain("equal and CR LF, menu", true, {{"Version.txt", "=1.1.0\r\n"}}, {nothingNew}, "V");
         plain("older, menu", true, {{"Version.txt", "=1.0.9"}}, {nothingNew}, "V");
@@ -219,10 +219,20 @@ private Q_SLOTS:
         plain("links planted at both names", true, {}, {offer, askStart}, "VUN", "UN+", "links");
         plain("managed install at start-up: no request", false, {}, {}, "", "", "managed");
         plain("managed install, menu", true, {}, {managed}, "", "", "managed");
+    }
 
-        row("signed: 4 KiB signature (a long untrusted comment)", "release", true,
-            with(good, {{"Updater.exe.minisig", '=' + paddedTo(sigU, 4096)}}), {offer, askStart},
-            "VUuNn", "UN+");
+    // A release signed by make-release's rules, and each way to break it.
+    void signedChain_data()
+    {
+        addChainColumns();
+        const QByteArray sigU = release()["Updater.exe.minisig"].mid(1);
+        const QByteArray sigN = release()["New.exe.minisig"].mid(1);
+        const auto bad = [this](const char *name, const Replies &changes, const char *requests) {
+            addChainRow(name, "release", true, changes, {offer, refused}, requests);
+        };
+        addChainRow("signed: 4 KiB signature (a long untrusted comment)", "release", true,
+                    {{"Updater.exe.minisig", '=' + paddedTo(sigU, 4096)}}, {offer, askStart},
+                    "VUuNn", "UN+");
         bad("signed: 4 KiB and one byte", {{"Updater.exe.minisig", '=' + paddedTo(sigU, 4097)}},
             "VUu");
         bad("signed: Updater.exe flipped", {{"Updater.exe", '=' + flipped(updaterBody, 5000)}},
@@ -238,14 +248,16 @@ private Q_SLOTS:
              {"New.exe.minisig", '=' + sigU}},
             "VUu");
         bad("signed: Updater.exe.minisig 404", {{"Updater.exe.minisig", "404"}}, "VUu");
-        row("signed: rollback, 1.2.0 served as 1.3.0", "release", true,
-            with(good, {{"Version.txt", "=1.3.0"}}), {offerBox("1.3.0"), refused}, "VUu", "");
-        row("signed: New.exe.minisig reset", "release", true,
-            with(good, {{"New.exe.minisig", "reset"}}),
-            {offer, failed("Der Server hat die Verbindung zurückgesetzt.")}, "VUuNn", "");
-        row("a key that does not parse refuses", "RWQbroken", true, good, {offer, refused}, "VUu",
-            "");
+        addChainRow("signed: rollback, 1.2.0 served as 1.3.0", "release", true,
+                    {{"Version.txt", "=1.3.0"}}, {offerBox("1.3.0"), refused}, "VUu");
+        addChainRow("signed: New.exe.minisig reset", "release", true,
+                    {{"New.exe.minisig", "reset"}},
+                    {offer, failed("Der Server hat die Verbindung zurückgesetzt.")}, "VUuNn");
+        addChainRow("a key that does not parse refuses", "RWQbroken", true, {}, {offer, refused},
+                    "VUu");
     }
+    void signedChain() { chain(); }
+
     void chain()
     {
         QFETCH(QString, key);
