@@ -60,9 +60,8 @@ inline QByteArray ok(const QByteArray &body)
            + body;
 }
 
-// Each complete request goes to the handler with its connection number,
-// from 1; requests for "/prev" are answered here with the body "previous"
-// and not counted.
+// Each whole request goes to the handler with its connection number from 1;
+// "/prev" is answered here with "previous" and not counted.
 struct TestServer
 {
     using Handler = std::function<void(QTcpSocket *socket, int connection)>;

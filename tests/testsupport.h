@@ -34,9 +34,8 @@ struct RecordedBox
     QString title;
 };
 
-// Records every message box while it lives. Answers them in turn from
-// `answers`, then with `answer` once the queue is empty; `onBox`, when set,
-// runs first, while the box would be open.
+// Records every message box while it lives; answers from `answers`, then
+// `answer`. `onBox` runs first, while the box would be open.
 class MsgBoxRecorder
 {
 public:

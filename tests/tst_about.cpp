@@ -67,8 +67,8 @@ private Q_SLOTS:
         QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->width());
     }
 
-    // Real mouse moves: a move over the button or another control must not reach
-    // the window background, or the button would flicker back into the label.
+    // Real mouse moves: a move over the button or another control must not
+    // reach the background, or the button would flicker back into the label.
     void hoverSwapThenEnterCloses()
     {
         QPointer<frmAbout> w = new frmAbout(QString());
@@ -91,9 +91,8 @@ private Q_SLOTS:
         QTRY_VERIFY(w.isNull());
     }
 
-    // Tab from OK lands on the homepage: the button takes the label's place and
-    // the focus, and its key starts the browser with the window left open. Esc on
-    // OK is passed on to the window, which closes.
+    // Tab from OK swaps the homepage button in and focuses it; its key starts
+    // the browser and leaves the window open. Esc on OK closes the window.
     void keyboardReachesHomepage_data()
     {
         QTest::addColumn<Qt::Key>("key");
@@ -144,10 +143,9 @@ private Q_SLOTS:
         QVERIFY(prompt.contains(":\n/gone/browser\n") && prompt.contains(App::Homepage()));
     }
 
-    // The whole way from the desktop file to the started program: a stand-in
-    // browser in a folder with a blank records its arguments and one variable.
-    // %1 in exec stands for its quoted path. How Exec lines split is tested with
-    // the browser lookup; these rows only show the list reaches the program.
+    // From the desktop file to the started program: a stand-in browser (%1, in
+    // a folder with a blank) records its arguments and one variable. How Exec
+    // lines split is tested with the browser lookup.
     void realBrowserGetsHomepage_data()
     {
         QTest::addColumn<QString>("exec");
@@ -166,10 +164,8 @@ private Q_SLOTS:
         QTemporaryDir root;
         const QString script = root.filePath("web browser/run"), output = root.filePath("argv.txt");
         const auto write = [&](const QString &name, const QByteArray &content) {
-            QFile file(root.filePath(name));
-            QVERIFY(QDir(root.path()).mkpath(name.section('/', 0, -2)));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(content);
+            QVERIFY(QDir(root.path()).mkpath(name.section('/', 0, -2))
+                    && writeBytes(root.filePath(name), content));
         };
         write("web browser/run", "#!/bin/sh\n{ echo \"mark=$VERBODROM_MARK\"\n"
                                  "for a in \"$@\"; do echo \"[$a]\"; done; } > \"$0.t\"\n"
@@ -185,13 +181,10 @@ private Q_SLOTS:
             qputenv(var, QFile::encodeName(root.filePath("none")));
         qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath("data")));
         qunsetenv("VERBODROM_MARK");
-
         frmAbout w(DefaultBrowser::defaultBrowserExec());
         w.btHomepage_Click();
         QTRY_VERIFY(QFile::exists(output));
-        QFile file(output);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(QString::fromUtf8(file.readAll()), record);
+        QCOMPARE(QString::fromUtf8(fileBytes(output)), record);
         QVERIFY(failure.boxes.isEmpty());
     }
 };

@@ -65,9 +65,8 @@ class tst_Browser : public QObject
     }
 
 private Q_SLOTS:
-    // Fresh XDG folders for every test, so nothing is read from the real
-    // home; a.desktop and b.desktop are installed in the system folder, and
-    // the user's list names a.desktop.
+    // Fresh XDG folders for every test: a.desktop and b.desktop installed in
+    // the system folder, the user's list naming a.desktop.
     void init()
     {
         mRoot = std::make_unique<QTemporaryDir>();
@@ -83,9 +82,8 @@ private Q_SLOTS:
         write(User, Http + "a.desktop");
     }
 
-    // files: pairs of a path below the temporary root and its content, or of
-    // XDG_CURRENT_DESKTOP and its value. Rows on a.desktop's Exec check how
-    // the command is cut down to its program part.
+    // files: pairs of a path below the root and its content, or of
+    // XDG_CURRENT_DESKTOP and its value. a.desktop's Exec is cut to its program.
     void lookup_data()
     {
         QTest::addColumn<QStringList>("files");
@@ -125,9 +123,8 @@ private Q_SLOTS:
         // An id is a name, never a path to another folder.
         QTest::newRow("id-with-path-unread") << http(User, "../applications/a.desktop") << "";
 
-        // Hostile files, each of which would hang the lookup (the test's
-        // time-out fails it): a FIFO that would block the read, a link to an
-        // endless device, and an id whose every split names a folder.
+        // Hostile files that would hang the lookup: a FIFO, a link to an
+        // endless device, an id whose every split names a folder.
         QTest::newRow("fifo-and-dev-zero-lists")
                 << QStringList {"XDG_CURRENT_DESKTOP", "GNOME", "config/gnome-mimeapps.list",
                                 LinkTo + "/dev/zero",  User,    Fifo}

@@ -94,9 +94,8 @@ private Q_SLOTS:
 
     void cleanup() { delete std::exchange(mForm, nullptr); }
 
-    // The scripts answer the connections in turn, the last one all further
-    // ones; with none, the server is gone. Failures hand on the contents of
-    // the "/prev" transfer before.
+    // The scripts answer the connections in turn, the last all further ones;
+    // none: the server is gone. Failures hand on what "/prev" gave.
     void endings_data()
     {
         QTest::addColumn<QList<Script>>("scripts");
@@ -202,9 +201,8 @@ private Q_SLOTS:
         QVERIFY(client.helper->isReady());
     }
 
-    // A refused Dispatch leaves the running transfer alone: the retry still
-    // fetches the original URL with its credentials; a refused DataType keeps
-    // the type set before.
+    // A refused Dispatch leaves the running transfer alone: its retry fetches
+    // the URL with its credentials. A refused DataType keeps the old one.
     void refusedDispatchLeavesTransferAlone()
     {
         const QByteArray image("\xFF\xD8img\xFF\xD9", 7);

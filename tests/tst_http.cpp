@@ -203,9 +203,8 @@ private Q_SLOTS:
         }
     }
 
-    // The result must not depend on how the response is cut into arrivals:
-    // byte by byte, and in two at every position; fed whole, or taken from a
-    // source in short reads, the way the downloader takes it.
+    // Whatever the arrivals (byte by byte, two at every cut), fed whole or
+    // read from a source in short reads as the downloader does: one result.
     void decodeSplitEverywhere()
     {
         QFETCH(QByteArray, response);
@@ -238,13 +237,11 @@ private Q_SLOTS:
         }
     }
 
-    // The content of a response as the downloader receives it, with and
-    // without Content-Length: the body, or in JPEG mode the image from the
-    // first start marker (in the header or the body) to the last end marker,
-    // else the whole response and -6. Whatever the framing and wherever the
-    // image lies, a large body's content is cut in its own block, never in a
-    // copy: the decoder leaves room there for the header, so the cut never
-    // grows it.
+    // The content as the downloader receives it, with and without
+    // Content-Length: the body, or in JPEG mode the image from the first start
+    // marker (header or body) to the last end marker, else the whole response
+    // and -6. A large body is cut in its own block, never copied: the decoder
+    // leaves room there for the header.
     void decodeLimits() { decodeSplitEverywhere(); }
 
     void cutContent_data()

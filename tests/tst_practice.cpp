@@ -111,12 +111,10 @@ private Q_SLOTS:
         QTEST(int(Practice::draw(list, session, today, next)), "drawn");
     }
 
-    // 200 verbs over 30 days, one run of 90 draws a day, by a learner who gets
-    // each form wrong with a fixed chance. Every draw is checked against the
-    // rules, told here from the learner's own record of the checks: a mistake of
-    // this run comes back two to five draws later, until it is right on a
-    // return; else the first step that has a verb (mistakes of earlier runs, due
-    // by box, new, longest ago) gives the verb; never one twice in a row.
+    // 200 verbs, 30 days of 90 draws, each form missed by chance. Each draw
+    // against the rules, from the learner's own record: a mistake of this run
+    // comes back two to five draws later until right on a return; else the
+    // first step with a verb gives it (drawStep); never one twice in a row.
     void simulation()
     {
         constexpr int verbCount = 200, days = 30, drawsPerDay = 90;

@@ -38,9 +38,8 @@ QString dateText(QDate date)
                                              : QStringLiteral("yyyy-MM-dd"));
 }
 
-// A script of changes separated by ";": "WORD DATE TIME FORMS" checks the
-// verb "to WORD" at that local time, FORMS three of "-" (right) or "x"
-// (wrong); "reset" forgets.
+// Changes separated by ";": "WORD DATE TIME FORMS" checks "to WORD" at that
+// local time, FORMS "-" (right) or "x" (wrong) each; "reset" forgets.
 ProgressChanges changesOf(const QString &script)
 {
     ProgressChanges changes;
@@ -110,14 +109,11 @@ class tst_Progress : public QObject
     QString folder() const { return QFileInfo(path()).absolutePath(); }
     QTemporaryDir mDir;
 
-    // Puts what a row's kind names at the file's place: a corrupt or too
-    // large file, one without read permission, a folder, a pipe, or a link to
-    // a pipe, a device or a file elsewhere. Gives the link's target.
+    // Puts what a row's kind names at the file's place; gives a link's target.
     QString placeUnusable(const QString &kind)
     {
-        // A device of the test's own where it may make one (as root, who could
-        // also replace the system's), else the system's null device, which no
-        // one else may replace. Never removed: only looked at.
+        // A device of its own where it may (as root), else /dev/null, which no
+        // one else may replace: only looked at, never removed.
         QString target = mDir.filePath(QStringLiteral("elsewhere"));
         QFile::remove(target);
         if (kind == u"link-device"
@@ -355,9 +351,8 @@ private Q_SLOTS:
         qputenv("XDG_STATE_HOME", oldState);
     }
 
-    // Two copies check and write in turns: each write merges with what the other
-    // wrote, so no verb and no count of the other's is lost; a copy started
-    // later reads it all. The folder is made private, the file too.
+    // Two copies write in turns, each merging what the other wrote: nothing is
+    // lost, a third reads it all. Folder and file are private.
     void twoCopies()
     {
         ProgressStore first(path()), second(path());
@@ -382,9 +377,8 @@ private Q_SLOTS:
                  QStringList {"progress.txt"}); // no temporary or lock left
     }
 
-    // A file that cannot be used is moved aside once, told in one warning, and
-    // the store starts afresh; whatever a link there points to stays untouched
-    // (never written, never opened when it is no regular file).
+    // An unusable file is moved aside once, told in one warning, and the store
+    // starts afresh; a link's target is never written, nor opened unless regular.
     void unusableFileMovedAside_data()
     {
         QTest::addColumn<QString>("kind");
@@ -444,9 +438,8 @@ private Q_SLOTS:
         }
     }
 
-    // A write waits a bounded time for another copy's lock and then keeps its
-    // change for the next write; a lock left behind long ago, or a pipe or link
-    // at the lock's name, never blocks.
+    // A write waits a bounded time for another copy's lock, then keeps its
+    // change for later; a stale lock or a pipe at the lock's name never blocks.
     void lock()
     {
         QVERIFY(QDir().mkpath(folder()));
@@ -474,9 +467,8 @@ private Q_SLOTS:
         QVERIFY(store.change(changesOf("see 12-06 10:03 ---"), today));
     }
 
-    // An unusable file that cannot be moved aside (here: every name taken) is
-    // left as it is, never overwritten; the store says so once and keeps its
-    // changes.
+    // An unusable file that cannot be moved aside (every name taken) is never
+    // overwritten; the store says so once and keeps its changes.
     void unmovableFileNeverOverwritten()
     {
         QVERIFY(QDir().mkpath(folder()) && writeBytes(path(), corruptV1));

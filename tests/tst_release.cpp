@@ -1,8 +1,6 @@
-// A release as a maker publishes it: made by scripts/make-release.sh from a
-// build, served by nginx on 127.0.0.1, fetched by the update chain, and
-// installed by the real updater. The build's program is a stand-in
-// (standin.cpp) that notes each start, so that the updater's work can be
-// seen from outside.
+// A release made by scripts/make-release.sh, served by nginx on 127.0.0.1,
+// fetched by the chain and installed by the real updater. The program is a
+// stand-in (standin.cpp) that notes each start.
 
 #include "minisigntool.h"
 #include "updatechain.h"
@@ -31,10 +29,8 @@ const QFileDevice::Permissions executable = QFileDevice::ReadOwner | QFileDevice
                                             | QFileDevice::ExeOwner | QFileDevice::ReadOther
                                             | QFileDevice::ExeOther;
 
-// Starts nginx on a free port of 127.0.0.1 serving `root`, with its
-// configuration, pid file, logs and temporary files in `folder`: one process,
-// killed when `nginx` goes, and by the kernel should the test die first.
-// Returns the port, 0 when nginx is missing or does not come up.
+// Starts nginx on a free port of 127.0.0.1 serving `root`, all its files in
+// `folder`, killed with the test; the port, 0 when it does not come up.
 quint16 startNginx(QProcess &nginx, const QString &folder, const QString &root)
 {
     const QString binary = QStandardPaths::findExecutable(
@@ -144,9 +140,8 @@ class tst_Release : public UpdateChainTest
                            newExe == "noexec" ? QFileDevice::ReadOwner : executable);
     }
 
-    // Runs the updater on pid in folder until it ends. In a read-only folder
-    // root, who may write anywhere, runs it as "nobody"; "no state folder"
-    // puts a file where the state folder would be.
+    // Runs the updater on pid in folder (in a read-only one as "nobody" when
+    // root); "no state folder" puts a file where that folder would be.
     bool runUpdater(QProcess &updater, const QString &folder, qint64 pid, const QString &trouble)
     {
         QStringList command {path("build/bin/verbodrom-updater"), QString::number(pid),
@@ -226,11 +221,9 @@ private Q_SLOTS:
         cleanupChain();
     }
 
-    // The chain against nginx with the release key: both files arrive, are
-    // verified (make-release.sh signed them for 1.2.0 and their names) and
-    // written, and the updater from the release starts.
-    // It takes this test process for another program (it is not the program
-    // folder's file), so it puts New.exe in place under this test's name at
+    // The chain against nginx with the release key: both files verified,
+    // written, and the release's updater started. It takes this test for
+    // another program, so it puts New.exe in place under this test's name at
     // once and starts it: the stand-in notes that start.
     void chainThroughNginx()
     {
@@ -255,12 +248,9 @@ private Q_SLOTS:
         QVERIFY2(log.contains("taken as ended; New.exe put in place; tst_release started"), log);
     }
 
-    // The updater in a program folder whose program is the stand-in: what
-    // runs there ("program", "stubborn": ignores SIGTERM, "foreign": a
-    // stand-in of another folder, "ended": nothing), what New.exe is, and
-    // what the updater does: its exit status, whether the program file is
-    // New.exe's afterwards, and which program it started ("new", "old" or
-    // none). The wait is cut to 300 ms through VERBODROM_UPDATER_WAIT_MS.
+    // The updater over a stand-in: what runs ("stubborn" ignores SIGTERM,
+    // "foreign" is another folder's), what New.exe is, the exit status, and
+    // which program it started. VERBODROM_UPDATER_WAIT_MS cuts the wait.
     void updater_data()
     {
         QTest::addColumn<QString>("folderName");

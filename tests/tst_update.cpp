@@ -79,10 +79,8 @@ class tst_Update : public UpdateChainTest
 
     QString outside() const { return mDir->filePath(QStringLiteral("outside")); }
 
-    // A chain row's fault: "<file> dir" a folder in the file's place, "start
-    // fails", "swap" (another file at Updater.exe's name, the same bytes,
-    // when "Update starten?" asks), "links" (links to a read-only file
-    // outside at both names), "managed" (a folder the user may not write).
+    // "<file> dir", "start fails", "swap" (a copy at Updater.exe's name while
+    // "Update starten?" asks), "links" (to a read-only file outside), "managed".
     void plantFault(const QString &fault)
     {
         if (fault.endsWith(" dir")) {
@@ -131,9 +129,8 @@ private Q_SLOTS:
     void init() { initChain(); }
     void cleanup() { cleanupChain(); }
 
-    // A box with Cancel as its default (the offer at start-up, "Update
-    // starten?") never takes a stray Enter, not even after a Tab has put the
-    // focus on OK; Space still presses the focused button.
+    // A box whose default is Cancel never takes a stray Enter, even after Tab
+    // to OK; Space still presses the focused button.
     void enterOnTheBox_data()
     {
         QTest::addColumn<int>("style");
@@ -166,11 +163,9 @@ private Q_SLOTS:
         QTEST(MsgBox(QStringLiteral("?"), style, QStringLiteral("t")), "result");
     }
 
-    // One whole chain per row: the build's key, whether the menu asked, what
-    // the server answers beside release 1.2.0, the boxes, the files asked for
-    // (letters as UpdateServerStub::letters), the program files written (each
-    // exactly as sent; "+": the updater started), a fault planted (see
-    // plantFault) and the answers to the questions.
+    // One chain per row: the key, whether the menu asked, the server's changes
+    // to release 1.2.0, the boxes, the files asked for (letters), the files
+    // written ("+": the updater started), a fault, the answers given.
     void chain_data()
     {
         addChainColumns();
@@ -297,10 +292,8 @@ private Q_SLOTS:
         }
     }
 
-    // A transfer that cannot start ends at rest, told from the menu. The
-    // menu and upgradeMe, used while a file downloads or while a box is
-    // open, and a callback for another task leave a running chain alone; it
-    // runs to its end.
+    // A transfer that cannot start ends at rest, told from the menu. The menu,
+    // upgradeMe and another task's callback leave a running chain alone.
     void menuDuringChain()
     {
         mServer->replies = release();
@@ -336,10 +329,8 @@ private Q_SLOTS:
     }
 
     // In a folder given with a trailing "/", a longer New.exe is replaced
-    // exactly and the updater starts there. After that a check from the
-    // menu works with a fresh host form and downloader, and the verb list
-    // still reloads. Idle, upgradeMe with another step only sets the rest
-    // caption.
+    // exactly. Then a check from the menu works with a fresh host form and
+    // downloader, and the list still reloads; another step only sets the caption.
     void checkAfterUpdaterStarted()
     {
         putFile("New.exe", QByteArray(400 * 1024, 'x'));
@@ -370,9 +361,8 @@ private Q_SLOTS:
         QCOMPARE(mBoxes->boxes.size(), 2); // the missing-file message
     }
 
-    // The chain takes each transfer's bytes: the downloader keeps no copy
-    // that a later failed transfer would hand on, so nothing a server sent
-    // stays in memory once its step is done.
+    // The chain takes each transfer's bytes: the downloader keeps no copy that
+    // a later failed transfer would hand on.
     void downloaderKeepsNoCopy()
     {
         mServer->replies = {{"Version.txt", "=1.1.0"}, {"/gone", "reset"}};
@@ -384,10 +374,9 @@ private Q_SLOTS:
         QCOMPARE(client.calls[0].contents, QByteArray());
     }
 
-    // SIGTERM (the updater's request), SIGINT and SIGHUP end the program as
-    // closing its window does, also while a box is open: in its event loop
-    // (the offer) or before the loop runs (a missing verb list). run()
-    // returns 0, every form is closed and the progress file is kept.
+    // SIGTERM, SIGINT and SIGHUP end the program as closing it does, also
+    // while a box is open, before the event loop runs too: run() returns 0,
+    // every form is closed, the progress file kept.
     void endsOnSignal_data()
     {
         QTest::addColumn<int>("signalNumber");

@@ -137,9 +137,8 @@ private Q_SLOTS:
         QCOMPARE(report.verbs, verbs);
     }
 
-    // The program's exit status over its arguments: "clean", "bad", "empty" and
-    // "gone" stand for a clean file, one with a skipped line, an empty one and a
-    // missing one. said: lines the output must hold.
+    // The exit status over the arguments ("bad": a skipped line, "gone":
+    // missing) and lines the output must hold.
     void exitStatus_data()
     {
         QTest::addColumn<QStringList>("arguments");

@@ -183,10 +183,8 @@ private Q_SLOTS:
         QVERIFY(table.entries.isEmpty());
     }
 
-    // The list the program ships (verbodrom-check-shipped-list checks its lines):
-    // Windows-1252, 200 verbs or more, and each German prompt leads to one
-    // English verb. A prompt that also stands bare, with a note in brackets
-    // behind it, leads to two.
+    // The shipped list: Windows-1252, 200 verbs or more, each German prompt
+    // once, and none also standing bare beside a form with a note in brackets.
     void shippedList()
     {
         const QString path = QStringLiteral(VERBODROM_SOURCE_DIR "/IrregularVerbs.txt");

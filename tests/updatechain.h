@@ -46,9 +46,8 @@ inline QByteArray randomBytes(int size)
 inline const QByteArray updaterBody = randomBytes(3000) + "\r\n\r\n" + randomBytes(5000);
 inline const QByteArray newBody = randomBytes(300 * 1024);
 
-// What a server answers per file name. "=body" 200 with Content-Length,
-// "~body" 200 chunked, "404" an error page, "reset" RST, "silent" accept and
-// never answer, "hold" and one of the others: that answer once released.
+// Answers per file name: "=body" with Content-Length, "~body" chunked, "404",
+// "reset", "silent" (never answers), "hold" + another: that once released.
 using Replies = QHash<QByteArray, QByteArray>;
 
 struct UpdateServerStub
@@ -208,9 +207,8 @@ protected:
         return mWindow;
     }
 
-    // Drives the event loop until the chain has ended: the caption is back
-    // at rest or the updater was started. A silent server gets its ten
-    // watchdog ticks at once.
+    // Runs the event loop until the caption is at rest or the updater started;
+    // a silent server gets the watchdog's ticks at once.
     bool runChain()
     {
         QDeadlineTimer deadline(10000);
