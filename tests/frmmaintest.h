@@ -125,10 +125,24 @@ protected:
             joined << text(qPrintable(name));
         return joined.join(u'|');
     }
-    bool locked(const char *box) { return property(box, "readOnly").toBool(); }
+    // The answer boxes' texts joined by "|", each marked "#" when locked,
+    // "=" when given (grey); "?" when its look does not match its lock.
+    QString answers()
+    {
+        QStringList shown;
+        for (const char *name : answerBoxes) {
+            const QColor base = child(name)->palette().color(QPalette::Base);
+            const qsizetype look
+                    = QList {Look::window(), Look::locked(), Look::grayText()}.indexOf(base);
+            const bool locked = property(name, "readOnly").toBool();
+            shown << text(name)
+                             + (locked == (look > 0) ? QStringList {"", "#", "="}.value(look, "?")
+                                                     : "?");
+        }
+        return shown.join(u'|');
+    }
     QString score() { return text("lblScore"); }
     QString focus() { return mWindow->focusWidget()->objectName(); }
-    QColor base(const char *name) { return child(name)->palette().color(QPalette::Base); }
     // Answers the drawn verb: every form right, or the infinitive wrong.
     void answer(bool right)
     {

@@ -2,6 +2,8 @@
 #include "platform/DefaultBrowser.h"
 #include "platform/modRegistry.h"
 
+#include "testsupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -47,21 +49,16 @@ class tst_Browser : public QObject
         QVERIFY(QDir(mRoot->path()).mkpath(path.section('/', 0, -2)));
         const QString full = mRoot->filePath(path);
         QFile::remove(full);
-        if (content == Fifo) {
+        if (content == Fifo)
             QCOMPARE(::mkfifo(QFile::encodeName(full).constData(), 0600), 0);
-            return;
-        }
-        if (content.startsWith(LinkTo)) {
+        else if (content.startsWith(LinkTo))
             QVERIFY(QFile::link(content.mid(LinkTo.size()), full));
-            return;
-        }
-        QFile file(full);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        if (path.endsWith("mimeapps.list"))
-            file.write("[Added Associations]\n" + Http.toUtf8()
-                       + "a.desktop\n"
-                         "[Default Applications]\n");
-        file.write(content.toUtf8());
+        else if (path.endsWith("mimeapps.list"))
+            QVERIFY(writeBytes(full, ("[Added Associations]\n" + Http
+                                      + "a.desktop\n[Default Applications]\n" + content)
+                                             .toUtf8()));
+        else
+            QVERIFY(writeBytes(full, content.toUtf8()));
     }
 
 private Q_SLOTS:

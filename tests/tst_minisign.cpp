@@ -153,12 +153,12 @@ private Q_SLOTS:
         QFETCH(bool, valid);
         const std::optional<Minisign::PublicKey> key = Minisign::parsePublicKey(text);
         QCOMPARE(key.has_value(), valid);
+        const auto bytes = [](const auto &array) {
+            return QByteArray(reinterpret_cast<const char *>(array.data()), array.size());
+        };
         if (valid) // key id, then key, as the base64 line holds them
-            QCOMPARE(
-                    QByteArray(reinterpret_cast<const char *>(key->keyId.data()), key->keyId.size())
-                            + QByteArray(reinterpret_cast<const char *>(key->key.data()),
-                                         key->key.size()),
-                    QByteArray::fromBase64(mKey->publicLine).mid(2));
+            QCOMPARE(bytes(key->keyId) + bytes(key->key),
+                     QByteArray::fromBase64(mKey->publicLine).mid(2));
     }
 
     // What a trusted comment says a signature is for; "none" for any other

@@ -99,18 +99,12 @@ struct UpdateServerStub
         held = nullptr;
     }
 
-    // The files asked for, by letter: V Version.txt, U Updater.exe, u its
-    // .minisig, N New.exe, n its .minisig.
+    // The files asked for by initial, a signature's in lower case: "VUuNn".
     QByteArray letters() const
     {
-        static const QHash<QByteArray, char> letter {{"Version.txt", 'V'},
-                                                     {"Updater.exe", 'U'},
-                                                     {"Updater.exe.minisig", 'u'},
-                                                     {"New.exe", 'N'},
-                                                     {"New.exe.minisig", 'n'}};
         QByteArray out;
         for (const QByteArray &file : requested)
-            out += letter.value(file, '?');
+            out += file.endsWith(".minisig") ? char(file.at(0) | 0x20) : file.at(0);
         return out;
     }
 
