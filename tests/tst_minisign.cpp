@@ -61,7 +61,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QByteArray>("minisig");
         QTest::addColumn<Verdict>("verdict");
-
         const QByteArray file = payload();
         const QByteArray legacy = sign(file, "version: 1.2.0", true, mKey);
         const QByteArray hashed = sign(file, "version: 1.2.0", false, mKey);

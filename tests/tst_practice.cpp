@@ -64,7 +64,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("previous");
         QTest::addColumn<QString>("random");
         QTest::addColumn<int>("drawn");
-
         const auto row = [](const char *name, const char *verbs, const char *mistakes, int draws,
                             int previous, const char *random, int drawn) {
             QTest::newRow(name) << verbs << mistakes << draws << previous << random << drawn;

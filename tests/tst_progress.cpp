@@ -159,7 +159,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QByteArray>("written");
-
         const QByteArray v1AsV2
                 = headV2
                   + "verb\t1\t2026-10-27\t1793098800000\t0\t0\t0\t\tto burn\tbrennen\n"
@@ -194,7 +193,6 @@ private Q_SLOTS:
     void parseRejects_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-
         const QByteArray verbV1("1\t2026-12-06\tto go\tgehen\n");
         const QByteArray verbV2("verb\t1\t2026-12-06\t0\t0\t0\t0\t\tto go\tgehen\n");
         QTest::newRow("empty") << QByteArray();
@@ -242,7 +240,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("state");
-
         QTest::newRow("right-up-wrong-back-misses-per-form")
                 << "go 12-06 10:00 ---; go 12-06 10:01 ---; go 12-06 10:02 -x-; go 12-06 10:03 x-x"
                 << "go:1@12-06 m111 w12-06 | 12-06=4/2";
@@ -383,7 +380,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-
         const QString unusable = QStringLiteral("it is no regular file or cannot be read");
         QTest::newRow("corrupt-box-9") << "corrupt"
                                        << "it is not a progress file of this program";
