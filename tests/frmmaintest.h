@@ -153,8 +153,7 @@ protected:
                 ->setText(verb.EngPastParticiple().section(u'/', 0, 0));
         click("btEnter");
     }
-    // Draws and answers n verbs, right or wrong as `right` says for the
-    // drawn verb's number.
+    // Draws and answers n verbs, right or not as `right` says of each.
     void drill(int n, const std::function<bool(qint16)> &right)
     {
         for (int i = 0; i < n; ++i) {

@@ -69,8 +69,7 @@ std::vector<std::string> layerLibraries(std::string_view text)
     return layers;
 }
 
-// The folder under the root that holds path, or "" when path lies outside
-// the root or directly in it.
+// The folder under the root that holds path; "" outside it or directly in it.
 std::string folderOf(const fs::path &root, const fs::path &path)
 {
     const fs::path relative = path.lexically_normal().lexically_relative(root);

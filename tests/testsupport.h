@@ -1,7 +1,6 @@
 #pragma once
 
-// Seams shared by the tests: message boxes and program starts are recorded
-// instead of shown or run; files read and written whole.
+// Seams shared by the tests: boxes and program starts recorded; whole files.
 
 #include "platform/MsgBox.h"
 #include "platform/Shell.h"

@@ -122,8 +122,7 @@ private Q_SLOTS:
         QTRY_VERIFY(w.isNull());
     }
 
-    // No browser starts nothing; one that cannot start is named in a message
-    // with the homepage.
+    // No browser starts nothing; one that cannot start is named with the homepage.
     void browserStartFailure()
     {
         MsgBoxRecorder boxes;

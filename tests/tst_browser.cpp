@@ -21,8 +21,7 @@ QString entry(const QString &exec)
 const QString Http = QStringLiteral("x-scheme-handler/http=");
 const QString User = QStringLiteral("config/mimeapps.list");
 const QString AppA = QStringLiteral("sysdata/applications/a.desktop");
-// Contents that write() turns into a FIFO, or into a symbolic link to the
-// path that follows the arrow.
+// Contents that write() turns into a FIFO, or a link to the path after the arrow.
 const QString Fifo = QStringLiteral("<fifo>");
 const QString LinkTo = QStringLiteral("-> ");
 const QString Home = QStringLiteral("www.verbodrom.example");
@@ -151,8 +150,7 @@ private Q_SLOTS:
         QCOMPARE(DefaultBrowser::getDefaultBrowser(), browser);
     }
 
-    // What the homepage button starts: the Exec line split by the
-    // desktop-file rules, the homepage put in for its field code.
+    // What the homepage button starts: the Exec line split, the homepage put in.
     void browserStart_data()
     {
         QTest::addColumn<QString>("exec");

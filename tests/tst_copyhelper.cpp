@@ -38,8 +38,7 @@ struct Script
 
 const QByteArray okHead("HTTP/1.1 200 OK\r\n\r\n");
 const QByteArray chunkedHead("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
-// 3.3 MB of every kind of byte, and the same chunked with extensions and a
-// trailer.
+// 3.3 MB of every kind of byte; the same chunked, with extensions and a trailer.
 const QByteArray large = QByteArray("\0\x01\x7F\x80\xFFtext\r\n", 11).repeated(300000);
 QByteArray chunked()
 {
@@ -148,8 +147,7 @@ private Q_SLOTS:
         row("aborted", {Script {.socketError = WinsockControl::sckConnectAborted}}, -7);
         row("socket-control-error", {Script {.socketError = WinsockControl::sckWrongProtocol}}, -4,
             "previous", 2);
-        // Pacing: data resets the idle count, but the transfer as a whole is
-        // bounded however it trickles.
+        // Data resets the idle count; the transfer as a whole stays bounded.
         row("trickle-0.9-ticks-for-15-ticks",
             {trickle(okHead, "0123456789abcdefg", 1, ShortTicks::kTickMs * 9 / 10)}, 0,
             "0123456789abcdefg");
@@ -294,8 +292,7 @@ private Q_SLOTS:
         QCOMPARE(mEndCalls, 2);
     }
 
-    // Data the consumer leaves in the socket is reported once, not again and
-    // again, and can still be taken later.
+    // Data left in the socket is reported once, and can still be taken later.
     void untakenDataReportedOnce()
     {
         QTcpServer server;

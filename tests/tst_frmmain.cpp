@@ -1,5 +1,4 @@
-// The drill in the main window: what a list gives, the rounds, the keyboard,
-// the look, and the forms read aloud.
+// The drill in the main window: lists, rounds, keyboard, look, forms read aloud.
 
 #include "trainer/VerbCheck.h"
 
@@ -114,8 +113,7 @@ private Q_SLOTS:
         click("btEnter");
         QTEST(answers(), "shown");
         QTEST(texts(labels), "verdicts");
-        // Verdicts by their hue; they go with the focus to "Neues Wort",
-        // where a screen reader announces them.
+        // Verdicts by hue, and announced with the focus on "Neues Wort".
         const char *const captions[]
                 = {"English infinitive: ", "English past tense: ", "English past participle: "};
         QStringList announced;

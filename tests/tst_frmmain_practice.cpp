@@ -249,8 +249,7 @@ private Q_SLOTS:
         delete other;
     }
 
-    // A state folder that cannot be written is told once in the log, never in
-    // a box, and never stops the drill.
+    // A state folder that cannot be written is told once in the log, never in a box.
     void progressNotWritable()
     {
         QVERIFY(putFile(mStateHome + "/verbodrom", {}));

@@ -73,8 +73,7 @@ private Q_SLOTS:
         QTEST(parts.userInfo, "userInfo");
     }
 
-    // Credentials add the Authorization line; the path is escaped, so that
-    // nothing can be injected into the request.
+    // Credentials add the Authorization line; the path is escaped against injection.
     void request()
     {
         const QByteArray head(" HTTP/1.1\r\nAccept: */*\r\nHost: h\r\nConnection: close\r\n");
@@ -226,8 +225,7 @@ private Q_SLOTS:
                         = QByteArray(readSize ? "from a source, " : "")
                           + QByteArray::number(cuts.size() + 1) + " arrivals, first cut "
                           + QByteArray::number(cuts.value(0)) + ": " + describe(outcome);
-                // Where the limit cuts the body depends on the arrivals; that
-                // body is dropped anyway.
+                // Where the limit cuts the body depends on the arrivals; it is dropped.
                 QVERIFY2(failure == DecodeFailure::TooLarge || outcome.body == body, where);
                 QVERIFY2(outcome.failure == failure, where);
                 QVERIFY2(outcome.step == step, where);

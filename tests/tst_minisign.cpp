@@ -160,8 +160,7 @@ private Q_SLOTS:
                      QByteArray::fromBase64(mKey->publicLine).mid(2));
     }
 
-    // What a trusted comment says a signature is for; "none" for any other
-    // comment.
+    // What a trusted comment says a signature is for; "none" for any other.
     void signedFor_data()
     {
         QTest::addColumn<QByteArray>("comment");

@@ -18,8 +18,7 @@
 
 namespace {
 
-// Checks run in Berlin time, so that a local day differs from the UTC day
-// and the clocks change twice a year.
+// Berlin time: a local day differs from the UTC day, and the clocks change.
 const QDate today(2026, 12, 6);
 
 QString keyOf(const QString &word)
@@ -277,8 +276,7 @@ private Q_SLOTS:
         QVERIFY(parseProgress(formatProgress(state)) == state);
     }
 
-    // At most MaxKeptVerbs verbs are kept: one more drops the one checked longest
-    // ago, whatever its list.
+    // One verb over MaxKeptVerbs drops the one checked longest ago, of any list.
     void keptVerbsBounded()
     {
         ProgressChanges changes;
@@ -292,8 +290,7 @@ private Q_SLOTS:
                 && state.verbs.contains(QStringLiteral("1")));
     }
 
-    // The aggregations of a list: boxes, the days with gaps, the most missed,
-    // the outlook for today.
+    // A list's boxes, the days with gaps, the most missed, today's outlook.
     void stats()
     {
         QList<VerbEntry> verbs;

@@ -45,8 +45,7 @@ quint16 startNginx(QProcess &nginx, const QString &folder, const QString &root)
         probe.listen(QHostAddress::LocalHost, 0);
         const quint16 port = probe.serverPort();
         probe.close();
-        // Run by root, nginx would hand its work to "nobody", who cannot
-        // read a test's private folder.
+        // Run by root, nginx would work as "nobody", who cannot read the folder.
         const QString config = QStringLiteral(R"(%1daemon off; master_process off;
 pid "%2/nginx.pid";
 events { worker_connections 16; }
@@ -106,8 +105,7 @@ class tst_Release : public UpdateChainTest
 
     QString path(const QString &name) const { return mRoot.filePath(name); }
 
-    // Starts the stand-in as `program` in its folder; null when it did not
-    // come up.
+    // Starts the stand-in as `program` in its folder; null when it did not come up.
     std::unique_ptr<QProcess> startStandin(const QString &program, bool ignoreTerm)
     {
         auto process = std::make_unique<QProcess>();
@@ -124,8 +122,7 @@ class tst_Release : public UpdateChainTest
         return process;
     }
 
-    // A fresh program folder with the old program and New.exe as the row's
-    // kind says.
+    // A fresh program folder: the old program, and New.exe as the row says.
     bool makeProgramFolder(const QString &folder, const QString &newExe)
     {
         const QString newFile = folder + "/New.exe";
@@ -210,8 +207,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        // The stand-ins started meanwhile and still running from this test's
-        // folders, by the pids they noted.
+        // Stand-ins started meanwhile from this test's folders, by their pids.
         const auto noted = starts(mStartLog);
         for (qsizetype i = mStartsBefore; i < noted.size(); ++i) {
             const QString exe = QStringLiteral("/proc/%1/exe").arg(noted[i].first);
@@ -333,8 +329,7 @@ private Q_SLOTS:
         QVERIFY2(log.count('\n') == 1 && log.contains(folder.toUtf8()), log);
     }
 
-    // Anything but a process id and a plain file name changes nothing and
-    // says why in one line.
+    // Anything but a process id and a plain file name: nothing done, one line why.
     void updaterArguments_data()
     {
         QTest::addColumn<QStringList>("arguments");

@@ -20,8 +20,7 @@ private Q_SLOTS:
     void initTestCase() { mSink.emplace(); }
     void cleanupTestCase() { mSink.reset(); }
 
-    // What "Anhören" says of a verb line: its three forms as the learner sees
-    // them.
+    // What "Anhören" says of a verb line: its forms as the learner sees them.
     void spoken_data()
     {
         QTest::addColumn<QString>("line");

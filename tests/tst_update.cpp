@@ -16,8 +16,7 @@ namespace {
 
 const QByteArray progress("verbodrom-progress 1\nrepeat-mistakes on\n");
 
-// The signature file grown to `size` bytes in its untrusted comment, which
-// no signature covers.
+// The signature grown to `size` bytes in its untrusted comment.
 QByteArray paddedTo(const QByteArray &minisig, qsizetype size)
 {
     return withLine(minisig, untrusted,
@@ -40,8 +39,7 @@ class tst_Update : public UpdateChainTest
                     : QByteArray();
     }
 
-    // Release 1.2.0 with both files signed for their names; the
-    // signatures are fetched only with a key.
+    // Release 1.2.0, both files signed for their names (fetched only with a key).
     const Replies &release()
     {
         if (mRelease.isEmpty())
@@ -361,8 +359,7 @@ private Q_SLOTS:
         QCOMPARE(mBoxes->boxes.size(), 2); // the missing-file message
     }
 
-    // The chain takes each transfer's bytes: the downloader keeps no copy that
-    // a later failed transfer would hand on.
+    // The downloader keeps no copy of what the chain took to hand on later.
     void downloaderKeepsNoCopy()
     {
         mServer->replies = {{"Version.txt", "=1.1.0"}, {"/gone", "reset"}};

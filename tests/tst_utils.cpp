@@ -46,8 +46,7 @@ private Q_SLOTS:
         QTEST(Utils::TextUpTo(text, delimiter, start, count, caseSensitive), "expected");
     }
 
-    // RFC 4648's "foobar" prefixes; Latin-1 characters are single bytes, one
-    // above is refused.
+    // RFC 4648's "foobar" prefixes; Latin-1 single bytes, a character above refused.
     void base64()
     {
         const QStringList rfc {"", "Zg==", "Zm8=", "Zm9v", "Zm9vYg==", "Zm9vYmE=", "Zm9vYmFy"};

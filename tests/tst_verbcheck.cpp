@@ -138,8 +138,7 @@ private Q_SLOTS:
         const VerbCheck::FileReport report = VerbCheck::checkFile(
                 fso, writeFile(QTest::currentDataTag(), bytes), language, Limit);
         QCOMPARE(report.outcome, VerbFileOutcome::Loaded);
-        // Each finding begins with its row's text: what was found where, and
-        // for some, what to do.
+        // Each finding begins with its row's text: what, where, and what to do.
         QCOMPARE(report.findings.size(), findings.size());
         for (qsizetype i = 0; i < findings.size(); ++i) {
             const VerbCheck::Finding &finding = report.findings.at(i);
@@ -149,8 +148,7 @@ private Q_SLOTS:
         QCOMPARE(report.verbs, verbs);
     }
 
-    // The exit status over the arguments ("bad": a skipped line, "gone":
-    // missing) and lines the output must hold.
+    // The exit status over the arguments, and lines the output must hold.
     void exitStatus_data()
     {
         QTest::addColumn<QStringList>("arguments");

@@ -80,8 +80,7 @@ private Q_SLOTS:
             {QChar(0xfeff) + QStringLiteral("to a|b|c|d")});
         row("utf16-odd-last-byte", withBom(QStringConverter::Utf16LE, "to a\tb\tc\td\n") + 'x',
             {"to a|b|c|d"});
-        // The longest verb line is kept whatever its line end; one more character
-        // and it is no verb line.
+        // The longest verb line is kept, whatever its line end; one more is not.
         const QByteArray longest = "to a\tb\tc\t" + QByteArray(MaxVerbLineLength - 9, 'd');
         const QString longestVerb = "to a|b|c|" + QString(MaxVerbLineLength - 9, u'd');
         row("longest-line-any-end", longest + "\r\n" + longest + "\n" + longest,

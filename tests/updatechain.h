@@ -1,7 +1,6 @@
 #pragma once
 
-// A scripted update server on 127.0.0.1 and the fixtures of the update
-// chain tests: program folder, main window, the chain run to its end.
+// A scripted update server on 127.0.0.1 and the update chain tests' fixture.
 
 #include "downloader/CopyHelper.h"
 #include "platform/App.h"
@@ -178,8 +177,7 @@ inline bool hostFormLoaded()
                        [](QWidget *f) { return qobject_cast<frmDummy *>(f); });
 }
 
-// The program folder (with a blank in its path), the stub server and the
-// main window of one test function.
+// A program folder with a blank in its path, the stub server, the main window.
 class UpdateChainTest : public QObject
 {
 protected:
@@ -190,8 +188,7 @@ protected:
     std::optional<MsgBoxRecorder> mBoxes;
     std::optional<ShellRecorder> mShell;
 
-    // The host form and the main window with its chain, as at start-up,
-    // aimed at `server` (the stub when empty).
+    // The host form and main window as at start-up, aimed at `server` or the stub.
     frmMain *startWindow(const QString &server = QString())
     {
         App::setUpdateServer(server.isEmpty() ? mServer->address() : server);
