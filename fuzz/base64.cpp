@@ -1,9 +1,6 @@
-// The Base64 encoder against Qt's: every text of characters 0 to 255 encodes
-// as QByteArray::toBase64 encodes its bytes. A text with a character above
-// 255 is refused with run-time error 5.
-//
-// Input: one byte picks the mode, the rest is the text. Even: one character
-// per byte. Odd: UTF-16 code units, two bytes each.
+// The Base64 encoder against QByteArray::toBase64 for texts of characters 0
+// to 255; one above is refused with run-time error 5. The first byte picks
+// how the text is read: a character per byte, or UTF-16 code units.
 
 #include "base/RuntimeError.h"
 #include "base/modBase64.h"

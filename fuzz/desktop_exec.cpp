@@ -1,18 +1,12 @@
-// The Exec splitter and field-code expansion, in two modes.
-//
-// Built: an argument list made of plain text, reserved characters and field
-// codes, quoted by the desktop-entry rules (reserved characters in double
-// quotes, ", `, $ and \ escaped there) and joined with blanks. Splitting it
-// must give the list back, and the arguments for a URL must be what a
-// model of the expansion gives: the first %u/%U/%f/%F becomes the URL, %%
-// a %, every other code nothing, an argument of codes only that leaves
-// nothing is dropped, and the URL comes last when no code takes it.
-//
-// Raw: the fuzzer's bytes as an Exec value. Whatever splits keeps its
-// promises: a non-empty list; the URL (which holds a character the value
-// cannot) appears exactly once and comes last when no URL code is there.
-//
-// Input: one byte picks the mode; the rest drives it.
+// The Exec splitter and field-code expansion; the first input byte picks
+// the mode.
+// Built: arguments of plain text, reserved characters and field codes,
+// quoted by the desktop-entry rules and joined with blanks, must split back
+// into the list, and expand as a model says: the first %u/%U/%f/%F becomes
+// the URL, %% a %, other codes nothing (an argument left empty by codes is
+// dropped), and the URL comes last when no code takes it.
+// Raw: any Exec value that splits gives a non-empty list, and the URL
+// (holding a character no value can) once, last when no URL code is there.
 
 #include "platform/DesktopExec.h"
 

@@ -1,18 +1,12 @@
-// The default-browser lookup over a small XDG tree written anew for each
-// input. GIO is no oracle here: it keeps what it has read for the whole
-// process (a tree changed between two inputs is seen only once its file
-// monitors have run), and it adds defaults of its own (Added Associations,
-// any handler of the type). So the oracle holds the lookup to what matters.
-//
-// Built: desktop files (some hidden, some without Exec, some in a vendor
-// subfolder) and up to three mimeapps.list files naming installed and
-// missing ids. An answer is an installed id that some list names; the most
-// important list that names an installed id for http decides; when any list
-// names one, there is an answer; each id's command is its Exec, or "" when
-// it is not installed.
-//
-// Raw: the fuzzer's bytes as a mimeapps.list and as two desktop files. An
-// answer has at most 254 characters, is named by the list and has a command.
+// The default-browser lookup over a small XDG tree written for each input.
+// GIO is no oracle: it caches what it read for the whole process and adds
+// defaults of its own; so the oracle holds the lookup to its promises.
+// Built: desktop files (hidden, without Exec, in a vendor subfolder) and
+// mimeapps.list files naming installed and missing ids. The answer is an
+// installed id a list names, the first list naming one for http decides,
+// and each id's command is its Exec ("" when not installed).
+// Raw: the fuzzer's bytes as a mimeapps.list and two desktop files; an answer
+// is named by the list and has a command of at most 254 characters.
 
 #include "platform/modRegistry.h"
 

@@ -1,15 +1,8 @@
-// The signature check must never call anything good but the real thing.
-// Embedded below are one file, its two signatures (prehashed and legacy) and
-// the public key, all made once with the minisign tool. Both must verify;
-// beyond them, a "Valid" verdict is allowed only where the file is the
-// embedded one byte for byte, the key is the embedded key and the signature
-// file's last three lines are one of the embedded signatures' (the
-// untrusted comment and the line ends are free).
-//
-// Input: one byte picks the mode.
-// Mutate: edits (flip, insert, delete) at fuzzer positions of the file, the
-// signature text and the key line, then verify.
-// Raw: the fuzzer's bytes as the key line, the file and the signature text.
+// The signature check calls nothing good but the real thing: of a file, its
+// two signatures (prehashed, legacy) and the key, all made once by minisign,
+// "Valid" only for that file, that key and the signatures' last three lines
+// (the untrusted comment and line ends are free). The first byte picks the
+// mode: edits (flip, insert, delete) of the embedded three, or raw bytes.
 
 #include "base/Minisign.h"
 

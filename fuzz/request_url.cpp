@@ -1,11 +1,7 @@
-// Whatever URL the downloader is handed, the request it builds is the six
-// fixed lines and nothing more: no CR, LF, space or other control byte may
-// stand anywhere but in the line ends and the fixed texts.
-//
-// Input: one byte picks the mode, the rest is text. Mode 0: the text is a URL
-// (UTF-8), taken apart and turned into a request as the downloader does.
-// Mode 1: the text holds path, host and credentials separated by NUL bytes,
-// passed to buildRequest as they are.
+// Whatever URL the downloader is handed, its request is the six fixed lines:
+// no CR, LF, space or control byte but in the line ends and fixed texts. The
+// first byte picks the mode: a URL split as the downloader does, or path,
+// host and credentials (NUL-separated) handed to buildRequest as they are.
 
 #include "base/RuntimeError.h"
 #include "base/modBase64.h"

@@ -1,13 +1,8 @@
-// The verb loader against a plain reference: split the file at LF, drop the
-// CR in front of it, skip lines that begin with "#", and keep the lines that
-// split at tabs into four fields followed by empty ones only, in file order,
-// up to the table's limit. Each line on its own must also give what
-// parseVerbLine gives.
-//
-// Input: one byte (the table's limit, 1 to 16), then the text. parseVerbLine
-// sees every line as it is; the file is written with each byte cut to 7 bits,
-// so that every encoding the loader may choose reads it alike, and ends with
-// LF where it would end with a bare CR.
+// The verb loader against a plain reference: lines split at LF without the
+// CR before it, "#" lines skipped, lines of four tab-separated fields (and
+// empty ones after) kept in order up to the limit; each line alone gives
+// what parseVerbLine gives. Input: the limit (1 to 16), then the text, in
+// 7-bit bytes so that every encoding reads it alike, ending in LF, not CR.
 
 #include "platform/FileSystem.h"
 #include "trainer/VerbList.h"

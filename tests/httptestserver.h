@@ -1,7 +1,6 @@
 #pragma once
 
-// Scripted HTTP servers on 127.0.0.1 and a recording CopyHelper parent,
-// shared by the downloader's and the update chain's tests.
+// Scripted HTTP servers on 127.0.0.1 and a recording CopyHelper parent.
 
 #include "downloader/CopyHelper.h"
 
@@ -26,8 +25,7 @@ inline void resetConnection(QTcpSocket *socket)
     socket->abort();
 }
 
-// Calls `handler` once per connection, when its request head (up to the
-// blank line) has arrived whole, however it was split.
+// Calls `handler` once per connection, when its request head has arrived whole.
 inline void onRequest(QTcpServer &server,
                       std::function<void(QTcpSocket *socket, const QByteArray &request)> handler)
 {
@@ -60,9 +58,8 @@ inline QByteArray ok(const QByteArray &body)
            + body;
 }
 
-// Each complete request goes to the handler with its connection number,
-// from 1; requests for "/prev" are answered here with the body "previous"
-// and not counted.
+// Each whole request goes to the handler with its connection number from 1;
+// "/prev" is answered here with "previous" and not counted.
 struct TestServer
 {
     using Handler = std::function<void(QTcpSocket *socket, int connection)>;
@@ -123,8 +120,7 @@ public:
     std::function<void()> onCall;
 };
 
-// Fetches "/prev", whose contents failures hand on, and starts the fetch of
-// `url`; `beforeFetch` runs in between.
+// Fetches "/prev" (what failures hand on), runs `beforeFetch`, starts `url`.
 inline void fetchAfterPrevious(Client &client, TestServer &server, const QString &url,
                                const std::function<void()> &beforeFetch = {})
 {

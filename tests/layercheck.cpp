@@ -1,21 +1,10 @@
-// Checks the include direction between the folders under a source root,
-// and the links between their libraries.
-//
-//   layercheck <src folder> [<links file>]
-//
-// The links file has one line per layer library, "verbodrom_<layer>: " and
-// the libraries it links, separated by ";" (as CMake's LINK_LIBRARIES lists
-// them); each verbodrom_<layer> it names must be a lower layer.
-//
-// Each folder under the root is a layer; a file may include headers of its
-// own folder and of the folders below it, never of its own layer's
-// neighbours or of a layer above, without exception. A folder missing from
-// the list below is a new top-level part (a command-line tool, say) and sits
-// at the top beside program.
-//
-// Prints one line "file:line: ..." per upward include or link and exits 1
-// when there is any, 0 when there is none, 2 when the root or the links file
-// cannot be read.
+// layercheck <src folder> [<links file>]: each folder under the root is a
+// layer (kLayers, top to bottom; any other folder, a tool say, sits at the
+// top). A file may include headers of its own folder and of lower layers
+// only. The links file has a line "verbodrom_<layer>: " and the libraries it
+// links, ";"-separated as CMake's LINK_LIBRARIES; each must be lower too.
+// Prints "file:line: ..." per upward include or link; exits 1 when there is
+// any, 0 when none, 2 when the root or the links file cannot be read.
 
 #include <algorithm>
 #include <array>
@@ -37,8 +26,7 @@ constexpr int kExitClean = 0;
 constexpr int kExitUpward = 1;
 constexpr int kExitUsage = 2;
 
-// 0 for the top layer, growing downwards; folders not in the list share the
-// top layer.
+// 0 for the top layer, growing downwards; other folders are at the top.
 std::size_t layerOf(std::string_view folder)
 {
     const auto it = std::find(kLayers.begin(), kLayers.end(), folder);
@@ -81,8 +69,7 @@ std::vector<std::string> layerLibraries(std::string_view text)
     return layers;
 }
 
-// The folder under the root that holds path, or "" when path lies outside
-// the root or directly in it.
+// The folder under the root that holds path; "" outside it or directly in it.
 std::string folderOf(const fs::path &root, const fs::path &path)
 {
     const fs::path relative = path.lexically_normal().lexically_relative(root);
@@ -94,9 +81,8 @@ std::string folderOf(const fs::path &root, const fs::path &path)
     return relative.begin()->string();
 }
 
-// Adds a line for each upward include of one source file. An included path
-// that exists beside the including file is taken from there, as the
-// compiler does for "...".
+// Adds a line per upward include of a file. A path that exists beside the
+// file is taken from there, as the compiler does for "...".
 void checkIncludes(const fs::path &root, const fs::path &file, std::vector<std::string> &upward)
 {
     const std::string folder = folderOf(root, file);
@@ -122,8 +108,7 @@ void checkIncludes(const fs::path &root, const fs::path &file, std::vector<std::
     }
 }
 
-// Adds a line for each upward link in the links file; false when it cannot
-// be read.
+// Adds a line per upward link; false when the links file cannot be read.
 bool checkLinks(const fs::path &file, std::vector<std::string> &upward)
 {
     std::ifstream in(file);

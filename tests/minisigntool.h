@@ -1,7 +1,6 @@
 #pragma once
 
-// Throw-away key pairs and signatures made by the real minisign tool, so
-// that the verifier is checked against the format as the tool writes it.
+// Throw-away keys and signatures made by the real minisign tool.
 
 #include "testsupport.h"
 

@@ -1,9 +1,8 @@
 #pragma once
 
-// A sound output for machines without one (CI has no sound card): a private
-// PulseAudio server with one null sink, which plays in real time and throws
-// the sound away. Qt Multimedia, which the flite engine plays through, speaks
-// only to PulseAudio (or PipeWire's stand-in for it) on Linux.
+// A sound output for machines without one: a private PulseAudio server with
+// a null sink, for Qt Multimedia (which flite plays through) speaks only to
+// PulseAudio, or PipeWire's stand-in, on Linux.
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -15,9 +14,8 @@
 class NullSink
 {
 public:
-    // Starts the server in a temporary folder and points this process's
-    // PULSE_SERVER at it. Make it before anything in the process plays sound:
-    // Qt connects to a server once. Waits up to 5 s for the server.
+    // Starts the server (waiting up to 5 s) and points PULSE_SERVER at it;
+    // made before anything plays, as Qt connects to a server once.
     NullSink()
     {
         const QString program = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
@@ -35,17 +33,16 @@ public:
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), mDir.path());
         mServer.setProcessEnvironment(environment);
         mServer.setProcessChannelMode(QProcess::MergedChannels);
-        // -n: no configuration files, only the two modules named here. Should
-        // this program die without ending it, the server ends by itself once
-        // it has had no client for a while.
-        mServer.start(program,
-                      {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-                       QStringLiteral("--exit-idle-time=20"), QStringLiteral("--use-pid-file=no"),
-                       QStringLiteral("--disable-shm=yes"), QStringLiteral("--log-target=stderr"),
-                       QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=null"),
-                       QStringLiteral("-L"),
-                       QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=")
-                               + socket});
+        // -n: no configuration, only these two modules. Left running, it ends
+        // once it has had no client for a while.
+        mServer.start(
+                program,
+                {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
+                 QStringLiteral("--exit-idle-time=20"), QStringLiteral("--use-pid-file=no"),
+                 QStringLiteral("--disable-shm=yes"), QStringLiteral("--log-target=stderr"),
+                 QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=null"),
+                 QStringLiteral("-L"),
+                 QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket});
         const QDeadlineTimer deadline(startTimeoutMs);
         while (!QFile::exists(socket) && mServer.state() != QProcess::NotRunning
                && !deadline.hasExpired())

@@ -1,7 +1,6 @@
 #pragma once
 
-// Speech recorded instead of heard: the engines a test wants, and what their
-// voice would say.
+// Speech recorded instead of heard.
 
 #include "platform/Speech.h"
 

@@ -1,8 +1,6 @@
-// A stand-in for the trainer in the updater's tests, a program file whose
-// process the updater can recognise (/proc/PID/exe). On start it appends
-// "<pid> <size of its own program file>" to the file STANDIN_LOG names, then
-// waits for a signal: SIGTERM ends it unless STANDIN_IGNORE_TERM is set. It
-// ends by itself after a minute, so that it never outlives a broken test.
+// The trainer's stand-in in the updater's tests: appends "<pid> <size of its
+// program file>" to STANDIN_LOG, then waits for SIGTERM (ignored with
+// STANDIN_IGNORE_TERM set), or a minute, so it never outlives a broken test.
 
 #include <csignal>
 #include <cstdio>

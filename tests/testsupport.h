@@ -1,7 +1,6 @@
 #pragma once
 
-// Seams shared by the tests: message boxes and program starts are recorded
-// instead of shown or run; files read and written whole.
+// Seams shared by the tests: boxes and program starts recorded; whole files.
 
 #include "platform/MsgBox.h"
 #include "platform/Shell.h"
@@ -34,9 +33,8 @@ struct RecordedBox
     QString title;
 };
 
-// Records every message box while it lives. Answers them in turn from
-// `answers`, then with `answer` once the queue is empty; `onBox`, when set,
-// runs first, while the box would be open.
+// Records every message box while it lives; answers from `answers`, then
+// `answer`. `onBox` runs first, while the box would be open.
 class MsgBoxRecorder
 {
 public:
@@ -63,6 +61,15 @@ public:
 private:
     int mAnswer;
 };
+
+// The boxes recorded, each as "style|title|prompt".
+inline QStringList boxTexts(const MsgBoxRecorder &recorder)
+{
+    QStringList texts;
+    for (const RecordedBox &b : recorder.boxes)
+        texts << QString::number(b.style) + u'|' + b.title + u'|' + b.prompt;
+    return texts;
+}
 
 struct RecordedStart
 {

@@ -19,197 +19,174 @@ class tst_About : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void padNumber_data();
-    void padNumber();
-    void versionLine();
-    void birthday_data();
-    void birthday();
-    void hoverSwapThenEnterCloses();
-    void keyboardReachesHomepage_data();
-    void keyboardReachesHomepage();
-    void browserStartFailure();
-    void realBrowserGetsHomepage_data();
-    void realBrowserGetsHomepage();
-};
-
-void tst_About::padNumber_data()
-{
-    QTest::addColumn<QString>("number");
-    QTest::addColumn<int>("width");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("blanks-around-padded") << " 5 " << 2 << "05";
-    QTest::newRow("never-cut-but-trimmed") << " 123 " << 2 << "123";
-    QTest::newRow("decimal-part-not-counted") << "1.25" << 3 << "001.25";
-}
-
-void tst_About::padNumber()
-{
-    QFETCH(QString, number);
-    QFETCH(int, width);
-    QFETCH(QString, expected);
-    QCOMPARE(Utils::padNumber(number, qint16(width)), expected);
-}
-
-// The project's version, as the build sets it, after two blanks.
-void tst_About::versionLine()
-{
-    frmAbout w {QString()};
-    const QString text = w.findChild<QLabel *>("lblAbout")->text();
-    QCOMPARE(text.section(u'\n', 0, 0),
-             QStringLiteral("Verbodrom(EN)  Version " VERBODROM_PROJECT_VERSION));
-    QCOMPARE(text.count(u'\n'), 2);
-}
-
-void tst_About::birthday_data()
-{
-    QTest::addColumn<QDate>("today");
-    QTest::addColumn<bool>("shown");
-    QTest::newRow("17-feb") << QDate(2025, 2, 17) << true;
-    QTest::newRow("18-feb") << QDate(2025, 2, 18) << false;
-    QTest::newRow("17-mar") << QDate(2025, 3, 17) << false;
-}
-
-// Loaded on the birthday first, so a later load must hide the line again.
-void tst_About::birthday()
-{
-    QFETCH(QDate, today);
-    QFETCH(bool, shown);
-    frmAbout w {QString()};
-    auto *line = w.findChild<QLabel *>("lblOwnBirthday");
-    w.Form_Load(QDate(2025, 2, 17));
-    w.Form_Load(today);
-    QCOMPARE(line->isVisibleTo(&w), shown);
-    QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->width());
-}
-
-// Real mouse moves: a move over the button or another control must not reach
-// the window background, or the button would flicker back into the label.
-void tst_About::hoverSwapThenEnterCloses()
-{
-    QPointer<frmAbout> w = new frmAbout(QString());
-    w->show();
-    QVERIFY(QTest::qWaitForWindowExposed(w));
-    auto *label = w->findChild<QLabel *>("lblHomepage");
-    auto *button = w->findChild<QPushButton *>("btHomepage");
-    QCOMPARE(label->geometry(), button->geometry());
-    QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(label->text()));
-    const QPoint spot = label->geometry().center();
-    QTest::mouseMove(w, spot);
-    QTRY_VERIFY(button->isVisible() && !label->isVisible());
-    QTest::mouseMove(w, spot + QPoint(3, 1));
-    QTest::mouseMove(w, w->findChild<QWidget *>("Picture1")->geometry().center());
-    QTest::mouseMove(w, w->findChild<QWidget *>("lblAbout")->geometry().center());
-    QVERIFY(button->isVisible() && !label->isVisible());
-    QTest::mouseMove(w, QPoint(4, 4));
-    QTRY_VERIFY(label->isVisible() && !button->isVisible());
-    QTest::keyClick(w, Qt::Key_Return);
-    QTRY_VERIFY(w.isNull());
-}
-
-// Tab from OK lands on the homepage: the button takes the label's place and
-// the focus, and its key starts the browser with the window left open. Esc on
-// OK is passed on to the window, which closes.
-void tst_About::keyboardReachesHomepage_data()
-{
-    QTest::addColumn<Qt::Key>("key");
-    QTest::newRow("enter") << Qt::Key_Return;
-    QTest::newRow("space") << Qt::Key_Space;
-}
-
-void tst_About::keyboardReachesHomepage()
-{
-    QFETCH(Qt::Key, key);
-    ShellRecorder shell;
-    QPointer<frmAbout> w = new frmAbout("firefox %u");
-    w->show();
-    QVERIFY(QTest::qWaitForWindowActive(w));
-    auto *button = w->findChild<QPushButton *>("btHomepage");
-    w->findChild<QPushButton *>("btOK")->setFocus();
-    QTest::keyClick(w->focusWidget(), Qt::Key_Tab);
-    QCOMPARE(w->focusWidget(), button);
-    QVERIFY(button->isVisible() && !w->findChild<QLabel *>("lblHomepage")->isVisible());
-    QTest::keyClick(button, key);
-    QCOMPARE(shell.starts.size(), 1);
-    QCOMPARE(shell.starts.first().arguments, QStringList {App::Homepage()});
-    QCOMPARE(shell.starts.first().windowStyle, int(vbNormalFocus));
-    QVERIFY(w->isVisible());
-    QTest::keyClick(button, Qt::Key_Tab); // on round to OK
-    QCOMPARE(w->focusWidget()->objectName(), QStringLiteral("btOK"));
-    QTest::keyClick(w->focusWidget(), Qt::Key_Escape);
-    QTRY_VERIFY(w.isNull());
-}
-
-// No browser starts nothing; one that cannot start is named in a message
-// with the homepage.
-void tst_About::browserStartFailure()
-{
-    MsgBoxRecorder boxes;
+    void padNumber_data()
     {
-        ShellRecorder shell;
-        frmAbout(QString()).btHomepage_Click();
-        QVERIFY(shell.starts.isEmpty());
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("blanks-around-padded") << " 5 " << 2 << "05";
+        QTest::newRow("never-cut-but-trimmed") << " 123 " << 2 << "123";
+        QTest::newRow("decimal-part-not-counted") << "1.25" << 3 << "001.25";
     }
-    setShellHandler([](const QString &, const QStringList &, int, const QString &) -> qint64 {
-        throw RuntimeError(RuntimeError::FileNotFound);
-    });
-    frmAbout w("\"/gone/browser\"");
-    w.btHomepage_Click();
-    setShellHandler({});
-    QCOMPARE(boxes.boxes.size(), 1);
-    const QString prompt = boxes.boxes.first().prompt;
-    QVERIFY(prompt.contains(":\n/gone/browser\n") && prompt.contains(App::Homepage()));
-}
+    void padNumber()
+    {
+        QFETCH(QString, number);
+        QFETCH(int, width);
+        QFETCH(QString, expected);
+        QCOMPARE(Utils::padNumber(number, qint16(width)), expected);
+    }
 
-// The whole way from the desktop file to the started program: a stand-in
-// browser in a folder with a blank records its arguments and one variable.
-// %1 in exec stands for its quoted path. How Exec lines split is tested with
-// the browser lookup; these rows only show the list reaches the program.
-void tst_About::realBrowserGetsHomepage_data()
-{
-    QTest::addColumn<QString>("exec");
-    QTest::addColumn<QString>("record");
-    const QString home = App::Homepage();
-    QTest::newRow("env") << "env VERBODROM_MARK=set %1 --new %u"
-                         << "mark=set\n[--new]\n[" + home + "]\n";
-    QTest::newRow("shell-wrapper") << "/bin/sh %1 %U -x"
-                                   << "mark=\n[" + home + "]\n[-x]\n";
-}
+    // The project's version, as the build sets it, after two blanks.
+    void versionLine()
+    {
+        frmAbout w {QString()};
+        const QString text = w.findChild<QLabel *>("lblAbout")->text();
+        QCOMPARE(text.section(u'\n', 0, 0),
+                 QStringLiteral("Verbodrom(EN)  Version " VERBODROM_PROJECT_VERSION));
+        QCOMPARE(text.count(u'\n'), 2);
+    }
 
-void tst_About::realBrowserGetsHomepage()
-{
-    QFETCH(QString, exec);
-    QFETCH(QString, record);
-    MsgBoxRecorder failure; // would block the test in a real message box
-    QTemporaryDir root;
-    const QString script = root.filePath("web browser/run"), output = root.filePath("argv.txt");
-    const auto write = [&](const QString &name, const QByteArray &content) {
-        QFile file(root.filePath(name));
-        QVERIFY(QDir(root.path()).mkpath(name.section('/', 0, -2)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(content);
-    };
-    write("web browser/run", "#!/bin/sh\n{ echo \"mark=$VERBODROM_MARK\"\n"
-                             "for a in \"$@\"; do echo \"[$a]\"; done; } > \"$0.t\"\n"
-                             "mv \"$0.t\" '"
-                                     + QFile::encodeName(output) + "'\n");
-    QVERIFY(QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    write("data/applications/mimeapps.list",
-          "[Default Applications]\nx-scheme-handler/http=w.desktop\n");
-    write("data/applications/w.desktop",
-          "[Desktop Entry]\nExec=" + exec.arg('"' + script + '"').toUtf8() + "\n");
-    for (const char *var : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_DIRS"})
-        qputenv(var, QFile::encodeName(root.filePath("none")));
-    qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath("data")));
-    qunsetenv("VERBODROM_MARK");
+    void birthday_data()
+    {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("17-feb") << QDate(2025, 2, 17) << true;
+        QTest::newRow("18-feb") << QDate(2025, 2, 18) << false;
+        QTest::newRow("17-mar") << QDate(2025, 3, 17) << false;
+    }
+    // Loaded on the birthday first, so a later load must hide the line again.
+    void birthday()
+    {
+        QFETCH(QDate, today);
+        QFETCH(bool, shown);
+        frmAbout w {QString()};
+        auto *line = w.findChild<QLabel *>("lblOwnBirthday");
+        w.Form_Load(QDate(2025, 2, 17));
+        w.Form_Load(today);
+        QCOMPARE(line->isVisibleTo(&w), shown);
+        QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->width());
+    }
 
-    frmAbout w(DefaultBrowser::defaultBrowserExec());
-    w.btHomepage_Click();
-    QTRY_VERIFY(QFile::exists(output));
-    QFile file(output);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(file.readAll()), record);
-    QVERIFY(failure.boxes.isEmpty());
-}
+    // Real mouse moves: a move over the button or another control must not
+    // reach the background, or the button would flicker back into the label.
+    void hoverSwapThenEnterCloses()
+    {
+        QPointer<frmAbout> w = new frmAbout(QString());
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        auto *label = w->findChild<QLabel *>("lblHomepage");
+        auto *button = w->findChild<QPushButton *>("btHomepage");
+        QCOMPARE(label->geometry(), button->geometry());
+        QVERIFY(label->width() >= label->fontMetrics().horizontalAdvance(label->text()));
+        const QPoint spot = label->geometry().center();
+        QTest::mouseMove(w, spot);
+        QTRY_VERIFY(button->isVisible() && !label->isVisible());
+        QTest::mouseMove(w, spot + QPoint(3, 1));
+        QTest::mouseMove(w, w->findChild<QWidget *>("Picture1")->geometry().center());
+        QTest::mouseMove(w, w->findChild<QWidget *>("lblAbout")->geometry().center());
+        QVERIFY(button->isVisible() && !label->isVisible());
+        QTest::mouseMove(w, QPoint(4, 4));
+        QTRY_VERIFY(label->isVisible() && !button->isVisible());
+        QTest::keyClick(w, Qt::Key_Return);
+        QTRY_VERIFY(w.isNull());
+    }
+
+    // Tab from OK swaps the homepage button in and focuses it; its key starts
+    // the browser and leaves the window open. Esc on OK closes the window.
+    void keyboardReachesHomepage_data()
+    {
+        QTest::addColumn<Qt::Key>("key");
+        QTest::newRow("enter") << Qt::Key_Return;
+        QTest::newRow("space") << Qt::Key_Space;
+    }
+    void keyboardReachesHomepage()
+    {
+        QFETCH(Qt::Key, key);
+        ShellRecorder shell;
+        QPointer<frmAbout> w = new frmAbout("firefox %u");
+        w->show();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        auto *button = w->findChild<QPushButton *>("btHomepage");
+        w->findChild<QPushButton *>("btOK")->setFocus();
+        QTest::keyClick(w->focusWidget(), Qt::Key_Tab);
+        QCOMPARE(w->focusWidget(), button);
+        QVERIFY(button->isVisible() && !w->findChild<QLabel *>("lblHomepage")->isVisible());
+        QTest::keyClick(button, key);
+        QCOMPARE(shell.starts.size(), 1);
+        QCOMPARE(shell.starts.first().arguments, QStringList {App::Homepage()});
+        QCOMPARE(shell.starts.first().windowStyle, int(vbNormalFocus));
+        QVERIFY(w->isVisible());
+        QTest::keyClick(button, Qt::Key_Tab); // on round to OK
+        QCOMPARE(w->focusWidget()->objectName(), QStringLiteral("btOK"));
+        QTest::keyClick(w->focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(w.isNull());
+    }
+
+    // No browser starts nothing; one that cannot start is named with the homepage.
+    void browserStartFailure()
+    {
+        MsgBoxRecorder boxes;
+        {
+            ShellRecorder shell;
+            frmAbout(QString()).btHomepage_Click();
+            QVERIFY(shell.starts.isEmpty());
+        }
+        setShellHandler([](const QString &, const QStringList &, int, const QString &) -> qint64 {
+            throw RuntimeError(RuntimeError::FileNotFound);
+        });
+        frmAbout w("\"/gone/browser\"");
+        w.btHomepage_Click();
+        setShellHandler({});
+        QCOMPARE(boxes.boxes.size(), 1);
+        const QString prompt = boxes.boxes.first().prompt;
+        QVERIFY(prompt.contains(":\n/gone/browser\n") && prompt.contains(App::Homepage()));
+    }
+
+    // From the desktop file to the started program: a stand-in browser (%1, in
+    // a folder with a blank) records its arguments and one variable. How Exec
+    // lines split is tested with the browser lookup.
+    void realBrowserGetsHomepage_data()
+    {
+        QTest::addColumn<QString>("exec");
+        QTest::addColumn<QString>("record");
+        const QString home = App::Homepage();
+        QTest::newRow("env") << "env VERBODROM_MARK=set %1 --new %u"
+                             << "mark=set\n[--new]\n[" + home + "]\n";
+        QTest::newRow("shell-wrapper") << "/bin/sh %1 %U -x"
+                                       << "mark=\n[" + home + "]\n[-x]\n";
+    }
+    void realBrowserGetsHomepage()
+    {
+        QFETCH(QString, exec);
+        QFETCH(QString, record);
+        MsgBoxRecorder failure; // would block the test in a real message box
+        QTemporaryDir root;
+        const QString script = root.filePath("web browser/run"), output = root.filePath("argv.txt");
+        const auto write = [&](const QString &name, const QByteArray &content) {
+            QVERIFY(QDir(root.path()).mkpath(name.section('/', 0, -2))
+                    && writeBytes(root.filePath(name), content));
+        };
+        write("web browser/run", "#!/bin/sh\n{ echo \"mark=$VERBODROM_MARK\"\n"
+                                 "for a in \"$@\"; do echo \"[$a]\"; done; } > \"$0.t\"\n"
+                                 "mv \"$0.t\" '"
+                                         + QFile::encodeName(output) + "'\n");
+        QVERIFY(QFile::setPermissions(script,
+                                      QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        write("data/applications/mimeapps.list",
+              "[Default Applications]\nx-scheme-handler/http=w.desktop\n");
+        write("data/applications/w.desktop",
+              "[Desktop Entry]\nExec=" + exec.arg('"' + script + '"').toUtf8() + "\n");
+        for (const char *var : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_DIRS"})
+            qputenv(var, QFile::encodeName(root.filePath("none")));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(root.filePath("data")));
+        qunsetenv("VERBODROM_MARK");
+        frmAbout w(DefaultBrowser::defaultBrowserExec());
+        w.btHomepage_Click();
+        QTRY_VERIFY(QFile::exists(output));
+        QCOMPARE(QString::fromUtf8(fileBytes(output)), record);
+        QVERIFY(failure.boxes.isEmpty());
+    }
+};
 
 QTEST_MAIN(tst_About)
 #include "tst_about.moc"

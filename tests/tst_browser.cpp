@@ -2,6 +2,8 @@
 #include "platform/DefaultBrowser.h"
 #include "platform/modRegistry.h"
 
+#include "testsupport.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -19,8 +21,7 @@ QString entry(const QString &exec)
 const QString Http = QStringLiteral("x-scheme-handler/http=");
 const QString User = QStringLiteral("config/mimeapps.list");
 const QString AppA = QStringLiteral("sysdata/applications/a.desktop");
-// Contents that write() turns into a FIFO, or into a symbolic link to the
-// path that follows the arrow.
+// Contents that write() turns into a FIFO, or a link to the path after the arrow.
 const QString Fifo = QStringLiteral("<fifo>");
 const QString LinkTo = QStringLiteral("-> ");
 const QString Home = QStringLiteral("www.verbodrom.example");
@@ -47,27 +48,21 @@ class tst_Browser : public QObject
         QVERIFY(QDir(mRoot->path()).mkpath(path.section('/', 0, -2)));
         const QString full = mRoot->filePath(path);
         QFile::remove(full);
-        if (content == Fifo) {
+        if (content == Fifo)
             QCOMPARE(::mkfifo(QFile::encodeName(full).constData(), 0600), 0);
-            return;
-        }
-        if (content.startsWith(LinkTo)) {
+        else if (content.startsWith(LinkTo))
             QVERIFY(QFile::link(content.mid(LinkTo.size()), full));
-            return;
-        }
-        QFile file(full);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        if (path.endsWith("mimeapps.list"))
-            file.write("[Added Associations]\n" + Http.toUtf8()
-                       + "a.desktop\n"
-                         "[Default Applications]\n");
-        file.write(content.toUtf8());
+        else if (path.endsWith("mimeapps.list"))
+            QVERIFY(writeBytes(full, ("[Added Associations]\n" + Http
+                                      + "a.desktop\n[Default Applications]\n" + content)
+                                             .toUtf8()));
+        else
+            QVERIFY(writeBytes(full, content.toUtf8()));
     }
 
 private Q_SLOTS:
-    // Fresh XDG folders for every test, so nothing is read from the real
-    // home; a.desktop and b.desktop are installed in the system folder, and
-    // the user's list names a.desktop.
+    // Fresh XDG folders for every test: a.desktop and b.desktop installed in
+    // the system folder, the user's list naming a.desktop.
     void init()
     {
         mRoot = std::make_unique<QTemporaryDir>();
@@ -83,9 +78,8 @@ private Q_SLOTS:
         write(User, Http + "a.desktop");
     }
 
-    // files: pairs of a path below the temporary root and its content, or of
-    // XDG_CURRENT_DESKTOP and its value. Rows on a.desktop's Exec check how
-    // the command is cut down to its program part.
+    // files: pairs of a path below the root and its content, or of
+    // XDG_CURRENT_DESKTOP and its value. a.desktop's Exec is cut to its program.
     void lookup_data()
     {
         QTest::addColumn<QStringList>("files");
@@ -125,9 +119,8 @@ private Q_SLOTS:
         // An id is a name, never a path to another folder.
         QTest::newRow("id-with-path-unread") << http(User, "../applications/a.desktop") << "";
 
-        // Hostile files, each of which would hang the lookup (the test's
-        // time-out fails it): a FIFO that would block the read, a link to an
-        // endless device, and an id whose every split names a folder.
+        // Hostile files that would hang the lookup: a FIFO, a link to an
+        // endless device, an id whose every split names a folder.
         QTest::newRow("fifo-and-dev-zero-lists")
                 << QStringList {"XDG_CURRENT_DESKTOP", "GNOME", "config/gnome-mimeapps.list",
                                 LinkTo + "/dev/zero",  User,    Fifo}
@@ -157,8 +150,7 @@ private Q_SLOTS:
         QCOMPARE(DefaultBrowser::getDefaultBrowser(), browser);
     }
 
-    // What the homepage button starts: the Exec line split by the
-    // desktop-file rules, the homepage put in for its field code.
+    // What the homepage button starts: the Exec line split, the homepage put in.
     void browserStart_data()
     {
         QTest::addColumn<QString>("exec");

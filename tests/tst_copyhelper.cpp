@@ -1,6 +1,5 @@
-// The whole downloader against scripted servers on 127.0.0.1: every
-// transfer ends with one code and exactly one callback, however the server
-// answers, paces, breaks or floods the response.
+// The whole downloader against scripted servers on 127.0.0.1: one code and
+// one callback per transfer, however the server answers, paces or breaks.
 
 #include "base/RuntimeError.h"
 #include "downloader/ContentCut.h"
@@ -20,11 +19,10 @@
 
 namespace {
 
-// What the server does with a connection once it has read the request: send
-// head at once, then `paced` in pieces of `piece` bytes, one piece every
-// pauseMs (0: every turn of the event loop), then end the connection. Or,
-// instead, raise socketError on the helper's socket control; or remove the
-// helper's watchdog timer first, so that a retry cannot start.
+// A connection's answer: head at once, then `paced` in pieces of `piece`
+// bytes every pauseMs (0: every turn of the event loop), then the ending. Or
+// a socketError raised on the helper's socket control instead; timerGone
+// removes the watchdog timer first, so that a retry cannot start.
 enum class Ending { Close, Reset, Stall };
 
 struct Script
@@ -37,6 +35,19 @@ struct Script
     int socketError = 0;
     bool timerGone = false;
 };
+
+const QByteArray okHead("HTTP/1.1 200 OK\r\n\r\n");
+const QByteArray chunkedHead("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+// 3.3 MB of every kind of byte; the same chunked, with extensions and a trailer.
+const QByteArray large = QByteArray("\0\x01\x7F\x80\xFFtext\r\n", 11).repeated(300000);
+QByteArray chunked()
+{
+    QByteArray response = chunkedHead;
+    for (qsizetype i = 0; i < large.size(); i += 100003)
+        response += QByteArray::number(large.mid(i, 100003).size(), 16) + ";n=1\r\n"
+                    + large.mid(i, 100003) + "\r\n";
+    return response + "0\r\nX-Trailer: t\r\n\r\n";
+}
 
 Script sendAll(const QByteArray &bytes, Ending ending = Ending::Close)
 {
@@ -96,10 +107,8 @@ private Q_SLOTS:
 
     void cleanup() { delete std::exchange(mForm, nullptr); }
 
-    // Each row's scripts answer the connections in turn, the last one all
-    // further connections; without any, the server is gone before the
-    // transfer. A transfer of "/prev" comes first: failures hand its
-    // contents on.
+    // The scripts answer the connections in turn, the last all further ones;
+    // none: the server is gone. Failures hand on what "/prev" gave.
     void endings_data()
     {
         QTest::addColumn<QList<Script>>("scripts");
@@ -117,18 +126,10 @@ private Q_SLOTS:
                                 << failure;
         };
         const Script reset = sendAll({}, Ending::Reset);
-        const QByteArray okHead("HTTP/1.1 200 OK\r\n\r\n");
-        const QByteArray chunkedHead("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
-        const QByteArray large = QByteArray("\0\x01\x7F\x80\xFFtext\r\n", 11).repeated(300000);
-        QByteArray chunked = chunkedHead;
-        for (qsizetype i = 0; i < large.size(); i += 100003)
-            chunked += QByteArray::number(large.mid(i, 100003).size(), 16) + ";n=1\r\n"
-                       + large.mid(i, 100003) + "\r\n";
-        chunked += "0\r\nX-Trailer: t\r\n\r\n";
         const QByteArray oneByteBody(100000, 'b');
 
         row("plain-to-close", {sendAll(okHead + large)}, 0, large);
-        row("chunked", {sendAll(chunked)}, 0, large);
+        row("chunked", {sendAll(chunked())}, 0, large);
         row("status-404-is-failure", {sendAll("HTTP/1.1 404 Not Found\r\n\r\nnot here")}, -9,
             "not here", 1, StatusNotSuccess);
         row("close-before-any-byte", {sendAll({})}, -9, {}, 1, HeadUnfinished);
@@ -146,8 +147,7 @@ private Q_SLOTS:
         row("aborted", {Script {.socketError = WinsockControl::sckConnectAborted}}, -7);
         row("socket-control-error", {Script {.socketError = WinsockControl::sckWrongProtocol}}, -4,
             "previous", 2);
-        // Pacing: data resets the idle count, but the transfer as a whole is
-        // bounded however it trickles.
+        // Data resets the idle count; the transfer as a whole stays bounded.
         row("trickle-0.9-ticks-for-15-ticks",
             {trickle(okHead, "0123456789abcdefg", 1, ShortTicks::kTickMs * 9 / 10)}, 0,
             "0123456789abcdefg");
@@ -205,9 +205,8 @@ private Q_SLOTS:
         QVERIFY(client.helper->isReady());
     }
 
-    // A refused Dispatch leaves the running transfer alone: the retry after
-    // the reset still fetches the original URL, with its credentials as
-    // Basic authorization; a refused DataType keeps the type set before.
+    // A refused Dispatch leaves the running transfer alone: its retry fetches
+    // the URL with its credentials. A refused DataType keeps the old one.
     void refusedDispatchLeavesTransferAlone()
     {
         const QByteArray image("\xFF\xD8img\xFF\xD9", 7);
@@ -293,8 +292,7 @@ private Q_SLOTS:
         QCOMPARE(mEndCalls, 2);
     }
 
-    // Data the consumer leaves in the socket is reported once, not again and
-    // again, and can still be taken later.
+    // Data left in the socket is reported once, and can still be taken later.
     void untakenDataReportedOnce()
     {
         QTcpServer server;

@@ -22,6 +22,20 @@ class tst_Http : public QObject
 {
     Q_OBJECT
 
+    static void addDecodeColumns()
+    {
+        QTest::addColumn<QByteArray>("response");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<DecodeFailure>("failure"); // at the close, after the last byte
+        QTest::addColumn<Decode>("step");           // after the last byte
+        QTest::addColumn<qint64>("limit");
+    }
+    static void row(const QByteArray &name, const QByteArray &response, const QByteArray &body,
+                    DecodeFailure failure, Decode step, qint64 limit = Http::kResponseLimit)
+    {
+        QTest::newRow(name.constData()) << response << body << failure << step << limit;
+    }
+
 private Q_SLOTS:
     void splitUrl_data()
     {
@@ -30,19 +44,19 @@ private Q_SLOTS:
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("userInfo");
-        const auto row = [](const char *name, const char *url, const char *host = "", int port = 80,
+        const auto url = [](const char *name, const char *url, const char *host = "", int port = 80,
                             const char *path = "", const char *userInfo = "") {
             QTest::newRow(name) << url << host << port << path << userInfo;
         };
-        row("host-only", "x://host", "host", 80, "/");
-        row("port-and-query-with-slash", "x://host:8080/a/b?c=d/e", "host", 8080, "/a/b?c=d/e");
-        row("port-zero", "x://host:0/a", "host", 80, "/a");
+        url("host-only", "x://host", "host", 80, "/");
+        url("port-and-query-with-slash", "x://host:8080/a/b?c=d/e", "host", 8080, "/a/b?c=d/e");
+        url("port-zero", "x://host:0/a", "host", 80, "/a");
         // Blanks skipped, the number ends at the letter and is rounded.
-        row("port-read-like-val", "x://host: 8 0\t8\n1.5x/a", "host", 8082, "/a");
-        row("credentials", "http://user:pa:ss@host:81/f", "host", 81, "/f", "user:pa:ss");
-        row("leading-slash", "/x://host/a");
-        row("no-scheme-separator", "host/a");
-        row("port-beyond-32-bit", "x://host:2147483648/a");
+        url("port-read-like-val", "x://host: 8 0\t8\n1.5x/a", "host", 8082, "/a");
+        url("credentials", "http://user:pa:ss@host:81/f", "host", 81, "/f", "user:pa:ss");
+        url("leading-slash", "/x://host/a");
+        url("no-scheme-separator", "host/a");
+        url("port-beyond-32-bit", "x://host:2147483648/a");
     }
 
     void splitUrl()
@@ -59,8 +73,7 @@ private Q_SLOTS:
         QTEST(parts.userInfo, "userInfo");
     }
 
-    // Credentials add the Authorization line; the path is escaped, so that
-    // nothing can be injected into the request.
+    // Credentials add the Authorization line; the path is escaped against injection.
     void request()
     {
         const QByteArray head(" HTTP/1.1\r\nAccept: */*\r\nHost: h\r\nConnection: close\r\n");
@@ -69,24 +82,15 @@ private Q_SLOTS:
                  "GET /a%20b%0D%0AX:%201%7F" + head + "Authorization: Basic dTpw\r\n\r\n");
     }
 
+    // The framing rows: what a response gives, and why one is refused.
     void decodeSplitEverywhere_data()
     {
-        QTest::addColumn<QByteArray>("response");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<DecodeFailure>("failure"); // at the close, after the last byte
-        QTest::addColumn<Decode>("step");           // after the last byte
-        QTest::addColumn<qint64>("limit");
-        const auto row = [](const QByteArray &name, const QByteArray &response,
-                            const QByteArray &body, DecodeFailure failure, Decode step,
-                            qint64 limit = Http::kResponseLimit) {
-            QTest::newRow(name.constData()) << response << body << failure << step << limit;
-        };
+        addDecodeColumns();
         using enum Decode;
         using enum DecodeFailure;
         const QByteArray ok("HTTP/1.1 200 OK\r\n");
         const QByteArray te = ok + "Transfer-Encoding: chunked\r\n\r\n";
         const QByteArray interim("HTTP/1.1 100 Continue\r\n\r\n");
-        const QByteArray a600(600, 'a');
 
         // Bytes behind the body are dropped; the limit counts only the body.
         row("content-length-excess-dropped",
@@ -101,7 +105,9 @@ private Q_SLOTS:
                       "b\r\nabcdefghijk\r\n0;last\r\nX-Sum: 1\r\n\r\n",
             "abc\r\n0\r\n\r\n0123456789abcdefghijk", None, Complete);
         row("coding-any-case-folded-overrides-length",
-            ok + "transfer-encoding:\r\n Chunked\r\nContent-Length: 9\r\n\r\n2\r\nok\r\n0\r\n\r\n",
+            ok
+                    + "transfer-encoding:\r\n Chunked\r\nContent-Length: "
+                      "9\r\n\r\n2\r\nok\r\n0\r\n\r\n",
             "ok", None, Complete);
         row("bare-lf-line-ends", "HTTP/1.1 200 OK\nContent-Length: 2\n\nhi", "hi", None, Complete);
         row("no-content-ignores-length",
@@ -141,8 +147,19 @@ private Q_SLOTS:
             te + "3\r\nabc\r\n0\r\n" + ("X: " + QByteArray(40000, 't') + "\r\n").repeated(2)
                     + "\r\n",
             "abc", TrailerTooLarge, Failed);
-        // Memory stays bounded by the limit, whatever the server sends; sizes
-        // near 2^63 must not overflow the room check and lift the limit.
+    }
+
+    // Limits: memory stays bounded whatever the server sends, and each line
+    // and header block has its bound.
+    void decodeLimits_data()
+    {
+        addDecodeColumns();
+        using enum Decode;
+        using enum DecodeFailure;
+        const QByteArray ok("HTTP/1.1 200 OK\r\n");
+        const QByteArray te = ok + "Transfer-Encoding: chunked\r\n\r\n";
+        const QByteArray a600(600, 'a');
+        // Sizes near 2^63 must not overflow the room check and lift the limit.
         row("chunk-beyond-limit", te + "3e9\r\n", "", TooLarge, Failed, 1000);
         row("chunk-of-2^63-1-after-data", te + "3\r\nabc\r\n7fffffffffffffff\r\n" + a600, "abc",
             TooLarge, Failed);
@@ -185,9 +202,8 @@ private Q_SLOTS:
         }
     }
 
-    // The result must not depend on how the response is cut into arrivals:
-    // byte by byte, and in two at every position; fed whole, or taken from a
-    // source in short reads, the way the downloader takes it.
+    // Whatever the arrivals (byte by byte, two at every cut), fed whole or
+    // read from a source in short reads as the downloader does: one result.
     void decodeSplitEverywhere()
     {
         QFETCH(QByteArray, response);
@@ -209,8 +225,7 @@ private Q_SLOTS:
                         = QByteArray(readSize ? "from a source, " : "")
                           + QByteArray::number(cuts.size() + 1) + " arrivals, first cut "
                           + QByteArray::number(cuts.value(0)) + ": " + describe(outcome);
-                // Where the limit cuts the body depends on the arrivals; that
-                // body is dropped anyway.
+                // Where the limit cuts the body depends on the arrivals; it is dropped.
                 QVERIFY2(failure == DecodeFailure::TooLarge || outcome.body == body, where);
                 QVERIFY2(outcome.failure == failure, where);
                 QVERIFY2(outcome.step == step, where);
@@ -220,13 +235,13 @@ private Q_SLOTS:
         }
     }
 
-    // The content of a response as the downloader receives it, with and
-    // without Content-Length: the body, or in JPEG mode the image from the
-    // first start marker (in the header or the body) to the last end marker,
-    // else the whole response and -6. Whatever the framing and wherever the
-    // image lies, a large body's content is cut in its own block, never in a
-    // copy: the decoder leaves room there for the header, so the cut never
-    // grows it.
+    // The content as the downloader receives it, with and without
+    // Content-Length: the body, or in JPEG mode the image from the first start
+    // marker (header or body) to the last end marker, else the whole response
+    // and -6. A large body is cut in its own block, never copied: the decoder
+    // leaves room there for the header.
+    void decodeLimits() { decodeSplitEverywhere(); }
+
     void cutContent_data()
     {
         QTest::addColumn<QByteArray>("field"); // a header field line, or ""
@@ -235,28 +250,28 @@ private Q_SLOTS:
         QTest::addColumn<int>("errorIn");
         QTest::addColumn<QByteArray>("content"); // null: the whole response
         QTest::addColumn<int>("errorOut");
-        const auto row = [](const char *name, const QByteArray &field, const QByteArray &body,
+        const auto cut = [](const char *name, const QByteArray &field, const QByteArray &body,
                             int type, const QByteArray &content, int errorIn = 0,
                             int errorOut = 0) {
             QTest::newRow(name) << field << body << type << errorIn << content << errorOut;
         };
         const QByteArray image = "\xFF\xD8" + QByteArray(5 * 1024 * 1024, 'i') + "\xFF\xD9";
         const QByteArray large = QByteArray(1000, 'b') + image + QByteArray(998, 'b');
-        row("body-whole", "", large, Http::HttpBody, large);
-        row("image-in-large-body", "", large, Http::JpegImage, image);
-        row("image-small", "",
+        cut("body-whole", "", large, Http::HttpBody, large);
+        cut("image-in-large-body", "", large, Http::JpegImage, image);
+        cut("image-small", "",
             "junk\xFF\xD8"
             "d\xFF\xD9tail",
             Http::JpegImage,
             "\xFF\xD8"
             "d\xFF\xD9");
-        row("start-in-header", "X-Mark: \xFF\xD8\r\n", QByteArray(large).replace(1000, 2, "bb"),
+        cut("start-in-header", "X-Mark: \xFF\xD8\r\n", QByteArray(large).replace(1000, 2, "bb"),
             Http::JpegImage, "\xFF\xD8\r\n\r\n" + QByteArray(1002, 'b') + image.sliced(2));
-        row("no-end", "", QByteArray(large).replace(large.lastIndexOf("\xFF\xD9"), 2, "bb"),
+        cut("no-end", "", QByteArray(large).replace(large.lastIndexOf("\xFF\xD9"), 2, "bb"),
             Http::JpegImage, {}, 0, -6);
-        row("no-start", "", "ab\xFF\xD9", Http::JpegImage, {}, 0, -6);
-        row("end-before-start", "", "\xFF\xD9xx\xFF\xD8", Http::JpegImage, {}, 0, -6);
-        row("missing-keeps-earlier-code", "", "none", Http::JpegImage, {}, -9, -9);
+        cut("no-start", "", "ab\xFF\xD9", Http::JpegImage, {}, 0, -6);
+        cut("end-before-start", "", "\xFF\xD9xx\xFF\xD8", Http::JpegImage, {}, 0, -6);
+        cut("missing-keeps-earlier-code", "", "none", Http::JpegImage, {}, -9, -9);
     }
     void cutContent()
     {

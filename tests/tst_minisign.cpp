@@ -61,7 +61,6 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QByteArray>("minisig");
         QTest::addColumn<Verdict>("verdict");
-
         const QByteArray file = payload();
         const QByteArray legacy = sign(file, "version: 1.2.0", true, mKey);
         const QByteArray hashed = sign(file, "version: 1.2.0", false, mKey);
@@ -153,16 +152,15 @@ private Q_SLOTS:
         QFETCH(bool, valid);
         const std::optional<Minisign::PublicKey> key = Minisign::parsePublicKey(text);
         QCOMPARE(key.has_value(), valid);
+        const auto bytes = [](const auto &array) {
+            return QByteArray(reinterpret_cast<const char *>(array.data()), array.size());
+        };
         if (valid) // key id, then key, as the base64 line holds them
-            QCOMPARE(
-                    QByteArray(reinterpret_cast<const char *>(key->keyId.data()), key->keyId.size())
-                            + QByteArray(reinterpret_cast<const char *>(key->key.data()),
-                                         key->key.size()),
-                    QByteArray::fromBase64(mKey->publicLine).mid(2));
+            QCOMPARE(bytes(key->keyId) + bytes(key->key),
+                     QByteArray::fromBase64(mKey->publicLine).mid(2));
     }
 
-    // What a trusted comment says a signature is for; "none" for any other
-    // comment.
+    // What a trusted comment says a signature is for; "none" for any other.
     void signedFor_data()
     {
         QTest::addColumn<QByteArray>("comment");

@@ -12,8 +12,7 @@ class tst_Quiz : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // One row per answer: which box it was typed in, what the box shows after
-    // the check and the verdict's caption.
+    // One row per answer: its box, what the box shows after the check, the verdict.
     void check_data()
     {
         QTest::addColumn<bool>("infinitive");
@@ -104,8 +103,7 @@ private Q_SLOTS:
         QTest::newRow("zero-gives-first") << 0.0f << 10 << 1;
         QTest::newRow("tie-up-to-even") << 0.25f << 3 << 2;   // 1.5
         QTest::newRow("tie-down-to-even") << 0.75f << 3 << 2; // 2.5
-        // In double this would stay below 1.5; in single precision the sum
-        // rounds onto the tie.
+        // Below 1.5 in double; in single precision the sum rounds onto the tie.
         QTest::newRow("single-precision-sum-hits-tie") << std::nextafter(0.25f, 0.0f) << 3 << 2;
         QTest::newRow("below-one-gives-last") << belowOne << 32760 << 32760;
     }

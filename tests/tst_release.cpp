@@ -1,8 +1,6 @@
-// A release as a maker publishes it: made by scripts/make-release.sh from a
-// build, served by nginx on 127.0.0.1, fetched by the update chain, and
-// installed by the real updater. The build's program is a stand-in
-// (standin.cpp) that notes each start, so that the updater's work can be
-// seen from outside.
+// A release made by scripts/make-release.sh, served by nginx on 127.0.0.1,
+// fetched by the chain and installed by the real updater. The program is a
+// stand-in (standin.cpp) that notes each start.
 
 #include "minisigntool.h"
 #include "updatechain.h"
@@ -31,10 +29,8 @@ const QFileDevice::Permissions executable = QFileDevice::ReadOwner | QFileDevice
                                             | QFileDevice::ExeOwner | QFileDevice::ReadOther
                                             | QFileDevice::ExeOther;
 
-// Starts nginx on a free port of 127.0.0.1 serving `root`, with its
-// configuration, pid file, logs and temporary files in `folder`: one process,
-// killed when `nginx` goes, and by the kernel should the test die first.
-// Returns the port, 0 when nginx is missing or does not come up.
+// Starts nginx on a free port of 127.0.0.1 serving `root`, all its files in
+// `folder`, killed with the test; the port, 0 when it does not come up.
 quint16 startNginx(QProcess &nginx, const QString &folder, const QString &root)
 {
     const QString binary = QStandardPaths::findExecutable(
@@ -49,8 +45,7 @@ quint16 startNginx(QProcess &nginx, const QString &folder, const QString &root)
         probe.listen(QHostAddress::LocalHost, 0);
         const quint16 port = probe.serverPort();
         probe.close();
-        // Run by root, nginx would hand its work to "nobody", who cannot
-        // read a test's private folder.
+        // Run by root, nginx would work as "nobody", who cannot read the folder.
         const QString config = QStringLiteral(R"(%1daemon off; master_process off;
 pid "%2/nginx.pid";
 events { worker_connections 16; }
@@ -110,8 +105,7 @@ class tst_Release : public UpdateChainTest
 
     QString path(const QString &name) const { return mRoot.filePath(name); }
 
-    // Starts the stand-in as `program` in its folder; null when it did not
-    // come up.
+    // Starts the stand-in as `program` in its folder; null when it did not come up.
     std::unique_ptr<QProcess> startStandin(const QString &program, bool ignoreTerm)
     {
         auto process = std::make_unique<QProcess>();
@@ -126,6 +120,47 @@ class tst_Release : public UpdateChainTest
             || !QTest::qWaitFor([&] { return starts(mStartLog).size() > before; }, waitMs))
             return nullptr;
         return process;
+    }
+
+    // A fresh program folder: the old program, and New.exe as the row says.
+    bool makeProgramFolder(const QString &folder, const QString &newExe)
+    {
+        const QString newFile = folder + "/New.exe";
+        if (!QDir(folder).removeRecursively() || !QDir().mkpath(folder)
+            || !putBytes(folder + "/VerbodromEN", mOld, executable))
+            return false;
+        if (newExe == "link")
+            return putBytes(path("elsewhere"), mNew, executable)
+                   && QFile::link(path("elsewhere"), newFile);
+        return newExe == "missing"
+               || putBytes(newFile, newExe == "empty" ? QByteArray() : mNew,
+                           newExe == "noexec" ? QFileDevice::ReadOwner : executable);
+    }
+
+    // Runs the updater on pid in folder (in a read-only one as "nobody" when
+    // root); "no state folder" puts a file where that folder would be.
+    bool runUpdater(QProcess &updater, const QString &folder, qint64 pid, const QString &trouble)
+    {
+        QStringList command {path("build/bin/verbodrom-updater"), QString::number(pid),
+                             QStringLiteral("VerbodromEN")};
+        if (trouble == "read-only folder") {
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner
+                                                  | QFileDevice::ReadOther | QFileDevice::ExeOther);
+            if (::geteuid() == 0)
+                command = QStringList {"setpriv", "--reuid=65534", "--regid=65534",
+                                       "--clear-groups", "--"}
+                          + command;
+        }
+        updater.setWorkingDirectory(folder);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VERBODROM_UPDATER_WAIT_MS"), QStringLiteral("300"));
+        if (trouble == "no state folder")
+            env.insert(QStringLiteral("XDG_STATE_HOME"), mStartLog);
+        updater.setProcessEnvironment(env);
+        updater.start(command.takeFirst(), command);
+        const bool ended = updater.waitForFinished(waitMs);
+        QFile::setPermissions(folder, executable);
+        return ended;
     }
 
 private Q_SLOTS:
@@ -172,8 +207,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        // The stand-ins started meanwhile and still running from this test's
-        // folders, by the pids they noted.
+        // Stand-ins started meanwhile from this test's folders, by their pids.
         const auto noted = starts(mStartLog);
         for (qsizetype i = mStartsBefore; i < noted.size(); ++i) {
             const QString exe = QStringLiteral("/proc/%1/exe").arg(noted[i].first);
@@ -183,11 +217,9 @@ private Q_SLOTS:
         cleanupChain();
     }
 
-    // The chain against nginx with the release key: both files arrive, are
-    // verified (make-release.sh signed them for 1.2.0 and their names) and
-    // written, and the updater from the release starts.
-    // It takes this test process for another program (it is not the program
-    // folder's file), so it puts New.exe in place under this test's name at
+    // The chain against nginx with the release key: both files verified,
+    // written, and the release's updater started. It takes this test for
+    // another program, so it puts New.exe in place under this test's name at
     // once and starts it: the stand-in notes that start.
     void chainThroughNginx()
     {
@@ -212,12 +244,9 @@ private Q_SLOTS:
         QVERIFY2(log.contains("taken as ended; New.exe put in place; tst_release started"), log);
     }
 
-    // The updater in a program folder whose program is the stand-in: what
-    // runs there ("program", "stubborn": ignores SIGTERM, "foreign": a
-    // stand-in of another folder, "ended": nothing), what New.exe is, and
-    // what the updater does: its exit status, whether the program file is
-    // New.exe's afterwards, and which program it started ("new", "old" or
-    // none). The wait is cut to 300 ms through VERBODROM_UPDATER_WAIT_MS.
+    // The updater over a stand-in: what runs ("stubborn" ignores SIGTERM,
+    // "foreign" is another folder's), what New.exe is, the exit status, and
+    // which program it started. VERBODROM_UPDATER_WAIT_MS cuts the wait.
     void updater_data()
     {
         QTest::addColumn<QString>("folderName");
@@ -241,83 +270,50 @@ private Q_SLOTS:
         row("New.exe not executable", "program", "noexec", 3, "old");
         row("New.exe a link to a program elsewhere", "program", "link", 3, "old");
         row("read-only folder", "ended", "new", 3, "old", "read-only folder");
-        row("no state folder for the log: the update goes on", "program", "new", 0, "new",
-            "no state folder");
-        row("blanks and non-ASCII letters", "program", "new", 0, "new", "", "Pro gramm Öß");
+        row("blanks and non-ASCII letters, no state folder for the log", "program", "new", 0, "new",
+            "no state folder", "Pro gramm Öß");
     }
     void updater()
     {
-        QFETCH(QString, folderName);
         QFETCH(QString, running);
         QFETCH(QString, newExe);
         QFETCH(QString, trouble);
         QFETCH(QString, started);
-        const bool readOnly = trouble == "read-only folder";
+        QFETCH(QString, folderName);
         const QString folder = path(folderName);
         const QString program = folder + "/VerbodromEN";
-        const QString newFile = folder + "/New.exe";
-        QVERIFY(QDir(folder).removeRecursively() && QDir().mkpath(folder));
-        QVERIFY(putBytes(program, mOld, executable));
-        if (newExe == "link") {
-            QVERIFY(putBytes(path("elsewhere"), mNew, executable));
-            QVERIFY(QFile::link(path("elsewhere"), newFile));
-        } else if (newExe != "missing") {
-            QVERIFY(putBytes(newFile, newExe == "empty" ? QByteArray() : mNew,
-                             newExe == "noexec" ? QFileDevice::ReadOwner : executable));
-        }
-
+        QVERIFY(makeProgramFolder(folder, newExe));
         std::unique_ptr<QProcess> process;
         qint64 pid = 0;
-        if (running == "program" || running == "stubborn") {
-            process = startStandin(program, running == "stubborn");
-        } else if (running == "foreign") {
-            QVERIFY(QDir().mkpath(path("foreign")));
-            QVERIFY(putBytes(path("foreign/VerbodromEN"), mOld, executable));
-            process = startStandin(path("foreign/VerbodromEN"), false);
-        } else { // the id of a process that has ended
+        if (running == "ended") { // the id of a process that has ended
             QProcess ended;
             ended.start(QStringLiteral("true"), {});
             QVERIFY(ended.waitForStarted(waitMs));
             pid = ended.processId();
             QVERIFY(ended.waitForFinished(waitMs));
-        }
-        if (process)
+        } else {
+            if (running == "foreign")
+                QVERIFY(QDir().mkpath(path("foreign"))
+                        && putBytes(path("foreign/VerbodromEN"), mOld, executable));
+            process = startStandin(running == "foreign" ? path("foreign/VerbodromEN") : program,
+                                   running == "stubborn");
+            QVERIFY(process);
             pid = process->processId();
-        QVERIFY(pid > 0);
-        const qsizetype before = starts(mStartLog).size();
-        // Root may write anywhere: it runs the updater as "nobody" there.
-        QStringList command {path("build/bin/verbodrom-updater"), QString::number(pid),
-                             QStringLiteral("VerbodromEN")};
-        if (readOnly) {
-            QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner
-                                                          | QFileDevice::ReadOther
-                                                          | QFileDevice::ExeOther));
-            if (::geteuid() == 0)
-                command = QStringList {"setpriv", "--reuid=65534", "--regid=65534",
-                                       "--clear-groups", "--"}
-                          + command;
         }
+        const qsizetype before = starts(mStartLog).size();
         QProcess updater;
-        updater.setWorkingDirectory(folder);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VERBODROM_UPDATER_WAIT_MS"), QStringLiteral("300"));
-        if (trouble == "no state folder") // a file where the folder would be
-            env.insert(QStringLiteral("XDG_STATE_HOME"), mStartLog);
-        updater.setProcessEnvironment(env);
-        updater.start(command.takeFirst(), command);
-        QVERIFY(updater.waitForFinished(waitMs));
-        QFile::setPermissions(folder, executable);
+        QVERIFY(runUpdater(updater, folder, pid, trouble));
 
         QTEST(updater.exitCode(), "status");
         const bool replaced = updater.exitCode() == 0;
         QCOMPARE(fileBytes(program), replaced ? mNew : mOld);
-        QCOMPARE(QFileInfo(newFile).exists() || QFileInfo(newFile).isSymLink(),
+        QCOMPARE(QFileInfo(folder + "/New.exe").exists()
+                         || QFileInfo(folder + "/New.exe").isSymLink(),
                  !replaced && newExe != "missing");
-        const qint64 size = started == "new" ? mNew.size() : mOld.size();
         QTRY_COMPARE_WITH_TIMEOUT(starts(mStartLog).size(), before + int(!started.isEmpty()),
                                   waitMs);
         if (!started.isEmpty())
-            QCOMPARE(starts(mStartLog).last().second, size);
+            QCOMPARE(starts(mStartLog).last().second, started == "new" ? mNew.size() : mOld.size());
         if (process) { // only the program itself was asked to end
             QTRY_COMPARE(process->state() == QProcess::NotRunning, running == "program");
             process->kill();
@@ -325,15 +321,15 @@ private Q_SLOTS:
         }
         // One line for the run, on stderr when the log cannot be written
         // ("nobody" cannot reach a root test's state folder).
-        const QByteArray log = trouble == "no state folder" || (readOnly && ::geteuid() == 0)
-                                       ? updater.readAllStandardError()
-                                       : fileBytes(qEnvironmentVariable("XDG_STATE_HOME")
-                                                   + "/verbodrom/updater.log");
+        const QByteArray log
+                = !trouble.isEmpty() && (trouble != "read-only folder" || ::geteuid() == 0)
+                          ? updater.readAllStandardError()
+                          : fileBytes(qEnvironmentVariable("XDG_STATE_HOME")
+                                      + "/verbodrom/updater.log");
         QVERIFY2(log.count('\n') == 1 && log.contains(folder.toUtf8()), log);
     }
 
-    // Anything but a process id and a plain file name changes nothing and
-    // says why in one line.
+    // Anything but a process id and a plain file name: nothing done, one line why.
     void updaterArguments_data()
     {
         QTest::addColumn<QStringList>("arguments");

@@ -20,16 +20,14 @@ private Q_SLOTS:
     void initTestCase() { mSink.emplace(); }
     void cleanupTestCase() { mSink.reset(); }
 
-    // What "Anhören" says of a verb line: its three forms as the learner sees
-    // them.
+    // What "Anhören" says of a verb line: its forms as the learner sees them.
     void spoken_data()
     {
         QTest::addColumn<QString>("line");
         QTest::addColumn<QString>("spoken");
         QTest::newRow("plain") << u"to go\twent\tgone\tgehen"_s << u"to go, went, gone"_s;
-        QTest::newRow("alternatives-with-or")
-                << u"to burn\tburnt/burned\tburnt / burned\tbrennen"_s
-                << u"to burn, burnt or burned, burnt or burned"_s;
+        QTest::newRow("alternatives-with-or") << u"to burn\tburnt/burned\tburnt / burned\tbrennen"_s
+                                              << u"to burn, burnt or burned, burnt or burned"_s;
         QTest::newRow("three-alternatives-outer-blanks")
                 << u" to bid \t bid/bade/bidden \tbid \tbieten"_s
                 << u"to bid, bid or bade or bidden, bid"_s;
@@ -50,8 +48,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("available");
         QTest::addColumn<QStringList>("order");
-        QTest::newRow("desktop-first") << QStringList {"flite", "speechd"}
-                                       << QStringList {"speechd", "flite"};
+        QTest::newRow("desktop-first")
+                << QStringList {"flite", "speechd"} << QStringList {"speechd", "flite"};
         QTest::newRow("flite-alone") << QStringList {"flite"} << QStringList {"flite"};
         QTest::newRow("none") << QStringList() << QStringList();
     }
@@ -80,11 +78,10 @@ private Q_SLOTS:
         QTEST(int(Speech::preferredEnglish(list)), "chosen");
     }
 
-    // The real flite engine: an English voice, and a text spoken from
-    // Speaking to Ready. Said again while it speaks, it starts over. Qt 6.4's
-    // flite fails a text whose sound ends on a full chunk (a playback error
-    // once synthesis has ended), as "to do, did, done" at the learner's rate
-    // with this voice: the voice plays it at the next rate it tries.
+    // The real flite engine: an English voice speaks from Speaking to Ready,
+    // and starts over when told again. Qt 6.4's flite fails a text whose sound
+    // ends on a full chunk, as "to do, did, done" here: the voice retries it
+    // at a nearby rate.
     void flite()
     {
         QVERIFY(!Speech::englishVoice(Speech::LearnerRate, {QStringLiteral("no-such-engine")}));
@@ -104,9 +101,8 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(voice->state(), Voice::State::Speaking, speakingTimeoutMs);
         voice->say(QStringLiteral("to do, did, done"));
         QTRY_COMPARE_WITH_TIMEOUT(seen.size(), 4, spokenTimeoutMs);
-        QCOMPARE(seen,
-                 (QList {Voice::State::Speaking, Voice::State::Ready, Voice::State::Speaking,
-                         Voice::State::Ready}));
+        QCOMPARE(seen, (QList {Voice::State::Speaking, Voice::State::Ready, Voice::State::Speaking,
+                               Voice::State::Ready}));
     }
 
 private:

@@ -16,8 +16,7 @@ namespace {
 
 const QByteArray progress("verbodrom-progress 1\nrepeat-mistakes on\n");
 
-// The signature file grown to `size` bytes in its untrusted comment, which
-// no signature covers.
+// The signature grown to `size` bytes in its untrusted comment.
 QByteArray paddedTo(const QByteArray &minisig, qsizetype size)
 {
     return withLine(minisig, untrusted,
@@ -40,16 +39,87 @@ class tst_Update : public UpdateChainTest
                     : QByteArray();
     }
 
-    // Release 1.2.0 with both files signed for their names; the
-    // signatures are fetched only with a key.
-    Replies release()
+    // Release 1.2.0, both files signed for their names (fetched only with a key).
+    const Replies &release()
     {
-        return {{"Version.txt", "=1.2.0"},
-                {"Updater.exe", '=' + updaterBody},
-                {"Updater.exe.minisig",
-                 '=' + sign(updaterBody, "version: 1.2.0 file: Updater.exe")},
-                {"New.exe", '~' + newBody},
-                {"New.exe.minisig", '=' + sign(newBody, "version: 1.2.0 file: New.exe")}};
+        if (mRelease.isEmpty())
+            mRelease = {{"Version.txt", "=1.2.0"},
+                        {"Updater.exe", '=' + updaterBody},
+                        {"Updater.exe.minisig",
+                         '=' + sign(updaterBody, "version: 1.2.0 file: Updater.exe")},
+                        {"New.exe", '~' + newBody},
+                        {"New.exe.minisig", '=' + sign(newBody, "version: 1.2.0 file: New.exe")}};
+        return mRelease;
+    }
+    Replies mRelease;
+
+    static void addChainColumns()
+    {
+        QTest::addColumn<QString>("key"); // "none", "release", or a text taken as it stands
+        QTest::addColumn<bool>("manual");
+        QTest::addColumn<Replies>("replies");
+        QTest::addColumn<QList<int>>("answers");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QByteArray>("requests");
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<QString>("fault");
+    }
+    // A chain row (see chain_data): release() with the server's changes.
+    void addChainRow(const char *name, const QString &key, bool manual, const Replies &changes,
+                     const QStringList &boxes, const char *requests, const char *written = "",
+                     const QString &fault = {}, const QList<int> &answers = {vbOK, vbOK})
+    {
+        Replies replies = release();
+        replies.insert(changes);
+        QTest::newRow(name) << key << manual << replies << answers << boxes << QByteArray(requests)
+                            << QByteArray(written) << fault;
+    }
+
+    QString outside() const { return mDir->filePath(QStringLiteral("outside")); }
+
+    // "<file> dir", "start fails", "swap" (a copy at Updater.exe's name while
+    // "Update starten?" asks), "links" (to a read-only file outside), "managed".
+    void plantFault(const QString &fault)
+    {
+        if (fault.endsWith(" dir")) {
+            QVERIFY(QDir(mFolder).mkdir(fault.chopped(4)));
+        } else if (fault == "start fails") {
+            setShellHandler(
+                    [](const QString &, const QStringList &, int, const QString &) -> qint64 {
+                        throw RuntimeError(RuntimeError::FileNotFound);
+                    });
+        } else if (fault == "swap") {
+            mBoxes->onBox = [this](const RecordedBox &b) {
+                if (b.title.endsWith(u'?') && QFile::copy(file("Updater.exe"), file("copy")))
+                    std::rename(QFile::encodeName(file("copy")).constData(),
+                                QFile::encodeName(file("Updater.exe")).constData());
+            };
+        } else if (fault == "links") {
+            QVERIFY(writeBytes(outside(), {})
+                    && QFile::setPermissions(outside(), QFileDevice::ReadOwner));
+            QVERIFY(QFile::link(outside(), file("Updater.exe"))
+                    && QFile::link(outside(), file("New.exe")));
+        } else if (fault == "managed") {
+            App::setPathWritable(false);
+        }
+    }
+
+    // Only whole files reach the folder, exactly as sent, executable, and no
+    // temporary file is left; links were replaced, their target left alone.
+    void checkFolder(const QByteArray &written, const QString &fault)
+    {
+        QCOMPARE(contents("Updater.exe"), written.contains('U') ? updaterBody : "(none)");
+        QCOMPARE(contents("New.exe"), written.contains('N') ? newBody : "(none)");
+        QCOMPARE(QDir(mFolder).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
+                 1 + written.count('U') + written.count('N'));
+        if (written.contains('N'))
+            QCOMPARE(mode(file("New.exe")) | mode(file("Updater.exe")), 0x755);
+        if (fault == "links") {
+            QVERIFY(!QFileInfo(file("Updater.exe")).isSymLink()
+                    && !QFileInfo(file("New.exe")).isSymLink());
+            QCOMPARE(QFileInfo(outside()).size(), 0);
+            QCOMPARE(QFile::permissions(outside()) & 0x7077, QFileDevice::ReadOwner);
+        }
     }
 
 private Q_SLOTS:
@@ -57,9 +127,8 @@ private Q_SLOTS:
     void init() { initChain(); }
     void cleanup() { cleanupChain(); }
 
-    // A box with Cancel as its default (the offer at start-up, "Update
-    // starten?") never takes a stray Enter, not even after a Tab has put the
-    // focus on OK; Space still presses the focused button.
+    // A box whose default is Cancel never takes a stray Enter, even after Tab
+    // to OK; Space still presses the focused button.
     void enterOnTheBox_data()
     {
         QTest::addColumn<int>("style");
@@ -92,57 +161,28 @@ private Q_SLOTS:
         QTEST(MsgBox(QStringLiteral("?"), style, QStringLiteral("t")), "result");
     }
 
-    // One whole chain per row: the build's key, what the server answers,
-    // the answers to the questions, the boxes, the files asked for (letters
-    // as UpdateServerStub::letters), which program files are in the folder
-    // afterwards (each exactly as sent) and whether the updater started.
+    // One chain per row: the key, whether the menu asked, the server's changes
+    // to release 1.2.0, the boxes, the files asked for (letters), the files
+    // written ("+": the updater started), a fault, the answers given.
     void chain_data()
     {
-        QTest::addColumn<QString>("key"); // "none", "release", or a text taken as it stands
-        QTest::addColumn<bool>("manual");
-        QTest::addColumn<Replies>("replies");
-        QTest::addColumn<QList<int>>("answers");
-        QTest::addColumn<QStringList>("boxes");
-        QTest::addColumn<QByteArray>("requests");
-        QTest::addColumn<QByteArray>("written");
-        QTest::addColumn<QString>("fault");
-        const Replies good = release();
-        const QByteArray sigU = good["Updater.exe.minisig"].mid(1);
-        const QByteArray sigN = good["New.exe.minisig"].mid(1);
-        const auto with = [](Replies r, const Replies &changes) {
-            r.insert(changes);
-            return r;
+        addChainColumns();
+        const auto plain = [this](const char *name, bool manual, const Replies &changes,
+                                  const QStringList &boxes, const char *requests,
+                                  const char *written = "", const QString &fault = {},
+                                  const QList<int> &answers = {vbOK, vbOK}) {
+            addChainRow(name, "none", manual, changes, boxes, requests, written, fault, answers);
         };
-        const auto row
-                = [](const char *name, const QString &key, bool manual, const Replies &replies,
-                     const QStringList &boxes, const char *requests, const char *written,
-                     const QString &fault = {}, const QList<int> &answers = {vbOK, vbOK}) {
-                      QTest::newRow(name) << key << manual << replies << answers << boxes
-                                          << QByteArray(requests) << QByteArray(written) << fault;
-                  };
-        const auto plain
-                = [&](const char *name, bool manual, const Replies &changes,
-                      const QStringList &boxes, const char *requests, const char *written = "",
-                      const QString &fault = {}, const QList<int> &answers = {vbOK, vbOK}) {
-                      row(name, "none", manual, with(good, changes), boxes, requests, written,
-                          fault, answers);
-                  };
-        const auto bad = [&](const char *name, const Replies &changes, const char *requests) {
-            row(name, "release", true, with(good, changes), {offer, refused}, requests, "");
-        };
-
         plain("equal at start-up: quiet", false, {{"Version.txt", "=1.1.0"}}, {}, "V");
         plain("equal and CR LF, menu", true, {{"Version.txt", "=1.1.0\r\n"}}, {nothingNew}, "V");
         plain("older, menu", true, {{"Version.txt", "=1.0.9"}}, {nothingNew}, "V");
         plain("HTML, menu", true, {{"Version.txt", "=<html>1.2.0</html>"}}, {noVersion}, "V");
         plain("404, menu", true, {{"Version.txt", "404"}}, {noVersion}, "V");
         plain("reset, menu", true, {{"Version.txt", "reset"}}, {noAnswer}, "V");
-        plain("silent, menu", true, {{"Version.txt", "silent"}}, {noAnswer}, "V");
         plain("65 bytes, menu: no version", true, {{"Version.txt", "=1.2.0" + QByteArray(60, ' ')}},
               {noVersion}, "V");
         plain("64 bytes, menu: offered", true, {{"Version.txt", "=1.2.0" + QByteArray(59, ' ')}},
               {offer}, "V", "", {}, {vbCancel});
-        plain("HTML at start-up: quiet", false, {{"Version.txt", "=<p>"}}, {}, "V");
         plain("404 at start-up: quiet", false, {{"Version.txt", "404"}}, {}, "V");
         plain("reset at start-up: quiet", false, {{"Version.txt", "reset"}}, {}, "V");
         plain("newer at start-up, Cancel", false, {}, {offerAtStart}, "V", "", {}, {vbCancel});
@@ -172,11 +212,20 @@ private Q_SLOTS:
         plain("links planted at both names", true, {}, {offer, askStart}, "VUN", "UN+", "links");
         plain("managed install at start-up: no request", false, {}, {}, "", "", "managed");
         plain("managed install, menu", true, {}, {managed}, "", "", "managed");
+    }
 
-        row("signed: started", "release", true, good, {offer, askStart}, "VUuNn", "UN+");
-        row("signed: 4 KiB signature (a long untrusted comment)", "release", true,
-            with(good, {{"Updater.exe.minisig", '=' + paddedTo(sigU, 4096)}}), {offer, askStart},
-            "VUuNn", "UN+");
+    // A release signed by make-release's rules, and each way to break it.
+    void signedChain_data()
+    {
+        addChainColumns();
+        const QByteArray sigU = release()["Updater.exe.minisig"].mid(1);
+        const QByteArray sigN = release()["New.exe.minisig"].mid(1);
+        const auto bad = [this](const char *name, const Replies &changes, const char *requests) {
+            addChainRow(name, "release", true, changes, {offer, refused}, requests);
+        };
+        addChainRow("signed: 4 KiB signature (a long untrusted comment)", "release", true,
+                    {{"Updater.exe.minisig", '=' + paddedTo(sigU, 4096)}}, {offer, askStart},
+                    "VUuNn", "UN+");
         bad("signed: 4 KiB and one byte", {{"Updater.exe.minisig", '=' + paddedTo(sigU, 4097)}},
             "VUu");
         bad("signed: Updater.exe flipped", {{"Updater.exe", '=' + flipped(updaterBody, 5000)}},
@@ -192,14 +241,16 @@ private Q_SLOTS:
              {"New.exe.minisig", '=' + sigU}},
             "VUu");
         bad("signed: Updater.exe.minisig 404", {{"Updater.exe.minisig", "404"}}, "VUu");
-        row("signed: rollback, 1.2.0 served as 1.3.0", "release", true,
-            with(good, {{"Version.txt", "=1.3.0"}}), {offerBox("1.3.0"), refused}, "VUu", "");
-        row("signed: New.exe.minisig reset", "release", true,
-            with(good, {{"New.exe.minisig", "reset"}}),
-            {offer, failed("Der Server hat die Verbindung zurückgesetzt.")}, "VUuNn", "");
-        row("a key that does not parse refuses", "RWQbroken", true, good, {offer, refused}, "VUu",
-            "");
+        addChainRow("signed: rollback, 1.2.0 served as 1.3.0", "release", true,
+                    {{"Version.txt", "=1.3.0"}}, {offerBox("1.3.0"), refused}, "VUu");
+        addChainRow("signed: New.exe.minisig reset", "release", true,
+                    {{"New.exe.minisig", "reset"}},
+                    {offer, failed("Der Server hat die Verbindung zurückgesetzt.")}, "VUuNn");
+        addChainRow("a key that does not parse refuses", "RWQbroken", true, {}, {offer, refused},
+                    "VUu");
     }
+    void signedChain() { chain(); }
+
     void chain()
     {
         QFETCH(QString, key);
@@ -208,34 +259,10 @@ private Q_SLOTS:
         QFETCH(QString, fault);
         if (key == "release" && !mKey)
             QSKIP("minisign is not installed");
-        const bool started = written.endsWith('+');
-
         App::setUpdateKey(key == "release" ? QString::fromLatin1(mKey->publicLine)
                           : key == "none"  ? QString()
                                            : key);
-        const QString outside = mDir->filePath(QStringLiteral("outside"));
-        if (fault.endsWith(" dir")) {
-            QVERIFY(QDir(mFolder).mkdir(fault.chopped(4)));
-        } else if (fault == "start fails") {
-            setShellHandler(
-                    [](const QString &, const QStringList &, int, const QString &) -> qint64 {
-                        throw RuntimeError(RuntimeError::FileNotFound);
-                    });
-        } else if (fault == "swap") {
-            // Another file at the name (the same bytes, another inode).
-            mBoxes->onBox = [this](const RecordedBox &b) {
-                if (b.title.endsWith(u'?') && QFile::copy(file("Updater.exe"), file("copy")))
-                    std::rename(QFile::encodeName(file("copy")).constData(),
-                                QFile::encodeName(file("Updater.exe")).constData());
-            };
-        } else if (fault == "links") {
-            QVERIFY(QFile(outside).open(QIODevice::WriteOnly));
-            QFile::setPermissions(outside, QFileDevice::ReadOwner);
-            QVERIFY(QFile::link(outside, file("Updater.exe")));
-            QVERIFY(QFile::link(outside, file("New.exe")));
-        } else if (fault == "managed") {
-            App::setPathWritable(false);
-        }
+        plantFault(fault);
         QFETCH(Replies, replies);
         QFETCH(QList<int>, answers);
         mServer->replies = replies;
@@ -243,25 +270,11 @@ private Q_SLOTS:
         frmMain *w = startWindow();
         manual ? w->mnuUpdate_Click() : w->upgradeMe(1);
         QVERIFY(runChain());
-
         QFETCH(QStringList, boxes);
         QCOMPARE(boxTexts(*mBoxes), boxes.replaceInStrings("%F", mFolder));
         QTEST(mServer->letters(), "requests");
-        // Only whole files reach the folder, exactly as sent, and no
-        // temporary file is left.
-        QCOMPARE(contents("Updater.exe"), written.contains('U') ? updaterBody : "(none)");
-        QCOMPARE(contents("New.exe"), written.contains('N') ? newBody : "(none)");
-        QCOMPARE(QDir(mFolder).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
-                 1 + written.count('U') + written.count('N'));
-        if (written.contains('N'))
-            QCOMPARE(mode(file("New.exe")) | mode(file("Updater.exe")), 0x755);
-        if (fault == "links") { // the links were replaced, their target left alone
-            QVERIFY(!QFileInfo(file("Updater.exe")).isSymLink());
-            QVERIFY(!QFileInfo(file("New.exe")).isSymLink());
-            QCOMPARE(QFileInfo(outside).size(), 0);
-            QCOMPARE(QFile::permissions(outside) & 0x7077, QFileDevice::ReadOwner);
-        }
-
+        checkFolder(written, fault);
+        const bool started = written.endsWith('+');
         QCOMPARE(mShell->starts.size(), int(started));
         QCOMPARE(w->windowTitle(), started ? busy : rest);
         QCOMPARE(Globals::hasCopyHelper(), !started && fault != "managed");
@@ -277,10 +290,8 @@ private Q_SLOTS:
         }
     }
 
-    // A transfer that cannot start ends at rest, told from the menu. The
-    // menu and upgradeMe, used while a file downloads or while a box is
-    // open, and a callback for another task leave a running chain alone; it
-    // runs to its end.
+    // A transfer that cannot start ends at rest, told from the menu. The menu,
+    // upgradeMe and another task's callback leave a running chain alone.
     void menuDuringChain()
     {
         mServer->replies = release();
@@ -316,10 +327,8 @@ private Q_SLOTS:
     }
 
     // In a folder given with a trailing "/", a longer New.exe is replaced
-    // exactly and the updater starts there. After that a check from the
-    // menu works with a fresh host form and downloader, and the verb list
-    // still reloads. Idle, upgradeMe with another step only sets the rest
-    // caption.
+    // exactly. Then a check from the menu works with a fresh host form and
+    // downloader, and the list still reloads; another step only sets the caption.
     void checkAfterUpdaterStarted()
     {
         putFile("New.exe", QByteArray(400 * 1024, 'x'));
@@ -350,9 +359,7 @@ private Q_SLOTS:
         QCOMPARE(mBoxes->boxes.size(), 2); // the missing-file message
     }
 
-    // The chain takes each transfer's bytes: the downloader keeps no copy
-    // that a later failed transfer would hand on, so nothing a server sent
-    // stays in memory once its step is done.
+    // The downloader keeps no copy of what the chain took to hand on later.
     void downloaderKeepsNoCopy()
     {
         mServer->replies = {{"Version.txt", "=1.1.0"}, {"/gone", "reset"}};
@@ -364,10 +371,9 @@ private Q_SLOTS:
         QCOMPARE(client.calls[0].contents, QByteArray());
     }
 
-    // SIGTERM (the updater's request), SIGINT and SIGHUP end the program as
-    // closing its window does, also while a box is open: in its event loop
-    // (the offer) or before the loop runs (a missing verb list). run()
-    // returns 0, every form is closed and the progress file is kept.
+    // SIGTERM, SIGINT and SIGHUP end the program as closing it does, also
+    // while a box is open, before the event loop runs too: run() returns 0,
+    // every form is closed, the progress file kept.
     void endsOnSignal_data()
     {
         QTest::addColumn<int>("signalNumber");

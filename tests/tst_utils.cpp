@@ -46,9 +46,7 @@ private Q_SLOTS:
         QTEST(Utils::TextUpTo(text, delimiter, start, count, caseSensitive), "expected");
     }
 
-    // RFC 4648, section 10: the prefixes of "foobar", every padding length;
-    // Latin-1 characters are single bytes, and one above is refused wherever
-    // it stands in a group of three.
+    // RFC 4648's "foobar" prefixes; Latin-1 single bytes, a character above refused.
     void base64()
     {
         const QStringList rfc {"", "Zg==", "Zm8=", "Zm9v", "Zm9vYg==", "Zm9vYmE=", "Zm9vYmFy"};
@@ -70,9 +68,8 @@ private Q_SLOTS:
         QCOMPARE(Ansi::encode(text), all);
     }
 
-    // DeleteFile deletes the name: a read-only file with force (its mode
-    // untouched, as a link's target's), a link without following it;
-    // failures are raised, never passed over as success.
+    // DeleteFile deletes the name (a read-only file with force, a link, not its
+    // target); failures are raised, never passed over.
     void deleteFile_data()
     {
         QTest::addColumn<QString>("kind"); // file, read-only, link, dangling link, folder, missing

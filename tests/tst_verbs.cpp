@@ -32,188 +32,178 @@ class tst_Verbs : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void load_data();
-    void load();
-    void kinds_data();
-    void kinds();
-    void notRead_data();
-    void notRead();
-    void shippedList();
-
-private:
     QTemporaryDir mDir;
+
+private Q_SLOTS:
+    // A null byte array stands for "no file at all".
+    void load_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QStringList>("expected"); // EngInf|EngPast|EngPastParticiple|GerInf
+        QTest::addColumn<bool>("truncated");
+        const auto row = [](const char *name, const QByteArray &bytes, const QStringList &expected,
+                            bool truncated = false) {
+            QTest::newRow(name) << bytes << expected << truncated;
+        };
+
+        row("missing", QByteArray(), {});
+        row("comments-and-blanks-take-no-index",
+            "# head\r\n\r\nto a\tb\tc\td\r\n#to x\tb\tc\td\r\n\r\nto e\tf\tg\th\r\n",
+            {"to a|b|c|d", "to e|f|g|h"});
+        row("blank-before-hash-is-a-verb", " #to a\tb\tc\td\r\n", {" #to a|b|c|d"});
+        row("three-or-five-fields-ignored",
+            "to a\tb\tc\r\nto a\tb\tc\td\te\r\nto a\tb\tc\td\t \r\n", {});
+        // A spreadsheet writes its empty columns as tabs at the end.
+        row("empty-columns-after-the-fourth-kept",
+            "to a\tb\tc\td\t\r\nto e\tf\tg\th\t\t\t\nto i\tj\t\t\t",
+            {"to a|b|c|d", "to e|f|g|h", "to i|j||"});
+        row("empty-fields-and-blanks-kept", "\t\t\t\r\n to a \t b\tc /d\td \r\n",
+            {"|||", " to a | b|c /d|d "});
+        // Every encoding gives the same verb; a mark before "#" keeps the comment.
+        const QString bite = QStringLiteral("# Verben\r\nto bite\tbit\tbitten\tbeißen\r\n");
+        const QStringList bitten {"to bite|bit|bitten|beißen"};
+        row("utf8-bom", withBom(QStringConverter::Utf8, bite), bitten);
+        row("utf8-no-bom", bite.toUtf8(), bitten);
+        row("utf16le-bom", withBom(QStringConverter::Utf16LE, bite), bitten);
+        row("utf16be-bom", withBom(QStringConverter::Utf16BE, bite), bitten);
+        row("windows-1252-umlauts",
+            "to bite\tbit\tbitten\tbei\xdf"
+            "en\nto x\t\x80\t\xe4\t\xfc",
+            {"to bite|bit|bitten|beißen", "to x|€|ä|ü"});
+        // One byte that is not UTF-8 decides for Windows-1252, for the whole file.
+        row("utf8-with-one-stray-byte-is-windows-1252",
+            "to a\tb\tc\tgr\xc3\xbc\xdf"
+            "en\r\n",
+            {"to a|b|c|grÃ¼ßen"});
+        // A second mark is a character of the first field, as in any editor.
+        row("utf8-second-bom-kept", "\xef\xbb\xbf\xef\xbb\xbfto a\tb\tc\td",
+            {QChar(0xfeff) + QStringLiteral("to a|b|c|d")});
+        row("utf16-odd-last-byte", withBom(QStringConverter::Utf16LE, "to a\tb\tc\td\n") + 'x',
+            {"to a|b|c|d"});
+        // The longest verb line is kept, whatever its line end; one more is not.
+        const QByteArray longest = "to a\tb\tc\t" + QByteArray(MaxVerbLineLength - 9, 'd');
+        const QString longestVerb = "to a|b|c|" + QString(MaxVerbLineLength - 9, u'd');
+        row("longest-line-any-end", longest + "\r\n" + longest + "\n" + longest,
+            {longestVerb, longestVerb, longestVerb});
+        row("line-one-over-any-end", longest + "d\r\n" + longest + "d\nto e\tf\tg\th",
+            {"to e|f|g|h"});
+        // The limit keeps the window's 16-bit indices (and a few more) in range.
+        QStringList limit;
+        const QByteArray overLimit = verbLines(int(MaxVerbs) + 1, &limit);
+        row("in-order-exactly-at-limit", overLimit.left(overLimit.lastIndexOf("to v")),
+            limit.mid(0, MaxVerbs));
+        row("one-over-limit", overLimit, limit.mid(0, MaxVerbs), true);
+    }
+    void load()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QStringList, expected);
+        const QString path = mDir.filePath(QStringLiteral("IrregularVerbs.txt"));
+        QFile::remove(path);
+        QVERIFY(bytes.isNull() || writeBytes(path, bytes));
+
+        FileSystemObject fso;
+        const VerbTable table = loadVerbFile(fso, path);
+        QCOMPARE(table.outcome,
+                 bytes.isNull() ? VerbFileOutcome::Missing : VerbFileOutcome::Loaded);
+        // The table a checker gets from the bytes alone is the same.
+        if (!bytes.isNull())
+            QCOMPARE(parseVerbFile(decodeVerbFile(bytes), MaxVerbs).entries, table.entries);
+        QStringList entries;
+        for (const VerbEntry &e : table.entries)
+            entries << QStringList {e.EngInf(), e.EngPast(), e.EngPastParticiple(), e.GerInf()}
+                               .join(u'|');
+        QCOMPARE(entries, expected);
+        QTEST(table.truncated, "truncated");
+    }
+
+    // What a line is, and what the table counts of it to say why a file gave no
+    // verbs: a spreadsheet's separator counts only on a line without any tab.
+    void kinds_data()
+    {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<VerbLineKind>("kind");
+        const auto row = [](const char *name, const QString &line, VerbLineKind kind) {
+            QTest::newRow(name) << line << kind;
+        };
+        row("verb-empty-columns-after", "to go\twent\tgone\tgehen\t\t", VerbLineKind::Verb);
+        row("comment", "#to go;went;gone;gehen", VerbLineKind::Comment);
+        row("empty", "", VerbLineKind::Empty);
+        row("no-separator", "to go", VerbLineKind::WrongFieldCount);
+        row("fifth-field", "to go\twent\tgone\tgehen\tx", VerbLineKind::WrongFieldCount);
+        row("semicolons-empty-columns", "to go;went;gone;gehen;;", VerbLineKind::SemicolonFields);
+        row("semicolons-comma-inside", "to think;thought;thought;denken, meinen",
+            VerbLineKind::SemicolonFields);
+        row("commas-quoted", "to think,thought,thought,\"denken, meinen\"",
+            VerbLineKind::CommaFields);
+        row("two-semicolons", "to go;went;gone", VerbLineKind::WrongFieldCount);
+        row("tab-wins", "to go\twent;gone;gehen", VerbLineKind::WrongFieldCount);
+    }
+    void kinds()
+    {
+        QFETCH(QString, line);
+        QFETCH(VerbLineKind, kind);
+        QCOMPARE(classifyVerbLine(line), kind);
+        const VerbTable table = parseVerbFile(line + u'\n' + line);
+        const bool skipped = kind != VerbLineKind::Verb && kind != VerbLineKind::Comment
+                             && kind != VerbLineKind::Empty;
+        QCOMPARE(table.entries.size(), kind == VerbLineKind::Verb ? 2 : 0);
+        QCOMPARE(table.skippedLines, skipped ? 2 : 0);
+        QCOMPARE(table.semicolonLines, kind == VerbLineKind::SemicolonFields ? 2 : 0);
+        QCOMPARE(table.commaLines, kind == VerbLineKind::CommaFields ? 2 : 0);
+    }
+
+    // Files that give no verbs and say why; none of them may block or be read
+    // without bound. A pipe no one writes to is one of the window's flows.
+    void notRead_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<VerbFileOutcome>("outcome");
+        QTest::newRow("endless-device") << "/dev/zero" << VerbFileOutcome::Unreadable;
+        QTest::newRow("folder") << "folder" << VerbFileOutcome::Missing;
+        QTest::newRow("one-byte-too-large") << "large" << VerbFileOutcome::TooLarge;
+    }
+    void notRead()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("IrregularVerbs.txt"));
+        if (kind == u"folder") {
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("IrregularVerbs.txt")));
+        } else if (kind == u"large") {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(MaxVerbFileBytes + 1));
+        } else {
+            QVERIFY(QFile::link(kind, path));
+        }
+        FileSystemObject fso;
+        const VerbTable table = loadVerbFile(fso, path);
+        QTEST(table.outcome, "outcome");
+        QVERIFY(table.entries.isEmpty());
+    }
+
+    // The shipped list: Windows-1252, 200 verbs or more, each German prompt
+    // once, and none also standing bare beside a form with a note in brackets.
+    void shippedList()
+    {
+        const QString path = QStringLiteral(VERBODROM_SOURCE_DIR "/IrregularVerbs.txt");
+        FileSystemObject fso;
+        QCOMPARE(verbFileEncoding(fso.ReadAll(path, MaxVerbFileBytes)),
+                 VerbFileEncoding::Windows1252);
+        const VerbTable table = loadVerbFile(fso, path);
+        QVERIFY(table.entries.size() >= 200);
+        QSet<QString> prompts, heads;
+        for (const VerbEntry &verb : table.entries) {
+            QVERIFY2(!prompts.contains(verb.GerInf()), qPrintable(verb.GerInf()));
+            prompts << verb.GerInf();
+            const QString head = verb.GerInf().section(QStringLiteral(" ("), 0, 0);
+            if (head != verb.GerInf())
+                heads << head;
+        }
+        for (const QString &head : std::as_const(heads))
+            QVERIFY2(!prompts.contains(head), qPrintable(head));
+    }
 };
-
-// A null byte array stands for "no file at all".
-void tst_Verbs::load_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("expected"); // EngInf|EngPast|EngPastParticiple|GerInf
-    QTest::addColumn<bool>("truncated");
-    const auto row
-            = [](const char *name, const QByteArray &bytes, const QStringList &expected,
-                 bool truncated = false) { QTest::newRow(name) << bytes << expected << truncated; };
-
-    row("missing", QByteArray(), {});
-    row("comments-and-blanks-take-no-index",
-        "# head\r\n\r\nto a\tb\tc\td\r\n#to x\tb\tc\td\r\n\r\nto e\tf\tg\th\r\n",
-        {"to a|b|c|d", "to e|f|g|h"});
-    row("blank-before-hash-is-a-verb", " #to a\tb\tc\td\r\n", {" #to a|b|c|d"});
-    row("three-or-five-fields-ignored", "to a\tb\tc\r\nto a\tb\tc\td\te\r\nto a\tb\tc\td\t \r\n",
-        {});
-    // A spreadsheet writes its empty columns as tabs at the end.
-    row("empty-columns-after-the-fourth-kept",
-        "to a\tb\tc\td\t\r\nto e\tf\tg\th\t\t\t\nto i\tj\t\t\t",
-        {"to a|b|c|d", "to e|f|g|h", "to i|j||"});
-    row("empty-fields-and-blanks-kept", "\t\t\t\r\n to a \t b\tc /d\td \r\n",
-        {"|||", " to a | b|c /d|d "});
-    // Every encoding gives the same verb; a mark before "#" keeps the comment.
-    const QString bite = QStringLiteral("# Verben\r\nto bite\tbit\tbitten\tbeißen\r\n");
-    const QStringList bitten {"to bite|bit|bitten|beißen"};
-    row("utf8-bom", withBom(QStringConverter::Utf8, bite), bitten);
-    row("utf8-no-bom", bite.toUtf8(), bitten);
-    row("utf16le-bom", withBom(QStringConverter::Utf16LE, bite), bitten);
-    row("utf16be-bom", withBom(QStringConverter::Utf16BE, bite), bitten);
-    row("windows-1252-umlauts",
-        "to bite\tbit\tbitten\tbei\xdf"
-        "en\nto x\t\x80\t\xe4\t\xfc",
-        {"to bite|bit|bitten|beißen", "to x|€|ä|ü"});
-    // One byte that is not UTF-8 decides for Windows-1252, for the whole file.
-    row("utf8-with-one-stray-byte-is-windows-1252",
-        "to a\tb\tc\tgr\xc3\xbc\xdf"
-        "en\r\n",
-        {"to a|b|c|grÃ¼ßen"});
-    // A second mark is a character of the first field, as in any editor.
-    row("utf8-second-bom-kept", "\xef\xbb\xbf\xef\xbb\xbfto a\tb\tc\td",
-        {QChar(0xfeff) + QStringLiteral("to a|b|c|d")});
-    row("utf16-odd-last-byte", withBom(QStringConverter::Utf16LE, "to a\tb\tc\td\n") + 'x',
-        {"to a|b|c|d"});
-    // The longest verb line is kept whatever its line end; one more character
-    // and it is no verb line.
-    const QByteArray longest = "to a\tb\tc\t" + QByteArray(MaxVerbLineLength - 9, 'd');
-    const QString longestVerb = "to a|b|c|" + QString(MaxVerbLineLength - 9, u'd');
-    row("longest-line-any-end", longest + "\r\n" + longest + "\n" + longest,
-        {longestVerb, longestVerb, longestVerb});
-    row("line-one-over-any-end", longest + "d\r\n" + longest + "d\nto e\tf\tg\th", {"to e|f|g|h"});
-    // The limit keeps the window's 16-bit indices (and a few more) in range.
-    QStringList limit;
-    const QByteArray overLimit = verbLines(int(MaxVerbs) + 1, &limit);
-    row("in-order-exactly-at-limit", overLimit.left(overLimit.lastIndexOf("to v")),
-        limit.mid(0, MaxVerbs));
-    row("one-over-limit", overLimit, limit.mid(0, MaxVerbs), true);
-}
-
-void tst_Verbs::load()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QStringList, expected);
-    const QString path = mDir.filePath(QStringLiteral("IrregularVerbs.txt"));
-    QFile::remove(path);
-    QVERIFY(bytes.isNull() || writeBytes(path, bytes));
-
-    FileSystemObject fso;
-    const VerbTable table = loadVerbFile(fso, path);
-    QCOMPARE(table.outcome, bytes.isNull() ? VerbFileOutcome::Missing : VerbFileOutcome::Loaded);
-    // The table a checker gets from the bytes alone is the same.
-    if (!bytes.isNull())
-        QCOMPARE(parseVerbFile(decodeVerbFile(bytes), MaxVerbs).entries, table.entries);
-    QStringList entries;
-    for (const VerbEntry &e : table.entries)
-        entries << QStringList {e.EngInf(), e.EngPast(), e.EngPastParticiple(), e.GerInf()}.join(
-                u'|');
-    QCOMPARE(entries, expected);
-    QTEST(table.truncated, "truncated");
-}
-
-// What a line is, and what the table counts of it to say why a file gave no
-// verbs: a spreadsheet's separator counts only on a line without any tab.
-void tst_Verbs::kinds_data()
-{
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<VerbLineKind>("kind");
-    const auto row = [](const char *name, const QString &line, VerbLineKind kind) {
-        QTest::newRow(name) << line << kind;
-    };
-    row("verb-empty-columns-after", "to go\twent\tgone\tgehen\t\t", VerbLineKind::Verb);
-    row("comment", "#to go;went;gone;gehen", VerbLineKind::Comment);
-    row("empty", "", VerbLineKind::Empty);
-    row("no-separator", "to go", VerbLineKind::WrongFieldCount);
-    row("fifth-field", "to go\twent\tgone\tgehen\tx", VerbLineKind::WrongFieldCount);
-    row("semicolons-empty-columns", "to go;went;gone;gehen;;", VerbLineKind::SemicolonFields);
-    row("semicolons-comma-inside", "to think;thought;thought;denken, meinen",
-        VerbLineKind::SemicolonFields);
-    row("commas-quoted", "to think,thought,thought,\"denken, meinen\"", VerbLineKind::CommaFields);
-    row("two-semicolons", "to go;went;gone", VerbLineKind::WrongFieldCount);
-    row("tab-wins", "to go\twent;gone;gehen", VerbLineKind::WrongFieldCount);
-}
-
-void tst_Verbs::kinds()
-{
-    QFETCH(QString, line);
-    QFETCH(VerbLineKind, kind);
-    QCOMPARE(classifyVerbLine(line), kind);
-    const VerbTable table = parseVerbFile(line + u'\n' + line);
-    const bool skipped = kind != VerbLineKind::Verb && kind != VerbLineKind::Comment
-                         && kind != VerbLineKind::Empty;
-    QCOMPARE(table.entries.size(), kind == VerbLineKind::Verb ? 2 : 0);
-    QCOMPARE(table.skippedLines, skipped ? 2 : 0);
-    QCOMPARE(table.semicolonLines, kind == VerbLineKind::SemicolonFields ? 2 : 0);
-    QCOMPARE(table.commaLines, kind == VerbLineKind::CommaFields ? 2 : 0);
-}
-
-// Files that give no verbs and say why; none of them may block or be read
-// without bound. A pipe no one writes to is one of the window's flows.
-void tst_Verbs::notRead_data()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<VerbFileOutcome>("outcome");
-    QTest::newRow("endless-device") << "/dev/zero" << VerbFileOutcome::Unreadable;
-    QTest::newRow("folder") << "folder" << VerbFileOutcome::Missing;
-    QTest::newRow("one-byte-too-large") << "large" << VerbFileOutcome::TooLarge;
-}
-
-void tst_Verbs::notRead()
-{
-    QFETCH(QString, kind);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("IrregularVerbs.txt"));
-    if (kind == u"folder") {
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("IrregularVerbs.txt")));
-    } else if (kind == u"large") {
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(MaxVerbFileBytes + 1));
-    } else {
-        QVERIFY(QFile::link(kind, path));
-    }
-    FileSystemObject fso;
-    const VerbTable table = loadVerbFile(fso, path);
-    QTEST(table.outcome, "outcome");
-    QVERIFY(table.entries.isEmpty());
-}
-
-// The list the program ships (verbodrom-check-shipped-list checks its lines):
-// Windows-1252, 200 verbs or more, and each German prompt leads to one
-// English verb. A prompt that also stands bare, with a note in brackets
-// behind it, leads to two.
-void tst_Verbs::shippedList()
-{
-    const QString path = QStringLiteral(VERBODROM_SOURCE_DIR "/IrregularVerbs.txt");
-    FileSystemObject fso;
-    QCOMPARE(verbFileEncoding(fso.ReadAll(path, MaxVerbFileBytes)), VerbFileEncoding::Windows1252);
-    const VerbTable table = loadVerbFile(fso, path);
-    QVERIFY(table.entries.size() >= 200);
-    QSet<QString> prompts, heads;
-    for (const VerbEntry &verb : table.entries) {
-        QVERIFY2(!prompts.contains(verb.GerInf()), qPrintable(verb.GerInf()));
-        prompts << verb.GerInf();
-        const QString head = verb.GerInf().section(QStringLiteral(" ("), 0, 0);
-        if (head != verb.GerInf())
-            heads << head;
-    }
-    for (const QString &head : std::as_const(heads))
-        QVERIFY2(!prompts.contains(head), qPrintable(head));
-}
 
 QTEST_GUILESS_MAIN(tst_Verbs)
 #include "tst_verbs.moc"

@@ -1,7 +1,6 @@
 #pragma once
 
-// A scripted update server on 127.0.0.1 and the fixtures of the update
-// chain tests: program folder, main window, the chain run to its end.
+// A scripted update server on 127.0.0.1 and the update chain tests' fixture.
 
 #include "downloader/CopyHelper.h"
 #include "platform/App.h"
@@ -46,9 +45,8 @@ inline QByteArray randomBytes(int size)
 inline const QByteArray updaterBody = randomBytes(3000) + "\r\n\r\n" + randomBytes(5000);
 inline const QByteArray newBody = randomBytes(300 * 1024);
 
-// What a server answers per file name. "=body" 200 with Content-Length,
-// "~body" 200 chunked, "404" an error page, "reset" RST, "silent" accept and
-// never answer, "hold" and one of the others: that answer once released.
+// Answers per file name: "=body" with Content-Length, "~body" chunked, "404",
+// "reset", "silent" (never answers), "hold" + another: that once released.
 using Replies = QHash<QByteArray, QByteArray>;
 
 struct UpdateServerStub
@@ -100,18 +98,12 @@ struct UpdateServerStub
         held = nullptr;
     }
 
-    // The files asked for, by letter: V Version.txt, U Updater.exe, u its
-    // .minisig, N New.exe, n its .minisig.
+    // The files asked for by initial, a signature's in lower case: "VUuNn".
     QByteArray letters() const
     {
-        static const QHash<QByteArray, char> letter {{"Version.txt", 'V'},
-                                                     {"Updater.exe", 'U'},
-                                                     {"Updater.exe.minisig", 'u'},
-                                                     {"New.exe", 'N'},
-                                                     {"New.exe.minisig", 'n'}};
         QByteArray out;
         for (const QByteArray &file : requested)
-            out += letter.value(file, '?');
+            out += file.endsWith(".minisig") ? char(file.at(0) | 0x20) : file.at(0);
         return out;
     }
 
@@ -178,14 +170,6 @@ inline QString notWritten(const char *name)
                                         "Das Update wurde nicht installiert."));
 }
 
-inline QStringList boxTexts(const MsgBoxRecorder &boxes)
-{
-    QStringList texts;
-    for (const RecordedBox &b : boxes.boxes)
-        texts << QString::number(b.style) + '|' + b.title + '|' + b.prompt;
-    return texts;
-}
-
 inline bool hostFormLoaded()
 {
     const QList<QWidget *> forms = Forms::all();
@@ -193,8 +177,7 @@ inline bool hostFormLoaded()
                        [](QWidget *f) { return qobject_cast<frmDummy *>(f); });
 }
 
-// The program folder (with a blank in its path), the stub server and the
-// main window of one test function.
+// A program folder with a blank in its path, the stub server, the main window.
 class UpdateChainTest : public QObject
 {
 protected:
@@ -205,8 +188,7 @@ protected:
     std::optional<MsgBoxRecorder> mBoxes;
     std::optional<ShellRecorder> mShell;
 
-    // The host form and the main window with its chain, as at start-up,
-    // aimed at `server` (the stub when empty).
+    // The host form and main window as at start-up, aimed at `server` or the stub.
     frmMain *startWindow(const QString &server = QString())
     {
         App::setUpdateServer(server.isEmpty() ? mServer->address() : server);
@@ -216,9 +198,8 @@ protected:
         return mWindow;
     }
 
-    // Drives the event loop until the chain has ended: the caption is back
-    // at rest or the updater was started. A silent server gets its ten
-    // watchdog ticks at once.
+    // Runs the event loop until the caption is at rest or the updater started;
+    // a silent server gets the watchdog's ticks at once.
     bool runChain()
     {
         QDeadlineTimer deadline(10000);

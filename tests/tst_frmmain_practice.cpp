@@ -1,0 +1,268 @@
+// Practice in the main window: the lists a learner chooses, the progress kept
+// between runs and between copies, the "Übung" menu, the Lernstand and About
+// windows, and the end of the program.
+
+#include "trainer/BarChart.h"
+#include "trainer/ProgressStats.h"
+#include "trainer/frmAbout.h"
+#include "trainer/frmDummy.h"
+#include "trainer/frmLernstand.h"
+
+#include "frmmaintest.h"
+
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTreeWidget>
+
+class tst_frmMainPractice : public MainWindowTest
+{
+    Q_OBJECT
+
+    QString drawnKey() { return progressKey(mWindow->verbList().at(mWindow->currentVerb() - 1)); }
+
+private Q_SLOTS:
+    // A list of her own, chosen in the dialog, is read by every reload and at
+    // the next start. One that has gone is named, and the shipped list comes
+    // instead until it is back; "Mitgelieferte Liste" returns for good.
+    void ownList()
+    {
+        const QString own = mDir.filePath(QStringLiteral("Klasse 7/unit 3.txt"));
+        const QString remembered = mStateHome + QStringLiteral("/verbodrom/verblist.txt");
+        QVERIFY(putFile(own, "to swim\tswam\tswum\tschwimmen\r\n"));
+        QVERIFY(open());
+        QString chosen; // "" cancels the dialog
+        mWindow->setListDialog([&chosen] { return chosen; });
+        const auto verbsAfter = [this](const char *entry) {
+            action(entry)->trigger();
+            return mWindow->verbList().size();
+        };
+        QCOMPARE(verbsAfter("mnuOpenList"), 3);
+        chosen = own;
+        QCOMPARE(verbsAfter("mnuOpenList"), 1);
+        QCOMPARE(fileBytes(remembered), own.toUtf8() + '\n');
+        QCOMPARE(verbsAfter("mnuReload"), 1);
+
+        delete mWindow;
+        QVERIFY(open() && QFile::rename(own, own + u'~'));
+        QCOMPARE(mWindow->verbList().first().GerInf(), QStringLiteral("schwimmen"));
+        QCOMPARE(verbsAfter("mnuReload"), 3);
+        QCOMPARE(boxTexts(*mBoxes),
+                 QStringList {"48|VerbodromEN - keine Verben-Datei|Die Verben-Datei (" + own
+                              + ") wurde nicht gefunden! Stattdessen wird die mitgelieferte "
+                                "Liste geladen."});
+        QVERIFY(QFile::rename(own + u'~', own));
+        QCOMPARE(verbsAfter("mnuReload"), 1);
+        QCOMPARE(verbsAfter("mnuShippedList"), 3);
+        QVERIFY(!QFile::exists(remembered));
+    }
+
+    // "Übung" follows "Datei". A real box opens over the window, as wide as
+    // its title needs in the title bar ("Kein Wort gezogen" was cut). With
+    // "Fehler wiederholen" on, the verb drawn last is not drawn again after a
+    // reload. A reset asks first, in German with Cancel the default; OK then
+    // empties every box but keeps the item and the day's count.
+    void messageBoxesAndReset()
+    {
+        QVERIFY(open(threeVerbs, true));
+        QStringList menus;
+        for (QAction *menu : mWindow->findChild<QMenuBar *>()->actions())
+            menus << menu->text();
+        QCOMPARE(menus, (QStringList {"&Datei", "&Übung", "&?"}));
+        QCOMPARE(realBox([this] { click("btEnter"); }).mid(0, 3),
+                 (QStringList {"frmMain", "VerbodromEN - Kein Wort gezogen", "1"}));
+        mBoxes.emplace();
+        action("mnuRepeatMistakes")->trigger();
+        click("btNewWord");
+        QCOMPARE(mWindow->currentVerb(), 2); // r = 0.5 over three new verbs
+        action("mnuReload")->trigger();
+        click("btNewWord");
+        QCOMPARE(mWindow->currentVerb(), 3); // the same r over the two others
+        answer(true);
+        const QByteArray before = progressFile();
+        const QStringList seen = realBox([this] { action("mnuResetProgress")->trigger(); });
+        QCOMPARE(seen.mid(0, 4), (QStringList {"frmMain", "VerbodromEN - Lernstand zurücksetzen",
+                                               "1", "Abbrechen"}));
+        QCOMPARE(QSet<QString>(seen.begin() + 4, seen.end()), (QSet<QString> {"Abbrechen", "OK"}));
+        QCOMPARE(progressFile(), before);
+        mBoxes.emplace(vbOK);
+        action("mnuResetProgress")->trigger();
+        QCOMPARE(parseProgress(progressFile())->verbs.size(), 0);
+        QVERIFY(action("mnuRepeatMistakes")->isChecked());
+        QCOMPARE(score(), QStringLiteral("Heute: 1 von 1 richtig"));
+    }
+
+    // One About and one Lernstand window, without owner; Esc closes either, a
+    // closed one is made anew. Ctrl+Q ends the program as the close button
+    // does: the About window lives on by itself, the Lernstand window goes
+    // with it.
+    void aboutAndUnload()
+    {
+        QPointer<frmDummy> dummy = new frmDummy;
+        QVERIFY(open(threeVerbs, true));
+        for (const char *entry : {"mnuAbout", "mnuLernstand"}) {
+            action(entry)->trigger();
+            QPointer<QWidget> first = Forms::all().last();
+            const int forms = Forms::count();
+            action(entry)->trigger(); // raises the open one
+            QCOMPARE(Forms::count(), forms);
+            QVERIFY(first->isVisible() && !first->parentWidget() && !first->isModal());
+            QTest::keyClick(first, Qt::Key_Escape);
+            QTRY_VERIFY(!first);
+            action(entry)->trigger();
+            QCOMPARE(Forms::count(), forms);
+        }
+        QCOMPARE(Forms::all().last()->windowTitle(), QStringLiteral("VerbodromEN - Lernstand"));
+        mWindow->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(mWindow));
+        QTest::keyClick(mWindow, Qt::Key_Q, Qt::ControlModifier);
+        QTRY_VERIFY(!mWindow);
+        QVERIFY(!dummy);
+        QTRY_VERIFY(Forms::count() == 1 && qobject_cast<frmAbout *>(Forms::first()));
+    }
+
+    // Ten verbs, verb 5 always answered wrong, 200 draws with "Fehler
+    // wiederholen" on and 200 more with it off again. While on, verb 5 comes
+    // back within five draws of each miss (tst_practice checks the rules in
+    // full) and the others climb to the last box; while off, the draw is the
+    // plain one, value for value.
+    void repeatMistakes()
+    {
+        QVERIFY(open(numberedVerbs(10)));
+        Quiz::Random random;
+        random.seed(2026);
+        mWindow->setRandomSource([&random] { return random.next(); });
+        for (const bool on : {true, false}) {
+            action("mnuRepeatMistakes")->trigger();
+            Quiz::Random expected = random;
+            int sinceMiss = -200, late = 0, notPlain = 0;
+            drill(200, [&](qint16 k) {
+                notPlain += k != Quiz::drawIndex(expected.next(), 1, 10);
+                sinceMiss = k == 5 ? 0 : sinceMiss + 1;
+                late += sinceMiss > int(Practice::MistakeReturnsWithin);
+                return k != 5;
+            });
+            QCOMPARE(on ? late : notPlain, 0);
+        }
+        QCOMPARE(keptBox(QStringLiteral("to v5\tg5")), 1);
+        QCOMPARE(keptBox(QStringLiteral("to v1\tg1")), 5);
+    }
+
+    // The item, the boxes and the day's count outlive the run; the verb list
+    // is never written, and practising another list keeps the verbs of the
+    // first. With the item off the line counts this run only. A corrupt file
+    // at the start is moved aside (as tst_progress checks) and told in the
+    // log only.
+    void progressKeptBetweenRuns()
+    {
+        QVERIFY(putFile(mProgressFile, "verbodrom-progress 1\nrepeat-mistakes on\n9\tx\n"));
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("^Progress file .* ignored")));
+        QVERIFY(open());
+        QVERIFY(!action("mnuRepeatMistakes")->isChecked() && !QFile::exists(mProgressFile));
+        action("mnuRepeatMistakes")->trigger();
+        drill(1, [](qint16) { return true; }); // to burn
+        mWindow->setRandomSource([] { return 0.0f; });
+        drill(1, [](qint16) { return false; }); // to go
+        click("btEnter");                       // a second check counts no second time
+        QCOMPARE(score(), QStringLiteral("Heute: 1 von 2 richtig"));
+
+        delete mWindow;
+        QVERIFY(open());
+        QVERIFY(action("mnuRepeatMistakes")->isChecked());
+        QCOMPARE(score(), QStringLiteral("Heute: 1 von 2 richtig"));
+        QCOMPARE(fileBytes(mVerbFile), threeVerbs);
+        QVERIFY(putFile(mVerbFile, "to walk\twalked\twalked\tgehen\r\n"));
+        action("mnuReload")->trigger();
+        drill(1, [](qint16) { return true; });
+        QCOMPARE(score(), QStringLiteral("Heute: 2 von 3 richtig"));
+        for (const auto &[key, box] :
+             {std::pair {"to burn\tbrennen", 2}, {"to go\tgehen", 1}, {"to walk\tgehen", 2}})
+            QCOMPARE(keptBox(QLatin1String(key)), box);
+
+        action("mnuRepeatMistakes")->trigger();
+        QCOMPARE(score(), QStringLiteral("Seit dem Start: 1 von 1 richtig"));
+        QVERIFY(progressFile().startsWith("verbodrom-progress 2\nrepeat-mistakes off\n"));
+        QCOMPARE(keptBox(QStringLiteral("to go\tgehen")), 1);
+    }
+
+    // Two windows on one state folder (two copies running) never lose each
+    // other's checks, and "Heute" adds them up. The Lernstand window (Alt+L)
+    // offers the item while nothing is kept, then shows the kept boxes, the
+    // days (a day off is a gap) and the other window's mistake, which comes
+    // first two days on; a double click on its row draws it, and its check
+    // counts.
+    void twoWindowsAndLernstand()
+    {
+        QVERIFY(open(numberedVerbs(10), true));
+        QDateTime clock(QDate(2026, 12, 4), QTime(9, 0));
+        const auto tick = [&clock] { return clock = clock.addMSecs(1); };
+        mWindow->setClock(tick);
+        QTest::keyClick(mWindow, Qt::Key_L, Qt::AltModifier);
+        auto *lernstand = qobject_cast<frmLernstand *>(Forms::all().last());
+        auto *boxes = child<BarChart>("picBoxes", lernstand);
+        QVERIFY(child("lblNothingKept", lernstand)->isVisible() && !boxes->isVisible());
+        QTest::mouseClick(child("btRepeatMistakes", lernstand), Qt::LeftButton);
+        QVERIFY(action("mnuRepeatMistakes")->isChecked() && boxes->isVisible());
+        QPointer<frmMain> other = new frmMain(Globals::services());
+        other->setClock(tick);
+        other->setRandomSource([] { return 0.1f; });
+        drill(2, [](qint16) { return true; });
+        std::swap(mWindow, other);
+        QVERIFY(action("mnuRepeatMistakes")->isChecked());
+        drill(1, [](qint16) { return false; });
+        const QString missed = drawnKey();
+        std::swap(mWindow, other);
+        drill(1, [](qint16) { return true; });
+        QCOMPARE(score(), QStringLiteral("Heute: 3 von 4 richtig"));
+
+        clock = clock.addDays(2);
+        click("btNewWord");
+        QCOMPARE(drawnKey(), missed);
+        QCOMPARE(score(), QStringLiteral("Heute: 0 von 0 richtig"));
+        answer(false);
+        using Bars = QList<std::optional<quint64>>;
+        const auto kept = ProgressStats::boxCounts(
+                listProgress(mWindow->verbList(), *parseProgress(progressFile())));
+        QCOMPARE(boxes->sets().at(0).values, Bars(kept.begin(), kept.end()));
+        const auto *days = child<BarChart>("picDays", lernstand);
+        QCOMPARE(days->slotLabels().mid(frmLernstand::RecentDays - 8),
+                 (QStringList {"29.11.", "", "", "", "", "", "", "06.12."}));
+        QCOMPARE(days->sets().at(0).values.mid(frmLernstand::RecentDays - 3), (Bars {4, {}, 1}));
+        QCOMPARE(days->sets().at(1).values.mid(frmLernstand::RecentDays - 3), (Bars {3, {}, 0}));
+        auto *list = child<QTreeWidget>("lstMostMissed", lernstand);
+        QStringList row;
+        for (int column = 0; column < list->columnCount(); ++column)
+            row << list->topLevelItem(0)->text(column);
+        QCOMPARE(row, (QStringList {missed.section(u'\t', 1), "2", "0", "0", "06.12.2026"}));
+
+        action("mnuReload")->trigger(); // forgets the drawn verb, not the row
+        const QPoint first = list->visualItemRect(list->topLevelItem(0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first); // as a real double click
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first);
+        QCOMPARE(drawnKey(), missed);
+        QCOMPARE(focus(), QStringLiteral("txtEngInf"));
+        answer(true);
+        QCOMPARE(keptBox(missed), 2);
+        QCOMPARE(score(), QStringLiteral("Heute: 1 von 2 richtig"));
+        delete other;
+    }
+
+    // A state folder that cannot be written is told once in the log, never in a box.
+    void progressNotWritable()
+    {
+        QVERIFY(putFile(mStateHome + "/verbodrom", {}));
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("^Progress not kept: ")));
+        QVERIFY(open(numberedVerbs(10)));
+        action("mnuRepeatMistakes")->trigger();
+        drill(5, [](qint16) { return false; });
+        QCOMPARE(score(), QStringLiteral("Heute: 0 von 5 richtig"));
+        QCOMPARE(mBoxes->boxes.size(), 0);
+    }
+};
+
+QTEST_MAIN(tst_frmMainPractice)
+#include "tst_frmmain_practice.moc"
