@@ -1,10 +1,7 @@
-// layercheck <src folder> [<links file>]: each folder under the root is a
-// layer (kLayers, top to bottom; any other folder, a tool say, sits at the
-// top). A file may include headers of its own folder and of lower layers
-// only. The links file has a line "verbodrom_<layer>: " and the libraries it
-// links, ";"-separated as CMake's LINK_LIBRARIES; each must be lower too.
-// Prints "file:line: ..." per upward include or link; exits 1 when there is
-// any, 0 when none, 2 when the root or the links file cannot be read.
+// layercheck <src folder> [<links file>]: folders under the root are layers
+// (kLayers; others sit at the top); a file includes only its own and lower
+// ones, and a "verbodrom_<layer>: " line links only lower libraries. Prints
+// each upward one; exits 1 if any, 0 if none, 2 when input cannot be read.
 
 #include <algorithm>
 #include <array>
@@ -81,8 +78,7 @@ std::string folderOf(const fs::path &root, const fs::path &path)
     return relative.begin()->string();
 }
 
-// Adds a line per upward include of a file. A path that exists beside the
-// file is taken from there, as the compiler does for "...".
+// Adds each upward include; "..." is looked up beside the file first.
 void checkIncludes(const fs::path &root, const fs::path &file, std::vector<std::string> &upward)
 {
     const std::string folder = folderOf(root, file);

@@ -1,8 +1,7 @@
 #pragma once
 
-// A sound output for machines without one: a private PulseAudio server with
-// a null sink, for Qt Multimedia (which flite plays through) speaks only to
-// PulseAudio, or PipeWire's stand-in, on Linux.
+// A private PulseAudio server with a null sink, for machines without sound
+// (Qt Multimedia, which flite plays through, speaks only to PulseAudio).
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -14,8 +13,7 @@
 class NullSink
 {
 public:
-    // Starts the server (waiting up to 5 s) and points PULSE_SERVER at it;
-    // made before anything plays, as Qt connects to a server once.
+    // Starts the server (up to 5 s) and sets PULSE_SERVER, before anything plays.
     NullSink()
     {
         const QString program = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
@@ -33,8 +31,7 @@ public:
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), mDir.path());
         mServer.setProcessEnvironment(environment);
         mServer.setProcessChannelMode(QProcess::MergedChannels);
-        // -n: no configuration, only these two modules. Left running, it ends
-        // once it has had no client for a while.
+        // No configuration, two modules; it ends after a while without clients.
         mServer.start(
                 program,
                 {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),

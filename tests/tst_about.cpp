@@ -67,8 +67,7 @@ private Q_SLOTS:
         QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->width());
     }
 
-    // Real mouse moves: a move over the button or another control must not
-    // reach the background, or the button would flicker back into the label.
+    // A mouse move over the button or a control must not swap the label back.
     void hoverSwapThenEnterCloses()
     {
         QPointer<frmAbout> w = new frmAbout(QString());
@@ -91,8 +90,7 @@ private Q_SLOTS:
         QTRY_VERIFY(w.isNull());
     }
 
-    // Tab from OK swaps the homepage button in and focuses it; its key starts
-    // the browser and leaves the window open. Esc on OK closes the window.
+    // Tab from OK swaps the homepage button in; its key starts the browser.
     void keyboardReachesHomepage_data()
     {
         QTest::addColumn<Qt::Key>("key");
@@ -142,9 +140,7 @@ private Q_SLOTS:
         QVERIFY(prompt.contains(":\n/gone/browser\n") && prompt.contains(App::Homepage()));
     }
 
-    // From the desktop file to the started program: a stand-in browser (%1, in
-    // a folder with a blank) records its arguments and one variable. How Exec
-    // lines split is tested with the browser lookup.
+    // From the desktop file to a stand-in browser that records its arguments.
     void realBrowserGetsHomepage_data()
     {
         QTest::addColumn<QString>("exec");

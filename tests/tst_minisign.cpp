@@ -52,8 +52,7 @@ class tst_Minisign : public QObject
 private Q_SLOTS:
     void initTestCase() { QVERIFY(makeMinisignKeys(mDir, mKey, mOtherKey)); }
 
-    // Signatures as the tool writes them, and each kind of change to the
-    // file or the signature, with the verdict it must give.
+    // Signatures as the tool writes them, and each change with its verdict.
     void verify_data()
     {
         if (!mKey)
@@ -65,8 +64,7 @@ private Q_SLOTS:
         const QByteArray legacy = sign(file, "version: 1.2.0", true, mKey);
         const QByteArray hashed = sign(file, "version: 1.2.0", false, mKey);
         const QByteArray other = sign(file, "version: 1.2.0", false, mOtherKey);
-        // Another file: Ed25519 is deterministic, so the same file would give
-        // the same file signature, and its comment would be validly signed.
+        // Another file's signature, since Ed25519 signs the same file alike.
         const QByteArray otherComment = sign(file + "2", "version: 1.3.0", false, mKey);
         QVERIFY(!legacy.isEmpty() && !hashed.isEmpty() && !other.isEmpty());
         QVERIFY(line(legacy, signature).startsWith("RW")
@@ -110,8 +108,7 @@ private Q_SLOTS:
                  verdict == Verdict::Valid ? QByteArray("version: 1.2.0") : QByteArray());
     }
 
-    // One flipped bit anywhere in a .minisig is refused, except in the
-    // untrusted comment's text, which no signature covers.
+    // A flipped bit anywhere but in the untrusted comment's text is refused.
     void everyByteOfTheSignature()
     {
         if (!mKey)

@@ -66,8 +66,7 @@ private Q_SLOTS:
         QCOMPARE(verdict.correct, verdict.caption == QLatin1String("CORRECT!"));
     }
 
-    // What each box does in a round: German asks all three forms, English
-    // gives the infinitive and asks the past forms.
+    // German asks all three forms; English gives the infinitive.
     void round_data()
     {
         QTest::addColumn<Quiz::Direction>("direction");
