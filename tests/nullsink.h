@@ -34,12 +34,10 @@ public:
         // No configuration, two modules; it ends after a while without clients.
         mServer.start(
                 program,
-                {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-                 QStringLiteral("--exit-idle-time=20"), QStringLiteral("--use-pid-file=no"),
-                 QStringLiteral("--disable-shm=yes"), QStringLiteral("--log-target=stderr"),
-                 QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=null"),
-                 QStringLiteral("-L"),
-                 QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket});
+                QStringList {"-n", "--daemonize=no", "--exit-idle-time=20", "--use-pid-file=no",
+                             "--disable-shm=yes", "--log-target=stderr", "-L",
+                             "module-null-sink sink_name=null", "-L",
+                             "module-native-protocol-unix auth-anonymous=1 socket=" + socket});
         const QDeadlineTimer deadline(startTimeoutMs);
         while (!QFile::exists(socket) && mServer.state() != QProcess::NotRunning
                && !deadline.hasExpired())

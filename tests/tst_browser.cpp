@@ -5,7 +5,6 @@
 #include "testsupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -88,7 +87,6 @@ private Q_SLOTS:
         QTest::newRow("254-chars") << exec(longExec) << longExec;
         QTest::newRow("255-chars-too-long") << exec(longExec + "x") << "";
         QTest::newRow("three-chars") << exec("abc") << "abc";
-
         const QString sys = QStringLiteral("sysconfig/mimeapps.list");
         const QStringList lists = http("config/gnome-mimeapps.list", "a.desktop")
                                   + http(User, "b.desktop") + http(sys, "a.desktop");
@@ -111,10 +109,8 @@ private Q_SLOTS:
                            + file("sysdata/applications/kde4/web-x.desktop", entry("/k %u"))
                 << "/k";
         QTest::newRow("nothing-registered") << file(User, "") << "";
-
         // An id is a name, never a path to another folder.
         QTest::newRow("id-with-path-unread") << http(User, "../applications/a.desktop") << "";
-
         // Hostile files that would hang the lookup.
         QTest::newRow("fifo-and-dev-zero-lists")
                 << QStringList {"XDG_CURRENT_DESKTOP", "GNOME", "config/gnome-mimeapps.list",

@@ -2,19 +2,13 @@
 
 #include "base/RuntimeError.h"
 #include "downloader/ContentCut.h"
-#include "downloader/CopyHelper.h"
 #include "platform/WinsockControl.h"
 #include "trainer/frmDummy.h"
 
 #include "httptestserver.h"
 #include "testsupport.h"
 
-#include <QPointer>
-#include <QTest>
 #include <QTimer>
-
-#include <memory>
-#include <utility>
 
 namespace {
 
@@ -24,10 +18,8 @@ enum class Ending { Close, Reset, Stall };
 
 struct Script
 {
-    QByteArray head {};
-    QByteArray paced {};
-    int piece = 1;
-    int pauseMs = 0;
+    QByteArray head {}, paced {};
+    int piece = 1, pauseMs = 0;
     Ending ending = Ending::Close;
     int socketError = 0;
     bool timerGone = false;
@@ -123,7 +115,6 @@ private Q_SLOTS:
         };
         const Script reset = sendAll({}, Ending::Reset);
         const QByteArray oneByteBody(100000, 'b');
-
         row("plain-to-close", {sendAll(okHead + large)}, 0, large);
         row("chunked", {sendAll(chunked())}, 0, large);
         row("status-404-is-failure", {sendAll("HTTP/1.1 404 Not Found\r\n\r\nnot here")}, -9,
@@ -224,7 +215,6 @@ private Q_SLOTS:
         QVERIFY(server.requests.value(1).startsWith("GET /original "));
         QVERIFY(server.requests.value(1).endsWith(
                 "Connection: close\r\nAuthorization: Basic dXM6cDp3\r\n\r\n"));
-
         // Credentials beyond 8 bits are refused; an unknown host ends at once.
         QVERIFY(!client.helper->Dispatch(
                 server.url().replace(QStringLiteral("//"), QStringLiteral("//u:\u20AC@"))));
@@ -269,7 +259,6 @@ private Q_SLOTS:
         QCOMPARE(second.getName(), QStringLiteral("CopyHelper2"));
         for (int n = 3; n <= 100; ++n)
             (new QObject(mForm))->setObjectName(QStringLiteral("CopyHelper%1_Timer").arg(n));
-
         MsgBoxRecorder boxes;
         QVERIFY_THROWS_EXCEPTION(RuntimeError, CopyHelper());
         QCOMPARE(mEndCalls, 1);

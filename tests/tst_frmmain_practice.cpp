@@ -39,7 +39,6 @@ private Q_SLOTS:
         QCOMPARE(verbsAfter("mnuOpenList"), 1);
         QCOMPARE(fileBytes(remembered), own.toUtf8() + '\n');
         QCOMPARE(verbsAfter("mnuReload"), 1);
-
         delete mWindow;
         QVERIFY(open() && QFile::rename(own, own + u'~'));
         QCOMPARE(mWindow->verbList().first().GerInf(), QStringLiteral("schwimmen"));
@@ -153,7 +152,6 @@ private Q_SLOTS:
         drill(1, [](qint16) { return false; }); // to go
         click("btEnter");                       // a second check counts no second time
         QCOMPARE(score(), QStringLiteral("Heute: 1 von 2 richtig"));
-
         delete mWindow;
         QVERIFY(open());
         QVERIFY(action("mnuRepeatMistakes")->isChecked());
@@ -166,7 +164,6 @@ private Q_SLOTS:
         for (const auto &[key, box] :
              {std::pair {"to burn\tbrennen", 2}, {"to go\tgehen", 1}, {"to walk\tgehen", 2}})
             QCOMPARE(keptBox(QLatin1String(key)), box);
-
         action("mnuRepeatMistakes")->trigger();
         QCOMPARE(score(), QStringLiteral("Seit dem Start: 1 von 1 richtig"));
         QVERIFY(progressFile().startsWith("verbodrom-progress 2\nrepeat-mistakes off\n"));
@@ -198,7 +195,6 @@ private Q_SLOTS:
         std::swap(mWindow, other);
         drill(1, [](qint16) { return true; });
         QCOMPARE(score(), QStringLiteral("Heute: 3 von 4 richtig"));
-
         clock = clock.addDays(2);
         click("btNewWord");
         QCOMPARE(drawnKey(), missed);
@@ -218,7 +214,6 @@ private Q_SLOTS:
         for (int column = 0; column < list->columnCount(); ++column)
             row << list->topLevelItem(0)->text(column);
         QCOMPARE(row, (QStringList {missed.section(u'\t', 1), "2", "0", "0", "06.12.2026"}));
-
         action("mnuReload")->trigger(); // forgets the drawn verb, not the row
         const QPoint first = list->visualItemRect(list->topLevelItem(0)).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first); // as a real double click

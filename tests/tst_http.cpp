@@ -91,7 +91,6 @@ private Q_SLOTS:
         const QByteArray ok("HTTP/1.1 200 OK\r\n");
         const QByteArray te = ok + "Transfer-Encoding: chunked\r\n\r\n";
         const QByteArray interim("HTTP/1.1 100 Continue\r\n\r\n");
-
         // Bytes behind the body are dropped; the limit counts only the body.
         row("content-length-excess-dropped",
             ok + "Content-Length: 11\r\n\r\nhello\r\n\r\nyo" + QByteArray(300, 'j'),
@@ -163,7 +162,6 @@ private Q_SLOTS:
         row("length-of-18-nines", ok + "Content-Length: 999999999999999999\r\n\r\nab", "", TooLarge,
             Failed);
         row("endless-plain-body", ok + "\r\n" + a600 + a600, "", TooLarge, Failed, 1000);
-
         // The header blocks may hold 256 KiB together.
         const QByteArray fields = ("X: " + QByteArray(65000, 'h') + "\r\n").repeated(4);
         for (const qsizetype over : {0, 1}) {
@@ -205,7 +203,6 @@ private Q_SLOTS:
         QFETCH(DecodeFailure, failure);
         QFETCH(Decode, step);
         QFETCH(qint64, limit);
-
         QList<QList<qsizetype>> splits {everyByte(response.size())};
         // Long ones: a sample of about a hundred cuts.
         const qsizetype every

@@ -3,7 +3,6 @@
 
 #include "minisigntool.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using Minisign::Verdict;
@@ -69,14 +68,12 @@ private Q_SLOTS:
         QVERIFY(!legacy.isEmpty() && !hashed.isEmpty() && !other.isEmpty());
         QVERIFY(line(legacy, signature).startsWith("RW")
                 && line(hashed, signature).startsWith("RU"));
-
         const auto row = [](const char *name, const QByteArray &file, const QByteArray &minisig,
                             Verdict verdict) { QTest::newRow(name) << file << minisig << verdict; };
         row("legacy", file, legacy, Verdict::Valid);
         row("prehashed", file, hashed, Verdict::Valid);
         row("prehashed, empty file", {}, sign({}, "version: 1.2.0", false, mKey), Verdict::Valid);
         row("no final line break", file, hashed.chopped(1), Verdict::Valid);
-
         row("legacy: file byte flipped", flipped(file, 100), legacy, Verdict::BadFileSignature);
         row("prehashed: last file byte flipped", flipped(file, file.size() - 1), hashed,
             Verdict::BadFileSignature);
@@ -86,12 +83,10 @@ private Q_SLOTS:
         const QByteArray ourKeyId = QByteArray::fromBase64(mKey->publicLine).mid(keyIdAt, 8);
         row("another key under our key id", file, withBytes(other, signature, keyIdAt, ourKeyId),
             Verdict::BadFileSignature);
-
         row("comment and global signature of another signature", file,
             withLine(withLine(hashed, trusted, line(otherComment, trusted)), global,
                      line(otherComment, global)),
             Verdict::BadCommentSignature);
-
         row("empty", file, {}, Verdict::Malformed);
         row("blank line after", file, hashed + '\n', Verdict::Malformed);
         row("public key instead", file, fileBytes(mDir.path() + "/release.pub"),

@@ -117,7 +117,6 @@ private Q_SLOTS:
         std::bernoulli_distribution miss(missChance);
         Quiz::Random random;
         random.seed(20);
-
         ListProgress list = listOf(QStringLiteral("n ").repeated(verbCount));
         ProgressState state;
         QList<int> steps(5); // draws per rule: 0 mistake of this run, 1 earlier mistake, ...
@@ -148,7 +147,6 @@ private Q_SLOTS:
                 Practice::recordDraw(session, keyOf(drawn));
                 if (waiting.contains(drawn))
                     waiting[drawn] = number;
-
                 const VerbProgress before = list.kept.at(drawn);
                 ProgressCheck check {
                         keyOf(drawn), QDateTime(date, QTime(8, 0)).addSecs(n * 60), {}};

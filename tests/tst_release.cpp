@@ -4,9 +4,6 @@
 #include "minisigntool.h"
 #include "updatechain.h"
 
-#include <QProcess>
-#include <QStandardPaths>
-
 #include <csignal>
 #include <unistd.h>
 
@@ -181,7 +178,6 @@ private Q_SLOTS:
                    {"--key", mKey->secretKeyFile, path("build"), path("www")});
         QVERIFY(make.waitForFinished(waitMs));
         QVERIFY2(make.exitCode() == 0, make.readAllStandardError());
-
         QVERIFY(QDir().mkpath(path("nginx")));
         mPort = startNginx(mNginx, path("nginx"), path("www"));
         if (!mPort)
@@ -296,7 +292,6 @@ private Q_SLOTS:
         const qsizetype before = starts(mStartLog).size();
         QProcess updater;
         QVERIFY(runUpdater(updater, folder, pid, trouble));
-
         QTEST(updater.exitCode(), "status");
         const bool replaced = updater.exitCode() == 0;
         QCOMPARE(fileBytes(program), replaced ? mNew : mOld);

@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QFileInfo>
 #include <QTimer>
 
 #include <csignal>
@@ -294,7 +293,6 @@ private Q_SLOTS:
         w->mnuUpdate_Click();
         QCOMPARE(boxTexts(*mBoxes), QStringList {noAnswer});
         QCOMPARE(w->windowTitle(), rest);
-
         App::setUpdateServer(mServer->address());
         mBoxes->boxes.clear();
         mBoxes->onBox = [w](const RecordedBox &) {
@@ -336,7 +334,6 @@ private Q_SLOTS:
         QVERIFY(!Globals::hasCopyHelper());
         w->upgradeMe(3);
         QCOMPARE(w->windowTitle(), rest);
-
         mServer->replies["Version.txt"] = "=1.1.0";
         mBoxes->boxes.clear();
         w->mnuUpdate_Click();
@@ -344,7 +341,6 @@ private Q_SLOTS:
         QVERIFY(qobject_cast<frmDummy *>(Forms::first()));
         QTRY_COMPARE(w->windowTitle(), rest);
         QCOMPARE(boxTexts(*mBoxes), QStringList {nothingNew});
-
         QFile::remove(mFolder + QStringLiteral("/IrregularVerbs.txt"));
         w->findChild<QAction *>(QStringLiteral("mnuReload"))->trigger();
         QCOMPARE(w->lastVerb(), -1);
@@ -385,7 +381,6 @@ private Q_SLOTS:
         QVERIFY(writeBytes(progressFile, progress));
         mServer->replies = {{"Version.txt", moment == "offer" ? "=1.2.0" : "=1.1.0"}};
         App::setUpdateServer(mServer->address());
-
         bool raised = false;
         QTimer probe;
         probe.setInterval(10);

@@ -3,7 +3,6 @@
 
 #include "testsupport.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>

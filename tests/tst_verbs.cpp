@@ -4,7 +4,6 @@
 #include "testsupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QSet>
 #include <QStringEncoder>
 #include <QTemporaryDir>
@@ -45,7 +44,6 @@ private Q_SLOTS:
                             bool truncated = false) {
             QTest::newRow(name) << bytes << expected << truncated;
         };
-
         row("missing", QByteArray(), {});
         row("comments-and-blanks-take-no-index",
             "# head\r\n\r\nto a\tb\tc\td\r\n#to x\tb\tc\td\r\n\r\nto e\tf\tg\th\r\n",
@@ -97,7 +95,6 @@ private Q_SLOTS:
         const QString path = mDir.filePath(QStringLiteral("IrregularVerbs.txt"));
         QFile::remove(path);
         QVERIFY(bytes.isNull() || writeBytes(path, bytes));
-
         FileSystemObject fso;
         const VerbTable table = loadVerbFile(fso, path);
         QCOMPARE(table.outcome,

@@ -2,7 +2,6 @@
 
 // A scripted update server on 127.0.0.1 and the update chain tests' fixture.
 
-#include "downloader/CopyHelper.h"
 #include "platform/App.h"
 #include "platform/Forms.h"
 #include "program/Globals.h"
@@ -15,18 +14,12 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QPointer>
 #include <QRandomGenerator>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <algorithm>
-#include <memory>
 #include <optional>
 
 inline const QString rest = QStringLiteral("Verbodrom(EN)");
