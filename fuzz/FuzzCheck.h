@@ -1,7 +1,6 @@
 #pragma once
 
-// What every fuzz target shares: a check that reports a broken promise and
-// stops the run, so that libFuzzer keeps the input as a finding.
+// Shared by the fuzz targets: a check that aborts, so libFuzzer keeps the input.
 
 #include <QByteArray>
 #include <QString>

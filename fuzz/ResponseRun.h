@@ -1,7 +1,6 @@
 #pragma once
 
-// Feeds one response to a fresh ResponseDecoder in pieces and sums up what
-// the downloader would act on.
+// Feeds one response to a fresh ResponseDecoder in pieces; sums up the outcome.
 
 #include "downloader/ResponseDecoder.h"
 #include "platform/ByteSource.h"
@@ -21,8 +20,7 @@ struct ResponseOutcome
     QByteArray header;
     QByteArray body;
 
-    // What must not depend on how the bytes were split: the verdict, and on
-    // success the status, header and content.
+    // Independent of the split: the verdict, and on success status, header, body.
     friend bool operator==(const ResponseOutcome &a, const ResponseOutcome &b)
     {
         if (a.failure != b.failure || a.step != b.step)
@@ -51,8 +49,8 @@ struct ArrivalSource : ByteSource
     qsizetype readSize;
 };
 
-// Takes an arrival the way the downloader takes it from the socket
-// (ResponseDecoder::receive): all of it, unless the response ends before.
+// Takes an arrival as the downloader takes it from the socket: all of it,
+// unless the response ends before.
 inline Http::Decode receiveArrival(Http::ResponseDecoder &decoder, QByteArrayView arrival,
                                    qsizetype readSize)
 {
@@ -64,10 +62,8 @@ inline Http::Decode receiveArrival(Http::ResponseDecoder &decoder, QByteArrayVie
     return step;
 }
 
-// Cuts are positions in response, ascending; each piece ends at the next
-// cut. Feeding stops once the decoder needs no more, as the downloader does;
-// that end is final. A read size above 0 takes each arrival the way the
-// downloader does (receiveArrival), 0 feeds it whole.
+// Feeds the pieces between ascending cuts until the decoder needs no more (that
+// end is final); readSize > 0 takes each through receiveArrival, 0 feeds it whole.
 inline ResponseOutcome decodeInPieces(const QByteArray &response, const QList<qsizetype> &cuts,
                                       qint64 limit = Http::kResponseLimit, qsizetype readSize = 0)
 {
@@ -91,10 +87,8 @@ inline ResponseOutcome decodeInPieces(const QByteArray &response, const QList<qs
     return {decoder.finish(), step, decoder.statusCode(), decoder.header(), decoder.body()};
 }
 
-// The input of the split targets: one byte n (the number of cuts, 0 to 15),
-// one byte choosing the size limit (0 the downloader's own, else 16 times its
-// value), `extra` bytes for the target, 2n bytes of cut positions, then the
-// response. False when the input is too short for that.
+// Split target input: n cuts (byte 0, 0 to 15), the limit (byte 1: 0 the
+// downloader's, else 16 times it), `extra` bytes, 2n bytes of cuts, the response.
 struct SplitInput
 {
     qint64 limit = Http::kResponseLimit;

@@ -1,6 +1,5 @@
-// The Base64 encoder against QByteArray::toBase64 for texts of characters 0
-// to 255; one above is refused with run-time error 5. The first byte picks
-// how the text is read: a character per byte, or UTF-16 code units.
+// The Base64 encoder against QByteArray::toBase64 for characters 0 to 255; one
+// above raises error 5. The first byte picks: a character per byte, or UTF-16.
 
 #include "base/RuntimeError.h"
 #include "base/modBase64.h"

@@ -1,12 +1,8 @@
-// The Exec splitter and field-code expansion; the first input byte picks
-// the mode.
-// Built: arguments of plain text, reserved characters and field codes,
-// quoted by the desktop-entry rules and joined with blanks, must split back
-// into the list, and expand as a model says: the first %u/%U/%f/%F becomes
-// the URL, %% a %, other codes nothing (an argument left empty by codes is
-// dropped), and the URL comes last when no code takes it.
-// Raw: any Exec value that splits gives a non-empty list, and the URL
-// (holding a character no value can) once, last when no URL code is there.
+// The Exec splitter and field-code expansion; the first byte picks the mode.
+// Built: quoted arguments split back into the list and expand as the model
+// says (first %u/%U/%f/%F the URL, %% a %, other codes nothing, an argument
+// left empty by codes dropped, the URL last when no code takes it).
+// Raw: a split gives a non-empty list, the URL once, last without a URL code.
 
 #include "platform/DesktopExec.h"
 
@@ -23,13 +19,11 @@ constexpr int kMaxArguments = 6;
 constexpr int kMaxPieces = 8;
 constexpr size_t kMaxRaw = 512;
 
-// A URL with a character that neither mode's Exec value can hold, so that
-// every copy of it in the arguments came from the expansion.
+// Holds a character no Exec value here can: every copy came from the expansion.
 const QString kUrl = QStringLiteral("http://example.test/\u2603?a=1&b");
 
 const QString kPlain = QStringLiteral("ab/.:=-_+,09");
-// Characters that the desktop-entry rules reserve: an argument holding one
-// must be quoted.
+// Reserved by the desktop-entry rules: an argument holding one is quoted.
 const QString kReserved = QStringLiteral(" \t\n\"'\\><~|&;$*?#()`");
 // The ones that need a backslash inside quotes.
 const QString kQuotedEscapes = QStringLiteral("\"`$\\");

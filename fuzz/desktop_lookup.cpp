@@ -1,12 +1,8 @@
-// The default-browser lookup over a small XDG tree written for each input.
-// GIO is no oracle: it caches what it read for the whole process and adds
-// defaults of its own; so the oracle holds the lookup to its promises.
-// Built: desktop files (hidden, without Exec, in a vendor subfolder) and
-// mimeapps.list files naming installed and missing ids. The answer is an
-// installed id a list names, the first list naming one for http decides,
-// and each id's command is its Exec ("" when not installed).
-// Raw: the fuzzer's bytes as a mimeapps.list and two desktop files; an answer
-// is named by the list and has a command of at most 254 characters.
+// The default-browser lookup over a small XDG tree per input (GIO caches and
+// adds its own defaults, so the oracle holds the lookup to its promises).
+// Built: the first list naming an installed id for http decides; each id's
+// command is its Exec ("" when not installed). Raw: an answer is named by
+// the list and has a command of at most 254 characters.
 
 #include "platform/modRegistry.h"
 
@@ -57,8 +53,7 @@ QString commandOf(const QString &id)
     return query(id + QStringLiteral("\\shell\\open\\command"));
 }
 
-// Writes up to kMaxApps desktop files and checks each one's command; gives
-// their ids, a missing one last, and adds the installed ones to `installed`.
+// Writes desktop files, checks each command; their ids (a missing one last).
 QStringList writeApps(FuzzedDataProvider &fdp, QStringList &installed)
 {
     QStringList ids;

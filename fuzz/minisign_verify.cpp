@@ -1,8 +1,6 @@
-// The signature check calls nothing good but the real thing: of a file, its
-// two signatures (prehashed, legacy) and the key, all made once by minisign,
-// "Valid" only for that file, that key and the signatures' last three lines
-// (the untrusted comment and line ends are free). The first byte picks the
-// mode: edits (flip, insert, delete) of the embedded three, or raw bytes.
+// "Valid" only for the embedded file, key and signatures' last three lines
+// (untrusted comment and line ends free), all made once by minisign. The
+// first byte picks: edits (flip, insert, delete) of the three, or raw bytes.
 
 #include "base/Minisign.h"
 
@@ -37,9 +35,7 @@ const QByteArray kTrustedPrefix("trusted comment: ");
 constexpr int kMaxEdits = 4;
 constexpr size_t kMaxRaw = 4096;
 
-// The lines after the untrusted comment, without their line ends; what the
-// signatures cover (or are).
-// A line may end in "\r" before its "\n" or the end of the file.
+// The signed lines: after the untrusted comment, without "\r\n", "\n" or a final "\r".
 QList<QByteArray> signedLines(const QByteArray &signatureFile)
 {
     QList<QByteArray> lines = signatureFile.split('\n');
@@ -52,8 +48,7 @@ QList<QByteArray> signedLines(const QByteArray &signatureFile)
     return lines.mid(1);
 }
 
-// The embedded key; the embedded signatures verify with it, with the comment
-// they sign: the oracle below would hold trivially if nothing ever did.
+// The embedded key; the embedded signatures must verify, or the oracle is void.
 const Minisign::PublicKey &embeddedKey()
 {
     static const Minisign::PublicKey key = [] {

@@ -1,7 +1,5 @@
-// The progress file's reader against its writer: any bytes either do not
-// parse, or parse into a state within the file's bounds that the writer
-// writes as a file that reads back as the same state and is written the
-// same again. A check applied to that state keeps it within the bounds.
+// The progress reader against its writer: bytes either do not parse, or give
+// a bounded state that writes and reads back as itself; a check keeps it bounded.
 
 #include "trainer/Progress.h"
 

@@ -1,7 +1,5 @@
-// Whatever URL the downloader is handed, its request is the six fixed lines:
-// no CR, LF, space or control byte but in the line ends and fixed texts. The
-// first byte picks the mode: a URL split as the downloader does, or path,
-// host and credentials (NUL-separated) handed to buildRequest as they are.
+// Whatever the URL, the request is the six fixed lines with no CR, LF, blank or
+// control byte elsewhere. First byte: a URL split, or raw parts to buildRequest.
 
 #include "base/RuntimeError.h"
 #include "base/modBase64.h"
@@ -14,8 +12,7 @@
 
 namespace {
 
-// The request line, Accept, Host, Connection, Authorization when given, and
-// the empty line that ends the request; the bytes as Latin-1.
+// The request line, Accept, Host, Connection, Authorization, empty line (Latin-1).
 void checkRequest(const QByteArray &request, bool withAuthorization)
 {
     static const QRegularExpression form(QRegularExpression::anchoredPattern(

@@ -1,8 +1,6 @@
-// Receiving from a source (body bytes read straight into the body, as the
-// downloader takes them from the socket) must reach the same verdict and
-// content as plain feeding, however the bytes are split and however short
-// the source's reads are. Input: see readSplitInput, with one extra byte for
-// the most a read gives (1 to 256).
+// Receiving from a source (the body read straight into place) reaches the same
+// verdict and content as plain feeding, for any split and read size. Input:
+// readSplitInput with one extra byte, the most a read gives (1 to 256).
 
 #include "FuzzCheck.h"
 #include "ResponseRun.h"

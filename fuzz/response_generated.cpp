@@ -1,8 +1,6 @@
-// Valid responses built from the fuzzer's choices, with a body known in
-// advance, must decode to exactly that body with code 0, however they are
-// split: a body to the close, one framed by Content-Length, or a chunked one
-// with extensions, leading zeros and trailers, behind any number of interim
-// (1xx) responses and harmless header fields.
+// Valid responses built from the fuzzer's choices (to the close, Content-Length,
+// or chunked with extensions, zeros and trailers; interim responses and fields
+// before) decode to exactly their body, however split.
 
 #include "FuzzCheck.h"
 #include "ResponseRun.h"

@@ -1,6 +1,5 @@
-// The response decoder must reach the same verdict and the same content
-// however TCP splits the bytes: in one piece, byte by byte, and at the
-// positions the fuzzer picks. Input: see readSplitInput (no extra bytes).
+// The decoder reaches the same verdict and content whole, byte by byte and at
+// the fuzzer's cuts. Input: readSplitInput (no extra bytes).
 
 #include "FuzzCheck.h"
 #include "ResponseRun.h"

@@ -1,8 +1,6 @@
-// The verb loader against a plain reference: lines split at LF without the
-// CR before it, "#" lines skipped, lines of four tab-separated fields (and
-// empty ones after) kept in order up to the limit; each line alone gives
-// what parseVerbLine gives. Input: the limit (1 to 16), then the text, in
-// 7-bit bytes so that every encoding reads it alike, ending in LF, not CR.
+// The verb loader against a plain reference: LF lines, "#" skipped, four tab
+// fields (empty ones after) kept in order up to the limit, as parseVerbLine.
+// Input: the limit (1 to 16), then 7-bit text ending in LF.
 
 #include "platform/FileSystem.h"
 #include "trainer/VerbList.h"

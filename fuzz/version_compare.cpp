@@ -1,7 +1,5 @@
-// The version reader against a regular expression, and its order against
-// QVersionNumber's. Text mode: three fuzzer texts. Numbers mode: three
-// versions from the fuzzer's integers, written with leading zeros, blanks and
-// a byte order mark around, must read back as themselves.
+// The version reader against a regular expression, its order against
+// QVersionNumber's; numbers written with zeros, blanks and a BOM read back.
 
 #include "update/Version.h"
 
@@ -18,8 +16,7 @@ namespace {
 constexpr size_t kMaxText = 64;
 constexpr quint32 kMaxNumber = 999'999'999;
 
-// Blanks around, among them once a UTF-8 byte order mark (its bytes as
-// Latin-1), then three dot-separated runs of 1 to 9 decimal digits.
+// Blanks and once a UTF-8 BOM (as Latin-1) around three runs of 1 to 9 digits.
 const QRegularExpression kForm(QRegularExpression::anchoredPattern(
         u"[ \\t\\r\\n]*(?:\u00EF\u00BB\u00BF[ "
         u"\\t\\r\\n]*)?(([0-9]{1,9})\\.([0-9]{1,9})\\.([0-9]{1,9}))"

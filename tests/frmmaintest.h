@@ -1,8 +1,6 @@
 #pragma once
 
-// The fixture of the main window's tests: a program folder with a verb list,
-// a state folder of its own, message boxes and speech recorded, and helpers
-// that drive the window as a learner does.
+// The main window tests' fixture: own folders, boxes and speech recorded.
 
 #include "platform/App.h"
 #include "platform/Forms.h"
@@ -21,13 +19,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
-#include <functional>
 #include <optional>
 
 #include <sys/stat.h>
@@ -43,8 +39,7 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // Nothing is read from the user's real folders; every test starts with
-    // a fresh state folder and recorders, and leaves no window or form.
+    // Never the user's real folders; a fresh state folder for every test.
     void initTestCase()
     {
         for (const char *name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_DATA_DIRS"})
@@ -67,11 +62,9 @@ private Q_SLOTS:
     }
 
 protected:
-    // Starts the window over a leftover Updater.exe, a link to a read-only
-    // file; false unless start-up removed the link and left its target as
-    // it was. The verb file holds `content` ("missing": none, "unreadable": a
-    // pipe no one writes to). The draw always takes r = 0.5: "to burn" of
-    // the three verbs.
+    // Starts the window over a leftover Updater.exe link to a read-only file;
+    // false unless it was removed and its target left alone. `content`:
+    // "missing" or "unreadable" (a pipe). r = 0.5 draws "to burn".
     bool open(const QByteArray &content = threeVerbs, bool show = false)
     {
         const QString updater = mDir.filePath(QStringLiteral("Updater.exe"));
@@ -125,8 +118,7 @@ protected:
             joined << text(qPrintable(name));
         return joined.join(u'|');
     }
-    // The answer boxes' texts joined by "|", each marked "#" when locked,
-    // "=" when given (grey); "?" when its look does not match its lock.
+    // The answer boxes, "#" locked, "=" given; "?" when look and lock differ.
     QString answers()
     {
         QStringList shown;
@@ -181,8 +173,7 @@ protected:
         const std::optional<ProgressState> kept = parseProgress(progressFile());
         return kept ? kept->verbs.value(key, {0, {}, 0, {}, {}}).box : -1;
     }
-    // Runs trigger with real message boxes: the box that comes up is read (owner,
-    // title, "1" if as wide as its title needs, default button, every button).
+    // The real box trigger opens: owner, title, "1" if wide enough, default, buttons.
     QStringList realBox(const std::function<void()> &trigger)
     {
         QStringList seen;

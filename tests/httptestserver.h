@@ -58,8 +58,7 @@ inline QByteArray ok(const QByteArray &body)
            + body;
 }
 
-// Each whole request goes to the handler with its connection number from 1;
-// "/prev" is answered here with "previous" and not counted.
+// Hands each request to the handler with its connection number; "/prev" not counted.
 struct TestServer
 {
     using Handler = std::function<void(QTcpSocket *socket, int connection)>;
@@ -87,8 +86,7 @@ struct TestServer
     QTcpServer server;
 };
 
-// The parent that is called back: records every call and whether the
-// helper was ready during it. Drives its own helper unless given one.
+// The parent called back: records each call and whether the helper was ready.
 class Client : public QObject
 {
     Q_OBJECT
@@ -131,8 +129,7 @@ inline void fetchAfterPrevious(Client &client, TestServer &server, const QString
     QVERIFY(client.helper->Dispatch(url));
 }
 
-// Checks that fetch's one ending against the row's "code", "failure",
-// "contents" and "connections"; the watchdog must not end it a second time.
+// Checks the fetch's one ending against the row; the watchdog ends it no second time.
 inline void checkEnding(Client &client, const TestServer &server)
 {
     QTRY_COMPARE_WITH_TIMEOUT(client.calls.size(), 2, 20000);

@@ -1,16 +1,14 @@
-// layercheck <src folder> [<links file>]: each folder under the root is a
-// layer (kLayers, top to bottom; any other folder, a tool say, sits at the
-// top). A file may include headers of its own folder and of lower layers
-// only. The links file has a line "verbodrom_<layer>: " and the libraries it
-// links, ";"-separated as CMake's LINK_LIBRARIES; each must be lower too.
-// Prints "file:line: ..." per upward include or link; exits 1 when there is
-// any, 0 when none, 2 when the root or the links file cannot be read.
+// layercheck <src folder> [<links file>]: folders under the root are layers
+// (kLayers; others sit at the top); a file includes only its own and lower
+// ones, and a "verbodrom_<layer>: " line links only lower libraries. Prints
+// each upward one; exits 1 if any, 0 if none, 2 when input cannot be read.
 
 #include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -34,25 +32,11 @@ std::size_t layerOf(std::string_view folder)
 }
 
 // The file named by an #include line ("..." or <...>), or "".
-std::string includedFile(std::string_view line)
+std::string includedFile(const std::string &line)
 {
-    const auto skipBlanks = [&line] {
-        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
-            line.remove_prefix(1);
-    };
-    skipBlanks();
-    if (!line.starts_with('#'))
-        return {};
-    line.remove_prefix(1);
-    skipBlanks();
-    if (!line.starts_with("include"))
-        return {};
-    line.remove_prefix(std::string_view("include").size());
-    skipBlanks();
-    const std::size_t end = line.find_first_of("\">", 1);
-    if (!(line.starts_with('"') || line.starts_with('<')) || end == std::string_view::npos)
-        return {};
-    return std::string(line.substr(1, end - 1));
+    static const std::regex include(R"(^[ \t]*#[ \t]*include[ \t]*["<]([^">]*)[">].*)");
+    std::smatch match;
+    return std::regex_match(line, match, include) ? match[1].str() : std::string();
 }
 
 // The layer of each "verbodrom_<layer>" in text, in order.
@@ -81,8 +65,7 @@ std::string folderOf(const fs::path &root, const fs::path &path)
     return relative.begin()->string();
 }
 
-// Adds a line per upward include of a file. A path that exists beside the
-// file is taken from there, as the compiler does for "...".
+// Adds each upward include; "..." is looked up beside the file first.
 void checkIncludes(const fs::path &root, const fs::path &file, std::vector<std::string> &upward)
 {
     const std::string folder = folderOf(root, file);

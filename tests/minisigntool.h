@@ -49,8 +49,7 @@ inline QByteArray withLine(const QByteArray &minisig, MinisigLine which, const Q
     return lines.join('\n');
 }
 
-// Makes the password-less keys "release" and "other" in `folder`; false
-// when that failed. Without the tool both stay unset and the tests skip.
+// Makes the keys "release" and "other" in `folder`; unset without the tool.
 inline bool makeMinisignKeys(const QTemporaryDir &folder, std::optional<MinisignKey> &key,
                              std::optional<MinisignKey> &otherKey)
 {
@@ -66,8 +65,7 @@ inline bool makeMinisignKeys(const QTemporaryDir &folder, std::optional<Minisign
     return !key->publicLine.isEmpty() && !otherKey->publicLine.isEmpty();
 }
 
-// Signs `bytes` with `key`, the trusted comment given, legacy or prehashed;
-// returns the .minisig file's contents, empty when the tool failed.
+// The .minisig of `bytes` (legacy or prehashed); empty when the tool failed.
 inline QByteArray minisignSign(const MinisignKey &key, const QByteArray &bytes,
                                const QString &trustedComment, bool legacy, const QString &folder)
 {

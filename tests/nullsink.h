@@ -1,8 +1,7 @@
 #pragma once
 
-// A sound output for machines without one: a private PulseAudio server with
-// a null sink, for Qt Multimedia (which flite plays through) speaks only to
-// PulseAudio, or PipeWire's stand-in, on Linux.
+// A private PulseAudio server with a null sink, for machines without sound
+// (Qt Multimedia, which flite plays through, speaks only to PulseAudio).
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -14,8 +13,7 @@
 class NullSink
 {
 public:
-    // Starts the server (waiting up to 5 s) and points PULSE_SERVER at it;
-    // made before anything plays, as Qt connects to a server once.
+    // Starts the server (up to 5 s) and sets PULSE_SERVER, before anything plays.
     NullSink()
     {
         const QString program = QStandardPaths::findExecutable(QStringLiteral("pulseaudio"));
@@ -33,16 +31,13 @@ public:
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), mDir.path());
         mServer.setProcessEnvironment(environment);
         mServer.setProcessChannelMode(QProcess::MergedChannels);
-        // -n: no configuration, only these two modules. Left running, it ends
-        // once it has had no client for a while.
+        // No configuration, two modules; it ends after a while without clients.
         mServer.start(
                 program,
-                {QStringLiteral("-n"), QStringLiteral("--daemonize=no"),
-                 QStringLiteral("--exit-idle-time=20"), QStringLiteral("--use-pid-file=no"),
-                 QStringLiteral("--disable-shm=yes"), QStringLiteral("--log-target=stderr"),
-                 QStringLiteral("-L"), QStringLiteral("module-null-sink sink_name=null"),
-                 QStringLiteral("-L"),
-                 QStringLiteral("module-native-protocol-unix auth-anonymous=1 socket=") + socket});
+                QStringList {"-n", "--daemonize=no", "--exit-idle-time=20", "--use-pid-file=no",
+                             "--disable-shm=yes", "--log-target=stderr", "-L",
+                             "module-null-sink sink_name=null", "-L",
+                             "module-native-protocol-unix auth-anonymous=1 socket=" + socket});
         const QDeadlineTimer deadline(startTimeoutMs);
         while (!QFile::exists(socket) && mServer.state() != QProcess::NotRunning
                && !deadline.hasExpired())

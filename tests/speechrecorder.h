@@ -36,8 +36,7 @@ private:
     State mState = State::Ready;
 };
 
-// While it lives, the speech engines are these: none at all, one without an
-// English voice, or one whose English voice records what it would say.
+// The speech engines while it lives: none, no English voice, or a recording one.
 class SpeechRecorder
 {
 public:

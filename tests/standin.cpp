@@ -1,6 +1,5 @@
-// The trainer's stand-in in the updater's tests: appends "<pid> <size of its
-// program file>" to STANDIN_LOG, then waits for SIGTERM (ignored with
-// STANDIN_IGNORE_TERM set), or a minute, so it never outlives a broken test.
+// The trainer's stand-in: appends "<pid> <program size>" to STANDIN_LOG, then
+// waits for SIGTERM (ignored with STANDIN_IGNORE_TERM) or a minute.
 
 #include <csignal>
 #include <cstdio>

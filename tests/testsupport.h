@@ -33,8 +33,7 @@ struct RecordedBox
     QString title;
 };
 
-// Records every message box while it lives; answers from `answers`, then
-// `answer`. `onBox` runs first, while the box would be open.
+// Records each box while it lives; answers from `answers`, then `answer`.
 class MsgBoxRecorder
 {
 public:

@@ -5,7 +5,6 @@
 #include "testsupport.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,8 +40,7 @@ class tst_Browser : public QObject
 
     std::unique_ptr<QTemporaryDir> mRoot;
 
-    // A mimeapps.list gets its lines under [Default Applications], after a
-    // group whose http line must not be read.
+    // A mimeapps.list's lines go after a group whose http line must not be read.
     void write(const QString &path, const QString &content)
     {
         QVERIFY(QDir(mRoot->path()).mkpath(path.section('/', 0, -2)));
@@ -61,8 +59,7 @@ class tst_Browser : public QObject
     }
 
 private Q_SLOTS:
-    // Fresh XDG folders for every test: a.desktop and b.desktop installed in
-    // the system folder, the user's list naming a.desktop.
+    // Fresh XDG folders: a.desktop and b.desktop installed, the user's list naming a.
     void init()
     {
         mRoot = std::make_unique<QTemporaryDir>();
@@ -78,8 +75,7 @@ private Q_SLOTS:
         write(User, Http + "a.desktop");
     }
 
-    // files: pairs of a path below the root and its content, or of
-    // XDG_CURRENT_DESKTOP and its value. a.desktop's Exec is cut to its program.
+    // files: pairs of a path and its content, or of an XDG_ variable and its value.
     void lookup_data()
     {
         QTest::addColumn<QStringList>("files");
@@ -91,7 +87,6 @@ private Q_SLOTS:
         QTest::newRow("254-chars") << exec(longExec) << longExec;
         QTest::newRow("255-chars-too-long") << exec(longExec + "x") << "";
         QTest::newRow("three-chars") << exec("abc") << "abc";
-
         const QString sys = QStringLiteral("sysconfig/mimeapps.list");
         const QStringList lists = http("config/gnome-mimeapps.list", "a.desktop")
                                   + http(User, "b.desktop") + http(sys, "a.desktop");
@@ -99,8 +94,7 @@ private Q_SLOTS:
                 << QStringList {"XDG_CURRENT_DESKTOP", "ubuntu:GNOME"} + lists << "/usr/bin/a";
         QTest::newRow("user-list-first-other-desktop-unread")
                 << QStringList {"XDG_CURRENT_DESKTOP", "KDE"} + lists << "b-browser";
-        // Not installed: no file, hidden in the user's folder (masking the
-        // system's), Exec only in another group; the next list is read then.
+        // Not installed (no file, hidden, Exec in another group): the next list counts.
         QTest::newRow("uninstalled-passed-over")
                 << http(User, "gone.desktop; ;a.desktop;c.desktop") + http(sys, "b.desktop")
                            + file("data/applications/a.desktop",
@@ -115,12 +109,9 @@ private Q_SLOTS:
                            + file("sysdata/applications/kde4/web-x.desktop", entry("/k %u"))
                 << "/k";
         QTest::newRow("nothing-registered") << file(User, "") << "";
-
         // An id is a name, never a path to another folder.
         QTest::newRow("id-with-path-unread") << http(User, "../applications/a.desktop") << "";
-
-        // Hostile files that would hang the lookup: a FIFO, a link to an
-        // endless device, an id whose every split names a folder.
+        // Hostile files that would hang the lookup.
         QTest::newRow("fifo-and-dev-zero-lists")
                 << QStringList {"XDG_CURRENT_DESKTOP", "GNOME", "config/gnome-mimeapps.list",
                                 LinkTo + "/dev/zero",  User,    Fifo}
@@ -129,8 +120,7 @@ private Q_SLOTS:
         // A line past the read cap is not read.
         QTest::newRow("line-past-64KiB-unread")
                 << QStringList {User, QString(70000, '#') + "\n" + Http + "b.desktop\n"} << "";
-        // Every part of the id names a folder (links back to the same one), so
-        // trying every split of the 30 parts would take about 2^29 looks.
+        // Every split of the 30 parts names a folder: about 2^29 looks if tried.
         QStringList links
                 = http(User, "x-" + QString("x-").repeated(29) + "gone.desktop;b.desktop");
         for (QString name = "x"; name.size() < 60; name += "-x")

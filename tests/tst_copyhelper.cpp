@@ -1,36 +1,25 @@
-// The whole downloader against scripted servers on 127.0.0.1: one code and
-// one callback per transfer, however the server answers, paces or breaks.
+// The downloader against scripted servers: one code and one callback per transfer.
 
 #include "base/RuntimeError.h"
 #include "downloader/ContentCut.h"
-#include "downloader/CopyHelper.h"
 #include "platform/WinsockControl.h"
 #include "trainer/frmDummy.h"
 
 #include "httptestserver.h"
 #include "testsupport.h"
 
-#include <QPointer>
-#include <QTest>
 #include <QTimer>
-
-#include <memory>
-#include <utility>
 
 namespace {
 
-// A connection's answer: head at once, then `paced` in pieces of `piece`
-// bytes every pauseMs (0: every turn of the event loop), then the ending. Or
-// a socketError raised on the helper's socket control instead; timerGone
-// removes the watchdog timer first, so that a retry cannot start.
+// A connection's answer: head, then `paced` in pieces every pauseMs, then the
+// ending; or a socketError raised; timerGone removes the watchdog's timer first.
 enum class Ending { Close, Reset, Stall };
 
 struct Script
 {
-    QByteArray head {};
-    QByteArray paced {};
-    int piece = 1;
-    int pauseMs = 0;
+    QByteArray head {}, paced {};
+    int piece = 1, pauseMs = 0;
     Ending ending = Ending::Close;
     int socketError = 0;
     bool timerGone = false;
@@ -107,8 +96,7 @@ private Q_SLOTS:
 
     void cleanup() { delete std::exchange(mForm, nullptr); }
 
-    // The scripts answer the connections in turn, the last all further ones;
-    // none: the server is gone. Failures hand on what "/prev" gave.
+    // Scripts answer the connections in turn; none: the server is gone.
     void endings_data()
     {
         QTest::addColumn<QList<Script>>("scripts");
@@ -127,14 +115,12 @@ private Q_SLOTS:
         };
         const Script reset = sendAll({}, Ending::Reset);
         const QByteArray oneByteBody(100000, 'b');
-
         row("plain-to-close", {sendAll(okHead + large)}, 0, large);
         row("chunked", {sendAll(chunked())}, 0, large);
         row("status-404-is-failure", {sendAll("HTTP/1.1 404 Not Found\r\n\r\nnot here")}, -9,
             "not here", 1, StatusNotSuccess);
         row("close-before-any-byte", {sendAll({})}, -9, {}, 1, HeadUnfinished);
-        // Resets and other socket errors are retried once, unless the
-        // response was complete; aborts and time-outs are not retried.
+        // Socket errors are retried once unless the response was complete.
         row("reset-then-success", {reset, sendAll(ok("second"))}, 0, "second", 2);
         row("reset-inside-body-twice",
             {sendAll("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nabc", Ending::Reset)}, -4,
@@ -159,8 +145,7 @@ private Q_SLOTS:
         row("100000-one-byte-arrivals",
             {trickle("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n", oneByteBody, 1, 0)}, 0,
             oneByteBody);
-        // Floods and sizes beyond the limits end the transfer as soon as they
-        // show, in time linear in the bytes.
+        // Floods and sizes over the limits end the transfer as soon as they show.
         row("interim-flood", {sendAll(QByteArray("HTTP/1.1 100 Continue\r\n\r\n").repeated(4000))},
             -9, {}, 1, TooManyInterim);
         row("long-chunk-extension-in-pieces",
@@ -205,8 +190,7 @@ private Q_SLOTS:
         QVERIFY(client.helper->isReady());
     }
 
-    // A refused Dispatch leaves the running transfer alone: its retry fetches
-    // the URL with its credentials. A refused DataType keeps the old one.
+    // A refused Dispatch or DataType leaves the running transfer alone.
     void refusedDispatchLeavesTransferAlone()
     {
         const QByteArray image("\xFF\xD8img\xFF\xD9", 7);
@@ -231,9 +215,7 @@ private Q_SLOTS:
         QVERIFY(server.requests.value(1).startsWith("GET /original "));
         QVERIFY(server.requests.value(1).endsWith(
                 "Connection: close\r\nAuthorization: Basic dXM6cDp3\r\n\r\n"));
-
-        // Credentials beyond 8 bits are refused before anything starts; a
-        // host that cannot be found ends the transfer at once.
+        // Credentials beyond 8 bits are refused; an unknown host ends at once.
         QVERIFY(!client.helper->Dispatch(
                 server.url().replace(QStringLiteral("//"), QStringLiteral("//u:\u20AC@"))));
         QVERIFY(client.helper->Dispatch(QStringLiteral("x:///a")));
@@ -241,8 +223,7 @@ private Q_SLOTS:
         QCOMPARE(client.calls[1].code, qint16(-2));
     }
 
-    // The callback of the watchdog's ending starts the next transfer, which
-    // runs on (the update chain starts each step from a success's callback).
+    // The callback of the watchdog's ending starts the next transfer, which runs on.
     void dispatchFromTimeoutCallback()
     {
         const ShortTicks ticks;
@@ -257,8 +238,7 @@ private Q_SLOTS:
             if (client.calls.size() > 1)
                 return;
             started = helper.Dispatch(server.url("/next"));
-            // Runs once the ending handler has returned, before the new
-            // transfer can have ended.
+            // Runs after the ending handler, before the new transfer can end.
             QMetaObject::invokeMethod(
                     &client, [&] { readyAfterCallback = helper.isReady(); }, Qt::QueuedConnection);
         };
@@ -271,8 +251,7 @@ private Q_SLOTS:
         QVERIFY(server.requests.constLast().startsWith("GET /next "));
     }
 
-    // A deleted instance's timer stays on the form, and so does its name:
-    // with names 1 to 100 taken, creation fails, as without any form.
+    // A deleted instance's timer keeps its name; with 1 to 100 taken, creation fails.
     void instanceNames()
     {
         QCOMPARE(std::make_unique<CopyHelper>()->getName(), QStringLiteral("CopyHelper1"));
@@ -280,7 +259,6 @@ private Q_SLOTS:
         QCOMPARE(second.getName(), QStringLiteral("CopyHelper2"));
         for (int n = 3; n <= 100; ++n)
             (new QObject(mForm))->setObjectName(QStringLiteral("CopyHelper%1_Timer").arg(n));
-
         MsgBoxRecorder boxes;
         QVERIFY_THROWS_EXCEPTION(RuntimeError, CopyHelper());
         QCOMPARE(mEndCalls, 1);

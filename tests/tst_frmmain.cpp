@@ -27,9 +27,8 @@ class tst_frmMain : public MainWindowTest
     }
 
 private Q_SLOTS:
-    // A list that gives no verbs is told at start-up, before the window
-    // shows, and again at "Neues Wort"; a spreadsheet's list says why. Of a
-    // list over the limit the first verbs are kept.
+    // A list without verbs is told at start-up and at "Neues Wort", a spreadsheet's
+    // with the reason; of a list over the limit the first verbs are kept.
     void listMessages_data()
     {
         QTest::addColumn<QByteArray>("content");
@@ -73,10 +72,8 @@ private Q_SLOTS:
         QCOMPARE(mWindow->currentVerb() > 0, why.isEmpty());
     }
 
-    // A round of "to burn" from the keyboard: the answers typed, Enter, the
-    // boxes and verdicts after a second check (which counts no second time),
-    // and Enter for the next word. Answers are trimmed and case-blind;
-    // English gives the infinitive and counts the two other forms.
+    // "to burn" from the keyboard: trimmed, case-blind answers; a second check
+    // counts no second time; English gives the infinitive.
     void round_data()
     {
         QTest::addColumn<bool>("english");
@@ -134,9 +131,8 @@ private Q_SLOTS:
                  english ? "to burn=||||" : "||||");
     }
 
-    // After a check, English shows the given infinitive and keeps its verdict
-    // until the next check; back in German the box is empty and stays locked.
-    // Before a check it stays open, and a new word opens every asked box.
+    // English shows the infinitive and keeps its verdict till the next check;
+    // back in German the box stays locked; before a check it stays open.
     void switchDirection()
     {
         QVERIFY(open(threeVerbs, true));
@@ -158,8 +154,7 @@ private Q_SLOTS:
         QCOMPARE(answers() + text("lblEngPast"), "||");
     }
 
-    // A reload by the menu forgets the drawn verb, not the score; a click on
-    // the tab reloads too, here after the file has gone.
+    // A reload (menu, or the tab) forgets the drawn verb, not the score.
     void reload()
     {
         QVERIFY(open(threeVerbs, true));
@@ -182,9 +177,7 @@ private Q_SLOTS:
         QCOMPARE(mBoxes->boxes.size(), 3);
     }
 
-    // Tab stops at the selected option only, and the tab bar takes none;
-    // after a check "Anhören" follows "Prüfen". F10 and Alt+D open "Datei",
-    // Alt+? the "?" menu; Alt+N and Alt+P press the buttons.
+    // Tab order, menus by F10, Alt+D and Alt+?, buttons by Alt+N and Alt+P.
     void keyboard()
     {
         QVERIFY(open(threeVerbs, true));
@@ -215,9 +208,7 @@ private Q_SLOTS:
         QTRY_COMPARE(text("lblEngInf"), "WRONG! --> to burn");
     }
 
-    // The direction frame holds its options below its title, clear of its
-    // neighbours; the verdicts reach to the tab's right edge. Text boxes are
-    // named by their captions.
+    // Options inside their frame, verdicts to the right edge, boxes named by captions.
     void layout()
     {
         QVERIFY(open(threeVerbs, true));
@@ -244,12 +235,8 @@ private Q_SLOTS:
         }
     }
 
-    // Every verdict and prompt the shipped list can give is shown whole: each
-    // verb drawn in turn, all three forms answered wrong, so each label quotes
-    // a stored form. A prompt as long as the checker lets pass still fits its
-    // box. Then a verb too long for its boxes: a verdict or a prompt wider
-    // than its place steps its font down until it fits; one that fits at no
-    // size keeps the smallest and offers its whole text as tool tip.
+    // Every verdict and prompt of the shipped list shows whole. Too long ones
+    // step their font down; one that fits at no size gets a tool tip.
     void verdictsShownWhole()
     {
         const QString fullPrompt
@@ -298,8 +285,7 @@ private Q_SLOTS:
         QCOMPARE(participle->toolTip(), QString());
     }
 
-    // Green, red, given and locked boxes are readable (4.5:1) on the background
-    // actually painted behind them, in a light and in a dark palette.
+    // Verdicts and boxes readable (4.5:1) on their painted background, light and dark.
     void readableColours_data()
     {
         QTest::addColumn<QPalette>("palette");
@@ -320,8 +306,7 @@ private Q_SLOTS:
         click("btNewWord");
         QTest::keyClicks(child("txtEngPast"), "burnt");
         click("btEnter");
-        // Each text against the page as painted at its right end, where no
-        // text reaches: two verdicts, a given and a locked box.
+        // Each text against the page at its right end, where no text reaches.
         const QImage page = child("lblEngPast")->parentWidget()->grab().toImage();
         for (const char *name : {"lblEngPast", "lblEngPastParticiple", "txtEngInf", "txtEngPast"}) {
             QWidget *w = child(name);
@@ -333,9 +318,8 @@ private Q_SLOTS:
         }
     }
 
-    // "Anhören" reads the stored forms only after a check, in either round,
-    // and starts over when pressed again; a new word or a reload silences it.
-    // The engine is looked for once, after the window shows.
+    // "Anhören" only after a check, starting over when pressed again; a new word
+    // or a reload silences it. The engine is looked for once.
     void listen()
     {
         const QString burn("to burn, burnt or burned, burnt or burned");
@@ -366,9 +350,7 @@ private Q_SLOTS:
         QCOMPARE(mSpeech->lookups, 1);
     }
 
-    // "Formen nach dem Prüfen vorlesen" is kept in a file of its own, not in
-    // the progress file, and reads at every check; the focus stays on
-    // "Neues Wort".
+    // "Formen nach dem Prüfen vorlesen" is kept in its own file; the focus stays.
     void readAloud()
     {
         const QString kept = mStateHome + "/verbodrom/read-aloud.txt";
@@ -392,9 +374,7 @@ private Q_SLOTS:
         QCOMPARE(mSpeech->said.size(), 2);
     }
 
-    // Without an engine both controls are disabled from the start and say
-    // what to install; an engine without an English voice is found out at
-    // the first use, once.
+    // Without an engine or English voice both controls are off and say what to install.
     void noVoice_data()
     {
         QTest::addColumn<int>("engine");

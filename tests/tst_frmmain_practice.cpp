@@ -1,6 +1,4 @@
-// Practice in the main window: the lists a learner chooses, the progress kept
-// between runs and between copies, the "Übung" menu, the Lernstand and About
-// windows, and the end of the program.
+// Practice in the main window: lists, kept progress, "Übung", Lernstand, About, the end.
 
 #include "trainer/BarChart.h"
 #include "trainer/ProgressStats.h"
@@ -22,9 +20,8 @@ class tst_frmMainPractice : public MainWindowTest
     QString drawnKey() { return progressKey(mWindow->verbList().at(mWindow->currentVerb() - 1)); }
 
 private Q_SLOTS:
-    // A list of her own, chosen in the dialog, is read by every reload and at
-    // the next start. One that has gone is named, and the shipped list comes
-    // instead until it is back; "Mitgelieferte Liste" returns for good.
+    // An own list is read by every reload and at the next start; a gone one is
+    // named and the shipped list used; "Mitgelieferte Liste" returns for good.
     void ownList()
     {
         const QString own = mDir.filePath(QStringLiteral("Klasse 7/unit 3.txt"));
@@ -42,7 +39,6 @@ private Q_SLOTS:
         QCOMPARE(verbsAfter("mnuOpenList"), 1);
         QCOMPARE(fileBytes(remembered), own.toUtf8() + '\n');
         QCOMPARE(verbsAfter("mnuReload"), 1);
-
         delete mWindow;
         QVERIFY(open() && QFile::rename(own, own + u'~'));
         QCOMPARE(mWindow->verbList().first().GerInf(), QStringLiteral("schwimmen"));
@@ -57,11 +53,8 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(remembered));
     }
 
-    // "Übung" follows "Datei". A real box opens over the window, as wide as
-    // its title needs in the title bar ("Kein Wort gezogen" was cut). With
-    // "Fehler wiederholen" on, the verb drawn last is not drawn again after a
-    // reload. A reset asks first, in German with Cancel the default; OK then
-    // empties every box but keeps the item and the day's count.
+    // Real boxes as wide as their title; the last verb not drawn again after a
+    // reload; a reset asks (Cancel default), then keeps the item and the day.
     void messageBoxesAndReset()
     {
         QVERIFY(open(threeVerbs, true));
@@ -92,10 +85,8 @@ private Q_SLOTS:
         QCOMPARE(score(), QStringLiteral("Heute: 1 von 1 richtig"));
     }
 
-    // One About and one Lernstand window, without owner; Esc closes either, a
-    // closed one is made anew. Ctrl+Q ends the program as the close button
-    // does: the About window lives on by itself, the Lernstand window goes
-    // with it.
+    // One About and one Lernstand window, Esc closes either; Ctrl+Q ends the
+    // program, the About window lives on, the Lernstand window goes.
     void aboutAndUnload()
     {
         QPointer<frmDummy> dummy = new frmDummy;
@@ -121,11 +112,8 @@ private Q_SLOTS:
         QTRY_VERIFY(Forms::count() == 1 && qobject_cast<frmAbout *>(Forms::first()));
     }
 
-    // Ten verbs, verb 5 always answered wrong, 200 draws with "Fehler
-    // wiederholen" on and 200 more with it off again. While on, verb 5 comes
-    // back within five draws of each miss (tst_practice checks the rules in
-    // full) and the others climb to the last box; while off, the draw is the
-    // plain one, value for value.
+    // Verb 5 always wrong: while on, it is back within five draws and the others
+    // climb to the last box; while off, the draw is the plain one.
     void repeatMistakes()
     {
         QVERIFY(open(numberedVerbs(10)));
@@ -148,11 +136,8 @@ private Q_SLOTS:
         QCOMPARE(keptBox(QStringLiteral("to v1\tg1")), 5);
     }
 
-    // The item, the boxes and the day's count outlive the run; the verb list
-    // is never written, and practising another list keeps the verbs of the
-    // first. With the item off the line counts this run only. A corrupt file
-    // at the start is moved aside (as tst_progress checks) and told in the
-    // log only.
+    // Item, boxes and the day's count outlive the run; other lists' verbs are
+    // kept; a corrupt file is moved aside, told in the log only.
     void progressKeptBetweenRuns()
     {
         QVERIFY(putFile(mProgressFile, "verbodrom-progress 1\nrepeat-mistakes on\n9\tx\n"));
@@ -167,7 +152,6 @@ private Q_SLOTS:
         drill(1, [](qint16) { return false; }); // to go
         click("btEnter");                       // a second check counts no second time
         QCOMPARE(score(), QStringLiteral("Heute: 1 von 2 richtig"));
-
         delete mWindow;
         QVERIFY(open());
         QVERIFY(action("mnuRepeatMistakes")->isChecked());
@@ -180,19 +164,14 @@ private Q_SLOTS:
         for (const auto &[key, box] :
              {std::pair {"to burn\tbrennen", 2}, {"to go\tgehen", 1}, {"to walk\tgehen", 2}})
             QCOMPARE(keptBox(QLatin1String(key)), box);
-
         action("mnuRepeatMistakes")->trigger();
         QCOMPARE(score(), QStringLiteral("Seit dem Start: 1 von 1 richtig"));
         QVERIFY(progressFile().startsWith("verbodrom-progress 2\nrepeat-mistakes off\n"));
         QCOMPARE(keptBox(QStringLiteral("to go\tgehen")), 1);
     }
 
-    // Two windows on one state folder (two copies running) never lose each
-    // other's checks, and "Heute" adds them up. The Lernstand window (Alt+L)
-    // offers the item while nothing is kept, then shows the kept boxes, the
-    // days (a day off is a gap) and the other window's mistake, which comes
-    // first two days on; a double click on its row draws it, and its check
-    // counts.
+    // Two windows never lose each other's checks. The Lernstand window shows
+    // boxes, days and the other's mistake; a double click draws it.
     void twoWindowsAndLernstand()
     {
         QVERIFY(open(numberedVerbs(10), true));
@@ -216,7 +195,6 @@ private Q_SLOTS:
         std::swap(mWindow, other);
         drill(1, [](qint16) { return true; });
         QCOMPARE(score(), QStringLiteral("Heute: 3 von 4 richtig"));
-
         clock = clock.addDays(2);
         click("btNewWord");
         QCOMPARE(drawnKey(), missed);
@@ -236,7 +214,6 @@ private Q_SLOTS:
         for (int column = 0; column < list->columnCount(); ++column)
             row << list->topLevelItem(0)->text(column);
         QCOMPARE(row, (QStringList {missed.section(u'\t', 1), "2", "0", "0", "06.12.2026"}));
-
         action("mnuReload")->trigger(); // forgets the drawn verb, not the row
         const QPoint first = list->visualItemRect(list->topLevelItem(0)).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first); // as a real double click

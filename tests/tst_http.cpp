@@ -91,7 +91,6 @@ private Q_SLOTS:
         const QByteArray ok("HTTP/1.1 200 OK\r\n");
         const QByteArray te = ok + "Transfer-Encoding: chunked\r\n\r\n";
         const QByteArray interim("HTTP/1.1 100 Continue\r\n\r\n");
-
         // Bytes behind the body are dropped; the limit counts only the body.
         row("content-length-excess-dropped",
             ok + "Content-Length: 11\r\n\r\nhello\r\n\r\nyo" + QByteArray(300, 'j'),
@@ -105,9 +104,7 @@ private Q_SLOTS:
                       "b\r\nabcdefghijk\r\n0;last\r\nX-Sum: 1\r\n\r\n",
             "abc\r\n0\r\n\r\n0123456789abcdefghijk", None, Complete);
         row("coding-any-case-folded-overrides-length",
-            ok
-                    + "transfer-encoding:\r\n Chunked\r\nContent-Length: "
-                      "9\r\n\r\n2\r\nok\r\n0\r\n\r\n",
+            ok + "transfer-encoding:\r\n Chunked\r\nContent-Length: 9\r\n\r\n2\r\nok\r\n0\r\n\r\n",
             "ok", None, Complete);
         row("bare-lf-line-ends", "HTTP/1.1 200 OK\nContent-Length: 2\n\nhi", "hi", None, Complete);
         row("no-content-ignores-length",
@@ -130,10 +127,8 @@ private Q_SLOTS:
         row("length-of-19-digits", ok + "Content-Length: 0000000000000000002\r\n\r\nab", "",
             BadContentLength, Failed);
         row("chunked-then-identity",
-            ok
-                    + "Transfer-Encoding: chunked\r\nTransfer-Encoding: "
-                      "identity\r\n\r\n2\r\nok\r\n0\r\n\r\n",
-            "", UnsupportedCoding, Failed);
+            ok + "Transfer-Encoding: chunked\r\nTransfer-Encoding: identity\r\n\r\n2\r\nok\r\n", "",
+            UnsupportedCoding, Failed);
         row("gzip-with-length", ok + "Transfer-Encoding: gzip\r\nContent-Length: 3\r\n\r\nxyz", "",
             UnsupportedCoding, Failed);
         row("cut-short-content-length", ok + "Content-Length: 10\r\n\r\nabc", "abc", BodyCutShort,
@@ -149,8 +144,7 @@ private Q_SLOTS:
             "abc", TrailerTooLarge, Failed);
     }
 
-    // Limits: memory stays bounded whatever the server sends, and each line
-    // and header block has its bound.
+    // Memory stays bounded whatever the server sends; each line and head has its bound.
     void decodeLimits_data()
     {
         addDecodeColumns();
@@ -168,7 +162,6 @@ private Q_SLOTS:
         row("length-of-18-nines", ok + "Content-Length: 999999999999999999\r\n\r\nab", "", TooLarge,
             Failed);
         row("endless-plain-body", ok + "\r\n" + a600 + a600, "", TooLarge, Failed, 1000);
-
         // The header blocks may hold 256 KiB together.
         const QByteArray fields = ("X: " + QByteArray(65000, 'h') + "\r\n").repeated(4);
         for (const qsizetype over : {0, 1}) {
@@ -202,8 +195,7 @@ private Q_SLOTS:
         }
     }
 
-    // Whatever the arrivals (byte by byte, two at every cut), fed whole or
-    // read from a source in short reads as the downloader does: one result.
+    // Whatever the arrivals, fed whole or read from a source in short reads: one result.
     void decodeSplitEverywhere()
     {
         QFETCH(QByteArray, response);
@@ -211,7 +203,6 @@ private Q_SLOTS:
         QFETCH(DecodeFailure, failure);
         QFETCH(Decode, step);
         QFETCH(qint64, limit);
-
         QList<QList<qsizetype>> splits {everyByte(response.size())};
         // Long ones: a sample of about a hundred cuts.
         const qsizetype every
@@ -235,13 +226,10 @@ private Q_SLOTS:
         }
     }
 
-    // The content as the downloader receives it, with and without
-    // Content-Length: the body, or in JPEG mode the image from the first start
-    // marker (header or body) to the last end marker, else the whole response
-    // and -6. A large body is cut in its own block, never copied: the decoder
-    // leaves room there for the header.
     void decodeLimits() { decodeSplitEverywhere(); }
 
+    // The content with and without Content-Length: the body, or the JPEG image
+    // (else the response and -6); a large body is cut in its own block.
     void cutContent_data()
     {
         QTest::addColumn<QByteArray>("field"); // a header field line, or ""
@@ -259,12 +247,7 @@ private Q_SLOTS:
         const QByteArray large = QByteArray(1000, 'b') + image + QByteArray(998, 'b');
         cut("body-whole", "", large, Http::HttpBody, large);
         cut("image-in-large-body", "", large, Http::JpegImage, image);
-        cut("image-small", "",
-            "junk\xFF\xD8"
-            "d\xFF\xD9tail",
-            Http::JpegImage,
-            "\xFF\xD8"
-            "d\xFF\xD9");
+        cut("image-small", "", "junk\377\330d\377\331tail", Http::JpegImage, "\377\330d\377\331");
         cut("start-in-header", "X-Mark: \xFF\xD8\r\n", QByteArray(large).replace(1000, 2, "bb"),
             Http::JpegImage, "\xFF\xD8\r\n\r\n" + QByteArray(1002, 'b') + image.sliced(2));
         cut("no-end", "", QByteArray(large).replace(large.lastIndexOf("\xFF\xD9"), 2, "bb"),

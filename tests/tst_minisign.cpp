@@ -3,7 +3,6 @@
 
 #include "minisigntool.h"
 
-#include <QTemporaryDir>
 #include <QTest>
 
 using Minisign::Verdict;
@@ -52,8 +51,7 @@ class tst_Minisign : public QObject
 private Q_SLOTS:
     void initTestCase() { QVERIFY(makeMinisignKeys(mDir, mKey, mOtherKey)); }
 
-    // Signatures as the tool writes them, and each kind of change to the
-    // file or the signature, with the verdict it must give.
+    // Signatures as the tool writes them, and each change with its verdict.
     void verify_data()
     {
         if (!mKey)
@@ -65,20 +63,17 @@ private Q_SLOTS:
         const QByteArray legacy = sign(file, "version: 1.2.0", true, mKey);
         const QByteArray hashed = sign(file, "version: 1.2.0", false, mKey);
         const QByteArray other = sign(file, "version: 1.2.0", false, mOtherKey);
-        // Another file: Ed25519 is deterministic, so the same file would give
-        // the same file signature, and its comment would be validly signed.
+        // Another file's signature, since Ed25519 signs the same file alike.
         const QByteArray otherComment = sign(file + "2", "version: 1.3.0", false, mKey);
         QVERIFY(!legacy.isEmpty() && !hashed.isEmpty() && !other.isEmpty());
         QVERIFY(line(legacy, signature).startsWith("RW")
                 && line(hashed, signature).startsWith("RU"));
-
         const auto row = [](const char *name, const QByteArray &file, const QByteArray &minisig,
                             Verdict verdict) { QTest::newRow(name) << file << minisig << verdict; };
         row("legacy", file, legacy, Verdict::Valid);
         row("prehashed", file, hashed, Verdict::Valid);
         row("prehashed, empty file", {}, sign({}, "version: 1.2.0", false, mKey), Verdict::Valid);
         row("no final line break", file, hashed.chopped(1), Verdict::Valid);
-
         row("legacy: file byte flipped", flipped(file, 100), legacy, Verdict::BadFileSignature);
         row("prehashed: last file byte flipped", flipped(file, file.size() - 1), hashed,
             Verdict::BadFileSignature);
@@ -88,12 +83,10 @@ private Q_SLOTS:
         const QByteArray ourKeyId = QByteArray::fromBase64(mKey->publicLine).mid(keyIdAt, 8);
         row("another key under our key id", file, withBytes(other, signature, keyIdAt, ourKeyId),
             Verdict::BadFileSignature);
-
         row("comment and global signature of another signature", file,
             withLine(withLine(hashed, trusted, line(otherComment, trusted)), global,
                      line(otherComment, global)),
             Verdict::BadCommentSignature);
-
         row("empty", file, {}, Verdict::Malformed);
         row("blank line after", file, hashed + '\n', Verdict::Malformed);
         row("public key instead", file, fileBytes(mDir.path() + "/release.pub"),
@@ -110,8 +103,7 @@ private Q_SLOTS:
                  verdict == Verdict::Valid ? QByteArray("version: 1.2.0") : QByteArray());
     }
 
-    // One flipped bit anywhere in a .minisig is refused, except in the
-    // untrusted comment's text, which no signature covers.
+    // A flipped bit anywhere but in the untrusted comment's text is refused.
     void everyByteOfTheSignature()
     {
         if (!mKey)

@@ -14,8 +14,7 @@ QString keyOf(qsizetype i)
     return QStringLiteral("to v%1\tg%1").arg(i);
 }
 
-// A list from tokens: "n" never practised, "B.A" in box B, last checked A
-// days ago (at noon, one second later per position).
+// "n" never practised, "B.A" box B, checked A days ago (noon, +1 s per position).
 ListProgress listOf(const QString &tokens)
 {
     ListProgress list;
@@ -34,8 +33,7 @@ ListProgress listOf(const QString &tokens)
     return list;
 }
 
-// The step of the draw a verb comes in (1 a mistake of an earlier run, 2 due,
-// 3 never seen, 4 seen longest ago), and what orders the verbs within it.
+// A verb's step of the draw (1 earlier mistake, 2 due, 3 new, 4 oldest), its order.
 std::pair<int, qint64> drawStep(const VerbProgress &v, QDate date)
 {
     if (!v.seen.isValid())
@@ -54,8 +52,7 @@ class tst_Practice : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // Each row: the list, this run's mistakes ("index@draw"), the draws made so
-    // far, the verb drawn last, the random numbers in turn, and the verb drawn.
+    // The list, mistakes ("index@draw"), draws, the last verb, random numbers, drawn.
     void draw_data()
     {
         QTest::addColumn<QString>("verbs");
@@ -110,10 +107,8 @@ private Q_SLOTS:
         QTEST(int(Practice::draw(list, session, today, next)), "drawn");
     }
 
-    // 200 verbs, 30 days of 90 draws, each form missed by chance. Each draw
-    // against the rules, from the learner's own record: a mistake of this run
-    // comes back two to five draws later until right on a return; else the
-    // first step with a verb gives it (drawStep); never one twice in a row.
+    // 200 verbs, 30 days of 90 draws, forms missed by chance; every draw against
+    // the rules, as the learner recorded them.
     void simulation()
     {
         constexpr int verbCount = 200, days = 30, drawsPerDay = 90;
@@ -122,7 +117,6 @@ private Q_SLOTS:
         std::bernoulli_distribution miss(missChance);
         Quiz::Random random;
         random.seed(20);
-
         ListProgress list = listOf(QStringLiteral("n ").repeated(verbCount));
         ProgressState state;
         QList<int> steps(5); // draws per rule: 0 mistake of this run, 1 earlier mistake, ...
@@ -153,7 +147,6 @@ private Q_SLOTS:
                 Practice::recordDraw(session, keyOf(drawn));
                 if (waiting.contains(drawn))
                     waiting[drawn] = number;
-
                 const VerbProgress before = list.kept.at(drawn);
                 ProgressCheck check {
                         keyOf(drawn), QDateTime(date, QTime(8, 0)).addSecs(n * 60), {}};

@@ -32,7 +32,6 @@ private Q_SLOTS:
         row("inf-empty", true, "", "to go", "to ", no + "to go");
         row("inf-inner-double-blank", true, "to go  on", "to go on", "to go  on", no + "to go on");
         row("inf-stored-outer-blanks-ignored", true, "go", " to go ", "to go", ok);
-
         row("form-last-of-two-any-case", false, "BURNED", "burnt/burned", "BURNED", ok);
         row("form-both-with-slash", false, "a/b", "a/b", "a/b", no + "a/b");
         row("form-every-alternative-of-three", false, "bade", "bid/bade/bidden", "bade", ok);
@@ -66,8 +65,7 @@ private Q_SLOTS:
         QCOMPARE(verdict.correct, verdict.caption == QLatin1String("CORRECT!"));
     }
 
-    // What each box does in a round: German asks all three forms, English
-    // gives the infinitive and asks the past forms.
+    // German asks all three forms; English gives the infinitive.
     void round_data()
     {
         QTest::addColumn<Quiz::Direction>("direction");

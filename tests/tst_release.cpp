@@ -1,12 +1,8 @@
-// A release made by scripts/make-release.sh, served by nginx on 127.0.0.1,
-// fetched by the chain and installed by the real updater. The program is a
-// stand-in (standin.cpp) that notes each start.
+// A release by make-release.sh, served by nginx, fetched by the chain and
+// installed by the real updater over a stand-in program.
 
 #include "minisigntool.h"
 #include "updatechain.h"
-
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <csignal>
 #include <unistd.h>
@@ -29,8 +25,7 @@ const QFileDevice::Permissions executable = QFileDevice::ReadOwner | QFileDevice
                                             | QFileDevice::ExeOwner | QFileDevice::ReadOther
                                             | QFileDevice::ExeOther;
 
-// Starts nginx on a free port of 127.0.0.1 serving `root`, all its files in
-// `folder`, killed with the test; the port, 0 when it does not come up.
+// Starts nginx on a free port serving `root`; the port, 0 when it does not come up.
 quint16 startNginx(QProcess &nginx, const QString &folder, const QString &root)
 {
     const QString binary = QStandardPaths::findExecutable(
@@ -137,8 +132,7 @@ class tst_Release : public UpdateChainTest
                            newExe == "noexec" ? QFileDevice::ReadOwner : executable);
     }
 
-    // Runs the updater on pid in folder (in a read-only one as "nobody" when
-    // root); "no state folder" puts a file where that folder would be.
+    // Runs the updater on pid in folder ("read-only folder": as "nobody" when root).
     bool runUpdater(QProcess &updater, const QString &folder, qint64 pid, const QString &trouble)
     {
         QStringList command {path("build/bin/verbodrom-updater"), QString::number(pid),
@@ -172,8 +166,7 @@ private Q_SLOTS:
         QVERIFY(makeMinisignKeys(mKeys, mKey, mOtherKey));
         if (!mKey)
             QSKIP("minisign is not installed");
-        // A build folder as make-release.sh reads it, with the stand-in as
-        // its program (some bytes appended, as a new build would differ).
+        // A build folder as make-release.sh reads it, the stand-in as program.
         QVERIFY(QDir().mkpath(path("build/bin")) && QDir().mkpath(path("logs")));
         mOld = fileBytes(standinBinary) + "old";
         mNew = fileBytes(standinBinary) + "new bytes";
@@ -185,7 +178,6 @@ private Q_SLOTS:
                    {"--key", mKey->secretKeyFile, path("build"), path("www")});
         QVERIFY(make.waitForFinished(waitMs));
         QVERIFY2(make.exitCode() == 0, make.readAllStandardError());
-
         QVERIFY(QDir().mkpath(path("nginx")));
         mPort = startNginx(mNginx, path("nginx"), path("www"));
         if (!mPort)
@@ -217,10 +209,8 @@ private Q_SLOTS:
         cleanupChain();
     }
 
-    // The chain against nginx with the release key: both files verified,
-    // written, and the release's updater started. It takes this test for
-    // another program, so it puts New.exe in place under this test's name at
-    // once and starts it: the stand-in notes that start.
+    // The chain against nginx: both files verified and written, the updater
+    // started; it takes this test for another program and starts New.exe.
     void chainThroughNginx()
     {
         const QString folder = path("Programm Ördner");
@@ -244,9 +234,8 @@ private Q_SLOTS:
         QVERIFY2(log.contains("taken as ended; New.exe put in place; tst_release started"), log);
     }
 
-    // The updater over a stand-in: what runs ("stubborn" ignores SIGTERM,
-    // "foreign" is another folder's), what New.exe is, the exit status, and
-    // which program it started. VERBODROM_UPDATER_WAIT_MS cuts the wait.
+    // The updater over a stand-in: what runs, what New.exe is, the exit status,
+    // which program starts. VERBODROM_UPDATER_WAIT_MS cuts the wait.
     void updater_data()
     {
         QTest::addColumn<QString>("folderName");
@@ -303,7 +292,6 @@ private Q_SLOTS:
         const qsizetype before = starts(mStartLog).size();
         QProcess updater;
         QVERIFY(runUpdater(updater, folder, pid, trouble));
-
         QTEST(updater.exitCode(), "status");
         const bool replaced = updater.exitCode() == 0;
         QCOMPARE(fileBytes(program), replaced ? mNew : mOld);
@@ -319,8 +307,7 @@ private Q_SLOTS:
             process->kill();
             process->waitForFinished(waitMs);
         }
-        // One line for the run, on stderr when the log cannot be written
-        // ("nobody" cannot reach a root test's state folder).
+        // One line for the run, on stderr when the log cannot be written.
         const QByteArray log
                 = !trouble.isEmpty() && (trouble != "read-only folder" || ::geteuid() == 0)
                           ? updater.readAllStandardError()

@@ -78,10 +78,8 @@ private Q_SLOTS:
         QTEST(int(Speech::preferredEnglish(list)), "chosen");
     }
 
-    // The real flite engine: an English voice speaks from Speaking to Ready,
-    // and starts over when told again. Qt 6.4's flite fails a text whose sound
-    // ends on a full chunk, as "to do, did, done" here: the voice retries it
-    // at a nearby rate.
+    // The real flite engine speaks from Speaking to Ready and starts over; Qt
+    // 6.4's flite fails "to do, did, done" at first, so the voice retries.
     void flite()
     {
         QVERIFY(!Speech::englishVoice(Speech::LearnerRate, {QStringLiteral("no-such-engine")}));

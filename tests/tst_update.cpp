@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QFileInfo>
 #include <QTimer>
 
 #include <csignal>
@@ -77,8 +76,7 @@ class tst_Update : public UpdateChainTest
 
     QString outside() const { return mDir->filePath(QStringLiteral("outside")); }
 
-    // "<file> dir", "start fails", "swap" (a copy at Updater.exe's name while
-    // "Update starten?" asks), "links" (to a read-only file outside), "managed".
+    // "<file> dir", "start fails", "swap" (Updater.exe replaced), "links", "managed".
     void plantFault(const QString &fault)
     {
         if (fault.endsWith(" dir")) {
@@ -104,8 +102,7 @@ class tst_Update : public UpdateChainTest
         }
     }
 
-    // Only whole files reach the folder, exactly as sent, executable, and no
-    // temporary file is left; links were replaced, their target left alone.
+    // Only whole files as sent, executable, no temporary; link targets untouched.
     void checkFolder(const QByteArray &written, const QString &fault)
     {
         QCOMPARE(contents("Updater.exe"), written.contains('U') ? updaterBody : "(none)");
@@ -127,8 +124,7 @@ private Q_SLOTS:
     void init() { initChain(); }
     void cleanup() { cleanupChain(); }
 
-    // A box whose default is Cancel never takes a stray Enter, even after Tab
-    // to OK; Space still presses the focused button.
+    // A box whose default is Cancel never takes Enter; Space presses the focus.
     void enterOnTheBox_data()
     {
         QTest::addColumn<int>("style");
@@ -161,9 +157,8 @@ private Q_SLOTS:
         QTEST(MsgBox(QStringLiteral("?"), style, QStringLiteral("t")), "result");
     }
 
-    // One chain per row: the key, whether the menu asked, the server's changes
-    // to release 1.2.0, the boxes, the files asked for (letters), the files
-    // written ("+": the updater started), a fault, the answers given.
+    // Release 1.2.0 with the server's changes: boxes, files asked for, files
+    // written ("+": the updater started).
     void chain_data()
     {
         addChainColumns();
@@ -187,9 +182,8 @@ private Q_SLOTS:
         plain("reset at start-up: quiet", false, {{"Version.txt", "reset"}}, {}, "V");
         plain("newer at start-up, Cancel", false, {}, {offerAtStart}, "V", "", {}, {vbCancel});
         plain("BOM and CR LF, Cancel at the start", true,
-              {{"Version.txt", "=\xEF\xBB\xBF"
-                               "1.2.0\r\n"}},
-              {offer, askStart}, "VUN", "UN", {}, {vbOK, vbCancel});
+              {{"Version.txt", "=\357\273\2771.2.0\r\n"}}, {offer, askStart}, "VUN", "UN", {},
+              {vbOK, vbCancel});
         plain("OK twice: started", true, {}, {offer, askStart}, "VUN", "UN+");
         plain("empty updater", true, {{"Updater.exe", "="}}, {offer, emptyUpdater}, "VU");
         plain("empty new version", true, {{"New.exe", "~"}}, {offer, emptyNew}, "VUN");
@@ -290,8 +284,7 @@ private Q_SLOTS:
         }
     }
 
-    // A transfer that cannot start ends at rest, told from the menu. The menu,
-    // upgradeMe and another task's callback leave a running chain alone.
+    // A transfer that cannot start is told; a running chain ignores new starts.
     void menuDuringChain()
     {
         mServer->replies = release();
@@ -300,7 +293,6 @@ private Q_SLOTS:
         w->mnuUpdate_Click();
         QCOMPARE(boxTexts(*mBoxes), QStringList {noAnswer});
         QCOMPARE(w->windowTitle(), rest);
-
         App::setUpdateServer(mServer->address());
         mBoxes->boxes.clear();
         mBoxes->onBox = [w](const RecordedBox &) {
@@ -326,9 +318,7 @@ private Q_SLOTS:
         QCOMPARE(mShell->starts.size(), 1);
     }
 
-    // In a folder given with a trailing "/", a longer New.exe is replaced
-    // exactly. Then a check from the menu works with a fresh host form and
-    // downloader, and the list still reloads; another step only sets the caption.
+    // A longer New.exe is replaced exactly; a later menu check and reload work.
     void checkAfterUpdaterStarted()
     {
         putFile("New.exe", QByteArray(400 * 1024, 'x'));
@@ -344,7 +334,6 @@ private Q_SLOTS:
         QVERIFY(!Globals::hasCopyHelper());
         w->upgradeMe(3);
         QCOMPARE(w->windowTitle(), rest);
-
         mServer->replies["Version.txt"] = "=1.1.0";
         mBoxes->boxes.clear();
         w->mnuUpdate_Click();
@@ -352,7 +341,6 @@ private Q_SLOTS:
         QVERIFY(qobject_cast<frmDummy *>(Forms::first()));
         QTRY_COMPARE(w->windowTitle(), rest);
         QCOMPARE(boxTexts(*mBoxes), QStringList {nothingNew});
-
         QFile::remove(mFolder + QStringLiteral("/IrregularVerbs.txt"));
         w->findChild<QAction *>(QStringLiteral("mnuReload"))->trigger();
         QCOMPARE(w->lastVerb(), -1);
@@ -371,9 +359,7 @@ private Q_SLOTS:
         QCOMPARE(client.calls[0].contents, QByteArray());
     }
 
-    // SIGTERM, SIGINT and SIGHUP end the program as closing it does, also
-    // while a box is open, before the event loop runs too: run() returns 0,
-    // every form is closed, the progress file kept.
+    // SIGTERM, SIGINT and SIGHUP end the program as closing does, boxes open or not.
     void endsOnSignal_data()
     {
         QTest::addColumn<int>("signalNumber");
@@ -395,7 +381,6 @@ private Q_SLOTS:
         QVERIFY(writeBytes(progressFile, progress));
         mServer->replies = {{"Version.txt", moment == "offer" ? "=1.2.0" : "=1.1.0"}};
         App::setUpdateServer(mServer->address());
-
         bool raised = false;
         QTimer probe;
         probe.setInterval(10);

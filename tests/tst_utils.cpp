@@ -68,8 +68,7 @@ private Q_SLOTS:
         QCOMPARE(Ansi::encode(text), all);
     }
 
-    // DeleteFile deletes the name (a read-only file with force, a link, not its
-    // target); failures are raised, never passed over.
+    // DeleteFile deletes the name, never a link's target; failures are raised.
     void deleteFile_data()
     {
         QTest::addColumn<QString>("kind"); // file, read-only, link, dangling link, folder, missing

@@ -3,7 +3,6 @@
 
 #include "testsupport.h"
 
-#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,14 +44,12 @@ class tst_VerbCheck : public QObject
     }
 
 private Q_SLOTS:
-    // Whole files through checkFile: what is found on which line (0: the
-    // file), and how many verbs the trainer keeps. First the entries.
+    // Findings per line (0: the file) and the verbs kept.
     void lines_data()
     {
         addColumns();
         const QString longPrompt(61, u'x');
-        // Line 3 is clean: a capital "To", alternatives and an umlaut; so is
-        // line 8, whose middle alternatives count like the others.
+        // Lines 3 and 8 are clean.
         QTest::newRow("entry-problems")
                 << Language::German
                 << (u"# a\tb\tc\td\r\n\r\n"

@@ -2,7 +2,6 @@
 
 // A scripted update server on 127.0.0.1 and the update chain tests' fixture.
 
-#include "downloader/CopyHelper.h"
 #include "platform/App.h"
 #include "platform/Forms.h"
 #include "program/Globals.h"
@@ -15,18 +14,12 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QPointer>
 #include <QRandomGenerator>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTest>
 
 #include <algorithm>
-#include <memory>
 #include <optional>
 
 inline const QString rest = QStringLiteral("Verbodrom(EN)");
@@ -40,13 +33,11 @@ inline QByteArray randomBytes(int size)
     return bytes;
 }
 
-// The two program files the server delivers: binary, with line breaks and
-// blank lines inside, and large enough to arrive in many pieces.
+// Binary program files with blank lines inside, arriving in many pieces.
 inline const QByteArray updaterBody = randomBytes(3000) + "\r\n\r\n" + randomBytes(5000);
 inline const QByteArray newBody = randomBytes(300 * 1024);
 
-// Answers per file name: "=body" with Content-Length, "~body" chunked, "404",
-// "reset", "silent" (never answers), "hold" + another: that once released.
+// Per file: "=body", "~body" chunked, "404", "reset", "silent", "hold" + another.
 using Replies = QHash<QByteArray, QByteArray>;
 
 struct UpdateServerStub
@@ -198,8 +189,7 @@ protected:
         return mWindow;
     }
 
-    // Runs the event loop until the caption is at rest or the updater started;
-    // a silent server gets the watchdog's ticks at once.
+    // Runs until at rest or the updater started; silence gets the ticks at once.
     bool runChain()
     {
         QDeadlineTimer deadline(10000);
