@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -32,11 +31,25 @@ std::size_t layerOf(std::string_view folder)
 }
 
 // The file named by an #include line ("..." or <...>), or "".
-std::string includedFile(const std::string &line)
+std::string includedFile(std::string_view line)
 {
-    static const std::regex include(R"(^[ \t]*#[ \t]*include[ \t]*["<]([^">]*)[">].*)");
-    std::smatch match;
-    return std::regex_match(line, match, include) ? match[1].str() : std::string();
+    const auto skipBlanks = [&line] {
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
+            line.remove_prefix(1);
+    };
+    skipBlanks();
+    if (!line.starts_with('#'))
+        return {};
+    line.remove_prefix(1);
+    skipBlanks();
+    if (!line.starts_with("include"))
+        return {};
+    line.remove_prefix(std::string_view("include").size());
+    skipBlanks();
+    const std::size_t end = line.find_first_of("\">", 1);
+    if (!(line.starts_with('"') || line.starts_with('<')) || end == std::string_view::npos)
+        return {};
+    return std::string(line.substr(1, end - 1));
 }
 
 // The layer of each "verbodrom_<layer>" in text, in order.
