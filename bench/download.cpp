@@ -22,6 +22,8 @@
 #include "downloader/CopyHelper.h"
 #include "trainer/frmDummy.h"
 
+#include "Figures.h"
+
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QElapsedTimer>
@@ -255,12 +257,6 @@ Run fetchWithRecvLoop(int port, const QByteArray &path, qsizetype expected)
     return {double(timer.nsecsElapsed()) / 1e6, 0, qsizetype(total) >= expected};
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -394,5 +390,4 @@ int main(int argc, char *argv[])
     ::waitpid(server, nullptr, 0);
     return allOk ? 0 : 1;
 }
-
 #include "download.moc"

@@ -11,6 +11,8 @@
 #include "trainer/Quiz.h"
 #include "trainer/VerbList.h"
 
+#include "Figures.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -58,12 +60,6 @@ qint64 cpuNs()
 }
 
 volatile qint64 sink; // keeps the plain draws from being left out
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
 
 } // namespace
 

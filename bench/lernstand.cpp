@@ -18,6 +18,7 @@
 #include "trainer/VerbList.h"
 #include "trainer/frmMain.h"
 
+#include "Figures.h"
 #include "FirstFrame.h"
 
 #include <QAction>
@@ -89,18 +90,6 @@ bool timeOpening(FirstFrameApp &app, const QString &name, const std::function<QW
     while (window)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     return true;
-}
-
-struct Figures
-{
-    double median = 0;
-    double best = 0;
-};
-
-Figures figuresOf(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return {values.at(values.size() / 2), values.constFirst()};
 }
 
 } // namespace

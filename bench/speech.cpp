@@ -16,6 +16,7 @@
 #include "trainer/Pronunciation.h"
 #include "trainer/frmMain.h"
 
+#include "Figures.h"
 #include "nullsink.h"
 
 #include <QApplication>
@@ -50,12 +51,6 @@ bool waitFor(const std::function<bool()> &done)
 double msSince(const QElapsedTimer &clock)
 {
     return double(clock.nsecsElapsed()) / 1e6;
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
 }
 
 // One speaking of the window's voice: the click, the time until it speaks,

@@ -21,6 +21,7 @@
 #include "program/Globals.h"
 #include "trainer/frmMainLook.h"
 
+#include "Figures.h"
 #include "FirstFrame.h"
 
 #include <QGroupBox>
@@ -165,18 +166,6 @@ bool runChild(Window which, Sample &sample)
     const auto [appReady, total, cpu] = ns;
     sample = {total / 1e6, (total - appReady) / 1e6, cpu / 1e6};
     return true;
-}
-
-struct Figures
-{
-    double median = 0;
-    double best = 0;
-};
-
-Figures figuresOf(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return {values.at(values.size() / 2), values.constFirst()};
 }
 
 } // namespace
