@@ -65,7 +65,21 @@ frmAbout::frmAbout(const QString &browserExec, QWidget *parent)
     fitLetterSpacing(lblOwnBirthday);
     lblOwnBirthday->setVisible(false);
 
-    // Looks like a link; it turns into the button under the mouse.
+    buildHomepageLink();
+
+    lblAbout = Forms::addLabel(this, "lblAbout", QString(), {480, 240, 3615, 855});
+    lblAbout->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
+    connect(btOK, &QPushButton::clicked, this, &frmAbout::btOK_Click);
+    connect(btHomepage, &QPushButton::clicked, this, &frmAbout::btHomepage_Click);
+
+    Form_Load(QDate::currentDate());
+}
+
+// The homepage label, made to look like a link, and its tracking of the mouse
+// and the keyboard; the button of the same place swaps in under the mouse.
+void frmAbout::buildHomepageLink()
+{
     lblHomepage = Forms::addLabel(this, "lblHomepage", App::Homepage(), {360, 1320, 1215, 255});
     QPalette link = lblHomepage->palette();
     link.setColor(QPalette::WindowText, link.color(QPalette::Link));
@@ -82,9 +96,6 @@ frmAbout::frmAbout(const QString &browserExec, QWidget *parent)
     lblHomepage->resize(homepageWidth, lblHomepage->height());
     btHomepage->resize(homepageWidth, btHomepage->height());
 
-    lblAbout = Forms::addLabel(this, "lblAbout", QString(), {480, 240, 3615, 855});
-    lblAbout->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-
     // Only the bare background and the homepage label track the mouse; Qt
     // drops plain moves over the other controls instead of passing them on to
     // the window, so they leave the swap as it is.
@@ -94,11 +105,6 @@ frmAbout::frmAbout(const QString &browserExec, QWidget *parent)
     // The keyboard reaches the homepage too: Tab onto the label swaps in the
     // button and hands it the focus, so Enter or Space starts the browser.
     lblHomepage->setFocusPolicy(Qt::TabFocus);
-
-    connect(btOK, &QPushButton::clicked, this, &frmAbout::btOK_Click);
-    connect(btHomepage, &QPushButton::clicked, this, &frmAbout::btHomepage_Click);
-
-    Form_Load(QDate::currentDate());
 }
 
 QString frmAbout::aboutText()

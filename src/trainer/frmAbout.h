@@ -51,6 +51,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildHomepageLink();
+
     QString mBrowserExec;
     QPushButton *btOK;
     QPushButton *btHomepage;
