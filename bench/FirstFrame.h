@@ -5,22 +5,21 @@
 // (work it put off until after that frame) counts. Shared by the benchmarks
 // that time a window until it is on screen.
 
+#include "ThreadCpu.h"
+#include "WaitFor.h"
+
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QTimer>
 #include <QWindow>
 
-#include <ctime>
 #include <functional>
 
-// Processor time the calling thread has used, in nanoseconds.
-inline qint64 threadCpuNs()
+// The platform plugin the windows run on, as the figures name it.
+inline QByteArray platformName()
 {
-    timespec now {};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    return qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ? QByteArray("default")
+                                                          : qgetenv("QT_QPA_PLATFORM");
 }
 
 class FirstFrameApp : public QApplication
@@ -59,18 +58,11 @@ public:
         return result;
     }
 
-    // Runs the event loop until the watched frame, waking on every event
-    // rather than polling, so that no sleep rounds the time up. False after
-    // timeoutMs.
+    // Runs the event loop until the watched frame (see waitFor()). False
+    // after timeoutMs.
     bool waitForFrame(int timeoutMs)
     {
-        QTimer bound;
-        bound.setSingleShot(true);
-        bound.start(timeoutMs); // wakes the loop at the latest then
-        const QDeadlineTimer deadline(timeoutMs);
-        while (!framed() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        return framed();
+        return waitFor([this] { return framed(); }, timeoutMs);
     }
 
 private:

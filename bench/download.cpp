@@ -22,6 +22,7 @@
 #include "downloader/CopyHelper.h"
 #include "trainer/frmDummy.h"
 
+#include "DownloadServer.h"
 #include "Figures.h"
 
 #include <QApplication>
@@ -31,7 +32,6 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,91 +47,11 @@ extern char **environ;
 
 namespace {
 
-constexpr qsizetype kBodySize = qsizetype(64) * 1024 * 1024;
 constexpr int kRounds = 11;
-constexpr qsizetype kLargeBodySize = 250'000'000;
 
-QByteArray makeBody(qsizetype size = kBodySize)
+QByteArray sha256(const QByteArray &data)
 {
-    QByteArray body(size, Qt::Uninitialized);
-    quint32 state = 12345;
-    for (qsizetype i = 0; i < body.size(); ++i) {
-        state = state * 1664525u + 1013904223u;
-        body[i] = char(state >> 24);
-    }
-    return body;
-}
-
-QByteArray chunkedResponse(const QByteArray &body)
-{
-    static const qsizetype sizes[] = {65536, 4096, 100000, 777, 32768, 1 << 20};
-    QByteArray out("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
-    out.reserve(body.size() + body.size() / 100);
-    qsizetype pos = 0;
-    for (int i = 0; pos < body.size(); ++i) {
-        const qsizetype n = qMin(sizes[i % 6], body.size() - pos);
-        out += QByteArray::number(n, 16) + "\r\n";
-        out.append(body.constData() + pos, n);
-        out += "\r\n";
-        pos += n;
-    }
-    return out + "0\r\n\r\n";
-}
-
-// The large responses by path: "/large/<case>/<framing>", where the case is
-// plain, in-body (image markers in the random body), in-header (a start
-// marker in a header field as well) or no-end (no end marker anywhere), and
-// the framing "length" or "close".
-QByteArray largeResponse(const QByteArray &path)
-{
-    const QList<QByteArray> parts = path.split('/');
-    const QByteArray kind = parts.value(2);
-    QByteArray body = makeBody(kLargeBodySize);
-    if (kind == "no-end")
-        body.replace('\xD9', '\xD8');
-    QByteArray head("HTTP/1.1 200 OK\r\n");
-    if (kind == "in-header")
-        head += "X-Mark: \xFF\xD8\r\n";
-    if (parts.value(3) == "length")
-        head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
-    return head + "\r\n" + body;
-}
-
-[[noreturn]] void serve(int listener)
-{
-    std::signal(SIGPIPE, SIG_IGN);
-    const QByteArray body = makeBody();
-    const QByteArray plain = "HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size())
-                             + "\r\nConnection: close\r\n\r\n" + body;
-    const QByteArray chunked = chunkedResponse(body);
-    for (;;) {
-        const int client = ::accept(listener, nullptr, nullptr);
-        if (client < 0)
-            continue;
-        QByteArray request;
-        char buffer[4096];
-        while (!request.contains("\r\n\r\n")) {
-            const ssize_t n = ::read(client, buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            request.append(buffer, n);
-        }
-        const QByteArray path = request.mid(4, request.indexOf(' ', 4) - 4);
-        const QByteArray large = path.startsWith("/large/") ? largeResponse(path) : QByteArray();
-        const QByteArray &response = !large.isEmpty()     ? large
-                                     : path == "/chunked" ? chunked
-                                                          : plain;
-        for (qsizetype sent = 0; sent < response.size();) {
-            const ssize_t n
-                    = ::write(client, response.constData() + sent, size_t(response.size() - sent));
-            if (n <= 0)
-                break;
-            sent += n;
-        }
-        ::shutdown(client, SHUT_WR);
-        while (::read(client, buffer, sizeof buffer) > 0) {}
-        ::close(client);
-    }
+    return QCryptographicHash::hash(data, QCryptographicHash::Sha256);
 }
 
 qint64 procStatusKiB(const char *field)
@@ -194,9 +114,7 @@ Run fetchWithCopyHelper(QApplication &app, const QString &url, quint8 dataType,
         app.processEvents(QEventLoop::WaitForMoreEvents);
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     const qint64 peak = procStatusKiB("VmHWM:") - (peakReset ? before : 0);
-    const bool ok
-            = sink.code == code
-              && QCryptographicHash::hash(sink.contents, QCryptographicHash::Sha256) == digest;
+    const bool ok = sink.code == code && sha256(sink.contents) == digest;
     delete helper;
     return {ms, peak, ok};
 }
@@ -257,137 +175,181 @@ Run fetchWithRecvLoop(int port, const QByteArray &path, qsizetype expected)
     return {double(timer.nsecsElapsed()) / 1e6, 0, qsizetype(total) >= expected};
 }
 
+// The body of every kind and what each kind must deliver of it.
+struct Contents
+{
+    QByteArray body = makeBody();
+    QByteArray digest = sha256(body);
+    // JPEG mode cuts from the first start marker to the end of the last end
+    // marker; the random body holds both.
+    QByteArray image = cutJpeg(body);
+    QByteArray imageDigest = sha256(image);
+
+    static QByteArray cutJpeg(const QByteArray &body)
+    {
+        qint16 unused = 0;
+        return Http::cutContent(QByteArray(), body, Http::JpegImage, unused);
+    }
+};
+
+struct Kind
+{
+    const char *name;
+    const char *path;
+    quint8 dataType;
+    const QByteArray &digest;
+};
+
+// What the result line sums up.
+struct Outcome
+{
+    bool ok = true; // every content as expected
+    QByteArray summary;
+    double worstCurlRatio = 0; // of the plain downloads
+};
+
+// The rounds of one kind: every client's times, CopyHelper's highest peak.
+struct Rounds
+{
+    std::vector<double> helperMs, curlMs, floorMs;
+    qint64 peakKiB = 0;
+};
+
+Rounds runRounds(QApplication &app, int port, const Kind &kind, Outcome &outcome)
+{
+    const QByteArray url = "http://127.0.0.1:" + QByteArray::number(port) + kind.path;
+    Rounds rounds;
+    for (int round = 0; round < kRounds; ++round) {
+        const Run c = fetchWithCurl(url);
+        const Run f = fetchWithRecvLoop(port, kind.path, kBodySize);
+        const Run h
+                = fetchWithCopyHelper(app, QString::fromLatin1(url), kind.dataType, kind.digest);
+        outcome.ok = outcome.ok && c.ok && f.ok && h.ok;
+        rounds.curlMs.push_back(c.ms);
+        rounds.floorMs.push_back(f.ms);
+        rounds.helperMs.push_back(h.ms);
+        rounds.peakKiB = qMax(rounds.peakKiB, h.peakKiB);
+    }
+    return rounds;
+}
+
+void printKind(const Kind &kind, const Rounds &rounds, Outcome &outcome)
+{
+    const char *k = kind.name;
+    const Figures helper = figuresOf(rounds.helperMs);
+    const Figures curl = figuresOf(rounds.curlMs);
+    const Figures floor = figuresOf(rounds.floorMs);
+    const double bodyMiB = double(kBodySize) / (1024 * 1024);
+    const double peakMiB = double(rounds.peakKiB) / 1024;
+    std::printf("%s_body_mib: %.0f\n", k, bodyMiB);
+    std::printf("%s_copyhelper_best_ms: %.1f\n", k, helper.best);
+    std::printf("%s_curl_best_ms: %.1f\n", k, curl.best);
+    std::printf("%s_floor_best_ms: %.1f\n", k, floor.best);
+    std::printf("%s_copyhelper_median_ms: %.1f\n", k, helper.median);
+    std::printf("%s_curl_median_ms: %.1f\n", k, curl.median);
+    std::printf("%s_floor_median_ms: %.1f\n", k, floor.median);
+    std::printf("%s_time_ratio_vs_curl_median: %.2f\n", k, helper.median / curl.median);
+    std::printf("%s_time_ratio_vs_floor_median: %.2f\n", k, helper.median / floor.median);
+    std::printf("%s_copyhelper_slowest_ms: %.1f\n", k,
+                *std::max_element(rounds.helperMs.begin(), rounds.helperMs.end()));
+    std::printf("%s_copyhelper_peak_mib: %.1f\n", k, peakMiB);
+    std::printf("%s_peak_ratio_vs_body: %.2f\n", k, peakMiB / bodyMiB);
+    if (kind.dataType == Http::HttpBody) // the target is for plain downloads
+        outcome.worstCurlRatio = std::max(outcome.worstCurlRatio, helper.median / curl.median);
+    outcome.summary += QByteArray(outcome.summary.isEmpty() ? "" : "; ") + k + " "
+                       + QByteArray::number(helper.median / curl.median, 'f', 2) + "x curl, "
+                       + QByteArray::number(helper.median / floor.median, 'f', 2) + "x floor, peak "
+                       + QByteArray::number(peakMiB / bodyMiB, 'f', 2) + "x body";
+}
+
+void measureKinds(QApplication &app, int port, const Contents &contents, Outcome &outcome)
+{
+    const Kind kinds[] = {{"plain", "/plain", Http::HttpBody, contents.digest},
+                          {"chunked", "/chunked", Http::HttpBody, contents.digest},
+                          {"jpeg", "/plain", Http::JpegImage, contents.imageDigest}};
+    for (const Kind &kind : kinds)
+        printKind(kind, runRounds(app, port, kind, outcome), outcome);
+}
+
+// What the large response at path must deliver: its digest and its size.
+struct Expected
+{
+    QByteArray digest;
+    double mib = 0;
+};
+
+Expected expectedContent(const QByteArray &path, bool jpeg)
+{
+    QByteArray expected = largeResponse(path);
+    const qsizetype headEnd = expected.indexOf("\r\n\r\n") + 4;
+    const qsizetype first = expected.indexOf("\xFF\xD8");
+    const qsizetype last = expected.lastIndexOf("\xFF\xD9");
+    if (!jpeg)
+        expected = expected.mid(headEnd);
+    else if (first >= 0 && last > first)
+        expected = expected.mid(first, last + 2 - first);
+    return {sha256(expected), double(expected.size()) / (1024 * 1024)};
+}
+
+// One transfer of a large body: prints its peak memory against the content
+// and returns their ratio.
+double measureLarge(QApplication &app, int port, const char *kind, const char *framing,
+                    Outcome &outcome)
+{
+    const QByteArray path = QByteArray("/large/") + kind + "/" + framing;
+    const bool jpeg = std::strcmp(kind, "plain") != 0;
+    const Expected expected = expectedContent(path, jpeg);
+    const Run h = fetchWithCopyHelper(
+            app, QStringLiteral("http://127.0.0.1:%1").arg(port) + QString::fromLatin1(path),
+            jpeg ? Http::JpegImage : Http::HttpBody, expected.digest,
+            jpeg && std::strcmp(kind, "no-end") == 0 ? -6 : 0);
+    outcome.ok = outcome.ok && h.ok;
+    const double ratio = double(h.peakKiB) / 1024 / expected.mib;
+    std::printf("large_%s_%s_content_mib: %.1f\n", kind, framing, expected.mib);
+    std::printf("large_%s_%s_peak_mib: %.1f\n", kind, framing, double(h.peakKiB) / 1024);
+    std::printf("large_%s_%s_peak_ratio_vs_content: %.2f\n", kind, framing, ratio);
+    return ratio;
+}
+
+// Peak memory near the limit: the content must not cost more than itself.
+void measureLargeBodies(QApplication &app, int port, Outcome &outcome)
+{
+    double worstRatio = 0;
+    for (const char *kind : {"plain", "in-body", "in-header", "no-end"}) {
+        for (const char *framing : {"length", "close"})
+            worstRatio = std::max(worstRatio, measureLarge(app, port, kind, framing, outcome));
+    }
+    outcome.summary += "; about 250 MB: peak at most " + QByteArray::number(worstRatio, 'f', 2)
+                       + "x content";
+}
+
+void printResult(const Outcome &outcome)
+{
+    std::printf("content_verified: %s\n", outcome.ok ? "yes" : "NO");
+    std::printf("result: download %.0f MiB, median of %d: %s; target of 1.20x curl %s\n",
+                double(kBodySize) / (1024 * 1024), kRounds, outcome.summary.constData(),
+                !outcome.ok                     ? "NOT MEASURED (content wrong)"
+                : outcome.worstCurlRatio <= 1.2 ? "met"
+                                                : "missed");
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(listener, reinterpret_cast<sockaddr *>(&address), length) != 0
-        || ::listen(listener, 8) != 0
-        || ::getsockname(listener, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
-        std::perror("listen");
+    Server server;
+    if (!startServer(server))
         return 1;
-    }
-    const int port = ntohs(address.sin_port);
-    const pid_t server = ::fork();
-    if (server == 0)
-        serve(listener);
-    ::close(listener);
-
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     frmDummy host;
-    const QByteArray body = makeBody();
-    const QByteArray digest = QCryptographicHash::hash(body, QCryptographicHash::Sha256);
-    const double bodyMiB = double(kBodySize) / (1024 * 1024);
-
-    // JPEG mode cuts from the first start marker to the end of the last end
-    // marker; the random body holds both.
-    qint16 unused = 0;
-    const QByteArray image = Http::cutContent(QByteArray(), body, Http::JpegImage, unused);
-    const QByteArray imageDigest = QCryptographicHash::hash(image, QCryptographicHash::Sha256);
-
-    struct Kind
-    {
-        const char *name;
-        const char *path;
-        quint8 dataType;
-        const QByteArray &digest;
-    };
-    const Kind kinds[] = {{"plain", "/plain", Http::HttpBody, digest},
-                          {"chunked", "/chunked", Http::HttpBody, digest},
-                          {"jpeg", "/plain", Http::JpegImage, imageDigest}};
-    bool allOk = true;
-    QByteArray summary;
-    double worstCurlRatio = 0;
-    for (const Kind &kind : kinds) {
-        const QByteArray url = "http://127.0.0.1:" + QByteArray::number(port) + kind.path;
-        std::vector<double> helperMs, curlMs, floorMs;
-        qint64 peakKiB = 0;
-        for (int round = 0; round < kRounds; ++round) {
-            const Run c = fetchWithCurl(url);
-            const Run f = fetchWithRecvLoop(port, kind.path, kBodySize);
-            const Run h = fetchWithCopyHelper(app, QString::fromLatin1(url), kind.dataType,
-                                              kind.digest);
-            allOk = allOk && c.ok && f.ok && h.ok;
-            curlMs.push_back(c.ms);
-            floorMs.push_back(f.ms);
-            helperMs.push_back(h.ms);
-            peakKiB = qMax(peakKiB, h.peakKiB);
-        }
-        const char *k = kind.name;
-        const double helper = median(helperMs), curl = median(curlMs), floor = median(floorMs);
-        const double peakMiB = double(peakKiB) / 1024;
-        std::printf("%s_body_mib: %.0f\n", k, bodyMiB);
-        std::printf("%s_copyhelper_best_ms: %.1f\n", k,
-                    *std::min_element(helperMs.begin(), helperMs.end()));
-        std::printf("%s_curl_best_ms: %.1f\n", k, *std::min_element(curlMs.begin(), curlMs.end()));
-        std::printf("%s_floor_best_ms: %.1f\n", k,
-                    *std::min_element(floorMs.begin(), floorMs.end()));
-        std::printf("%s_copyhelper_median_ms: %.1f\n", k, helper);
-        std::printf("%s_curl_median_ms: %.1f\n", k, curl);
-        std::printf("%s_floor_median_ms: %.1f\n", k, floor);
-        std::printf("%s_time_ratio_vs_curl_median: %.2f\n", k, helper / curl);
-        std::printf("%s_time_ratio_vs_floor_median: %.2f\n", k, helper / floor);
-        std::printf("%s_copyhelper_slowest_ms: %.1f\n", k,
-                    *std::max_element(helperMs.begin(), helperMs.end()));
-        std::printf("%s_copyhelper_peak_mib: %.1f\n", k, peakMiB);
-        std::printf("%s_peak_ratio_vs_body: %.2f\n", k, peakMiB / bodyMiB);
-        if (kind.dataType == Http::HttpBody) // the target is for plain downloads
-            worstCurlRatio = std::max(worstCurlRatio, helper / curl);
-        summary += QByteArray(summary.isEmpty() ? "" : "; ") + k + " "
-                   + QByteArray::number(helper / curl, 'f', 2) + "x curl, "
-                   + QByteArray::number(helper / floor, 'f', 2) + "x floor, peak "
-                   + QByteArray::number(peakMiB / bodyMiB, 'f', 2) + "x body";
-    }
-    // Peak memory near the limit: the content must not cost more than itself.
-    double worstLargeRatio = 0;
-    for (const char *kind : {"plain", "in-body", "in-header", "no-end"}) {
-        for (const char *framing : {"length", "close"}) {
-            const QByteArray path = QByteArray("/large/") + kind + "/" + framing;
-            const bool jpeg = std::strcmp(kind, "plain") != 0;
-            QByteArray expected = largeResponse(path);
-            const qsizetype headEnd = expected.indexOf("\r\n\r\n") + 4;
-            const qsizetype first = expected.indexOf("\xFF\xD8");
-            const qsizetype last = expected.lastIndexOf("\xFF\xD9");
-            if (!jpeg)
-                expected = expected.mid(headEnd);
-            else if (first >= 0 && last > first)
-                expected = expected.mid(first, last + 2 - first);
-            const QByteArray expectedDigest
-                    = QCryptographicHash::hash(expected, QCryptographicHash::Sha256);
-            const double contentMiB = double(expected.size()) / (1024 * 1024);
-            expected = QByteArray();
-            const Run h = fetchWithCopyHelper(
-                    app,
-                    QStringLiteral("http://127.0.0.1:%1").arg(port) + QString::fromLatin1(path),
-                    jpeg ? Http::JpegImage : Http::HttpBody, expectedDigest,
-                    jpeg && std::strcmp(kind, "no-end") == 0 ? -6 : 0);
-            allOk = allOk && h.ok;
-            const double ratio = double(h.peakKiB) / 1024 / contentMiB;
-            worstLargeRatio = std::max(worstLargeRatio, ratio);
-            std::printf("large_%s_%s_content_mib: %.1f\n", kind, framing, contentMiB);
-            std::printf("large_%s_%s_peak_mib: %.1f\n", kind, framing, double(h.peakKiB) / 1024);
-            std::printf("large_%s_%s_peak_ratio_vs_content: %.2f\n", kind, framing, ratio);
-        }
-    }
-    summary += "; about 250 MB: peak at most " + QByteArray::number(worstLargeRatio, 'f', 2)
-               + "x content";
-
-    std::printf("content_verified: %s\n", allOk ? "yes" : "NO");
-    std::printf("result: download %.0f MiB, median of %d: %s; target of 1.20x curl %s\n", bodyMiB,
-                kRounds, summary.constData(),
-                !allOk                  ? "NOT MEASURED (content wrong)"
-                : worstCurlRatio <= 1.2 ? "met"
-                                        : "missed");
-
-    ::kill(server, SIGTERM);
-    ::waitpid(server, nullptr, 0);
-    return allOk ? 0 : 1;
+    const Contents contents;
+    Outcome outcome;
+    measureKinds(app, server.port, contents, outcome);
+    measureLargeBodies(app, server.port, outcome);
+    printResult(outcome);
+    stopServer(server);
+    return outcome.ok ? 0 : 1;
 }
 #include "download.moc"

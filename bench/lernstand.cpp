@@ -92,6 +92,92 @@ bool timeOpening(FirstFrameApp &app, const QString &name, const std::function<QW
     return true;
 }
 
+// Opens the Lernstand window through its menu item.
+QWidget *openLernstand(QAction *entry)
+{
+    entry->trigger();
+    const QList<QWidget *> top = QApplication::topLevelWidgets();
+    const auto found = std::find_if(top.begin(), top.end(), [](QWidget *w) {
+        return w->objectName() == QLatin1String("frmLernstand");
+    });
+    return found == top.end() ? nullptr : *found;
+}
+
+// The baseline: an empty Qt Charts window of the Lernstand window's size.
+QWidget *openEmptyChart()
+{
+    auto *view = new QChartView(new QChart);
+    view->setObjectName(QStringLiteral("emptyChart"));
+    view->setAttribute(Qt::WA_DeleteOnClose);
+    view->resize(880, 660);
+    view->show();
+    return view;
+}
+
+// The first openings of both windows, and the times of the counted ones.
+struct Openings
+{
+    Opening first {};
+    Opening firstEmpty {};
+    QList<double> lernstandMs, lernstandCpu, emptyMs, emptyCpu;
+};
+
+bool runOpenings(FirstFrameApp &app, QWidget *mainWindow, int openings, Openings &times)
+{
+    QAction *entry = mainWindow->findChild<QAction *>(QStringLiteral("mnuLernstand"));
+    const auto lernstand = [entry] { return openLernstand(entry); };
+    for (int round = -1; round < openings; ++round) { // round -1: the first openings
+        Opening opened, empty;
+        const bool lernstandFirst = round % 2 == 0;
+        for (const bool isLernstand : {lernstandFirst, !lernstandFirst}) {
+            if (!(isLernstand ? timeOpening(app, QStringLiteral("frmLernstand"), lernstand, opened)
+                              : timeOpening(app, QStringLiteral("emptyChart"), openEmptyChart,
+                                            empty))) {
+                std::fprintf(stderr, "lernstand: a window did not come up\n");
+                return false;
+            }
+        }
+        if (round < 0) {
+            times.first = opened;
+            times.firstEmpty = empty;
+            continue;
+        }
+        times.lernstandMs << opened.ms;
+        times.lernstandCpu << opened.cpuMs;
+        times.emptyMs << empty.ms;
+        times.emptyCpu << empty.cpuMs;
+    }
+    return true;
+}
+
+void printFigures(const Openings &times, int openings)
+{
+    const Figures opened = figuresOf(times.lernstandMs);
+    const Figures empty = figuresOf(times.emptyMs);
+    const QByteArray platform = platformName();
+    std::printf("platform: %s\n", platform.constData());
+    std::printf("verbs: %lld\n", static_cast<long long>(MaxVerbs));
+    std::printf("history_days: %lld\n", static_cast<long long>(MaxHistoryDays));
+    std::printf("openings: %d\n", openings);
+    std::printf("lernstand_first_ms: %.1f\n", times.first.ms);
+    std::printf("empty_chart_first_ms: %.1f\n", times.firstEmpty.ms);
+    std::printf("lernstand_median_ms: %.1f\n", opened.median);
+    std::printf("lernstand_best_ms: %.1f\n", opened.best);
+    std::printf("lernstand_cpu_median_ms: %.1f\n", median(times.lernstandCpu));
+    std::printf("empty_chart_median_ms: %.1f\n", empty.median);
+    std::printf("empty_chart_best_ms: %.1f\n", empty.best);
+    std::printf("empty_chart_cpu_median_ms: %.1f\n", median(times.emptyCpu));
+    std::printf("ratio_to_empty_chart: %.2f\n", opened.median / empty.median);
+    std::printf("result: Lernstand window over %lld verbs and %lld days on screen %.1f ms after "
+                "the menu item (median of %d, best %.1f; the first opening %.1f ms), %.2f times "
+                "an empty Qt Charts window (%.1f ms); target of %.0f ms %s, platform %s\n",
+                static_cast<long long>(MaxVerbs), static_cast<long long>(MaxHistoryDays),
+                opened.median, openings, opened.best, times.first.ms, opened.median / empty.median,
+                empty.median, targetMs,
+                opened.median < targetMs && times.first.ms < targetMs ? "met" : "missed",
+                platform.constData());
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -112,74 +198,10 @@ int main(int argc, char *argv[])
 
     auto *main = new frmMain(Globals::services());
     main->show();
-    QAction *entry = main->findChild<QAction *>(QStringLiteral("mnuLernstand"));
-    const auto lernstand = [entry]() -> QWidget * {
-        entry->trigger();
-        const QList<QWidget *> top = QApplication::topLevelWidgets();
-        const auto found = std::find_if(top.begin(), top.end(), [](QWidget *w) {
-            return w->objectName() == QLatin1String("frmLernstand");
-        });
-        return found == top.end() ? nullptr : *found;
-    };
-    const auto emptyChart = []() -> QWidget * {
-        auto *view = new QChartView(new QChart);
-        view->setObjectName(QStringLiteral("emptyChart"));
-        view->setAttribute(Qt::WA_DeleteOnClose);
-        view->resize(880, 660);
-        view->show();
-        return view;
-    };
-
-    QList<double> lernstandMs, lernstandCpu, emptyMs, emptyCpu;
-    Opening first {}, firstEmpty {};
-    for (int round = -1; round < openings; ++round) { // round -1: the first openings
-        Opening opened, empty;
-        const bool lernstandFirst = round % 2 == 0;
-        for (const bool isLernstand : {lernstandFirst, !lernstandFirst}) {
-            if (!(isLernstand
-                          ? timeOpening(app, QStringLiteral("frmLernstand"), lernstand, opened)
-                          : timeOpening(app, QStringLiteral("emptyChart"), emptyChart, empty))) {
-                std::fprintf(stderr, "lernstand: a window did not come up\n");
-                return 1;
-            }
-        }
-        if (round < 0) {
-            first = opened;
-            firstEmpty = empty;
-            continue;
-        }
-        lernstandMs << opened.ms;
-        lernstandCpu << opened.cpuMs;
-        emptyMs << empty.ms;
-        emptyCpu << empty.cpuMs;
-    }
+    Openings times;
+    if (!runOpenings(app, main, openings, times))
+        return 1;
     main->close();
-
-    const Figures opened = figuresOf(lernstandMs);
-    const Figures empty = figuresOf(emptyMs);
-    const QByteArray platform = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
-                                        ? QByteArray("default")
-                                        : qgetenv("QT_QPA_PLATFORM");
-    std::printf("platform: %s\n", platform.constData());
-    std::printf("verbs: %lld\n", static_cast<long long>(MaxVerbs));
-    std::printf("history_days: %lld\n", static_cast<long long>(MaxHistoryDays));
-    std::printf("openings: %d\n", openings);
-    std::printf("lernstand_first_ms: %.1f\n", first.ms);
-    std::printf("empty_chart_first_ms: %.1f\n", firstEmpty.ms);
-    std::printf("lernstand_median_ms: %.1f\n", opened.median);
-    std::printf("lernstand_best_ms: %.1f\n", opened.best);
-    std::printf("lernstand_cpu_median_ms: %.1f\n", figuresOf(lernstandCpu).median);
-    std::printf("empty_chart_median_ms: %.1f\n", empty.median);
-    std::printf("empty_chart_best_ms: %.1f\n", empty.best);
-    std::printf("empty_chart_cpu_median_ms: %.1f\n", figuresOf(emptyCpu).median);
-    std::printf("ratio_to_empty_chart: %.2f\n", opened.median / empty.median);
-    std::printf("result: Lernstand window over %lld verbs and %lld days on screen %.1f ms after "
-                "the menu item (median of %d, best %.1f; the first opening %.1f ms), %.2f times "
-                "an empty Qt Charts window (%.1f ms); target of %.0f ms %s, platform %s\n",
-                static_cast<long long>(MaxVerbs), static_cast<long long>(MaxHistoryDays),
-                opened.median, openings, opened.best, first.ms, opened.median / empty.median,
-                empty.median, targetMs,
-                opened.median < targetMs && first.ms < targetMs ? "met" : "missed",
-                platform.constData());
+    printFigures(times, openings);
     return 0;
 }

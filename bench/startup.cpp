@@ -168,51 +168,58 @@ bool runChild(Window which, Sample &sample)
     return true;
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// Every window's samples of the counted rounds, by Window.
+struct Samples
 {
-    QElapsedTimer sinceStart;
-    sinceStart.start();
-    const QString arg = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    bool isCount = false;
-    const int rounds = arg.isEmpty() ? defaultRounds : arg.toInt(&isCount);
-    if (!arg.isEmpty() && !isCount)
-        return showOne(arg, sinceStart, argc, argv);
-    if (rounds < 1)
-        return 2;
-
-    QCoreApplication app(argc, argv);
     std::array<QList<double>, WindowCount> total;
     std::array<QList<double>, WindowCount> own;
     std::array<QList<double>, WindowCount> ownCpu;
+};
+
+bool runRounds(int rounds, Samples &samples)
+{
     for (int round = -1; round < rounds; ++round) { // round -1 warms up
         for (int k = 0; k < WindowCount; ++k) {
             const auto which = Window((k + qMax(round, 0)) % WindowCount);
             Sample sample;
             if (!runChild(which, sample)) {
                 std::fprintf(stderr, "startup: the %s window did not come up\n", windowArgs[which]);
-                return 1;
+                return false;
             }
             if (round >= 0) {
-                total[which].append(sample.totalMs);
-                own[which].append(sample.windowMs);
-                ownCpu[which].append(sample.windowCpuMs);
+                samples.total[which].append(sample.totalMs);
+                samples.own[which].append(sample.windowMs);
+                samples.ownCpu[which].append(sample.windowCpuMs);
             }
         }
     }
+    return true;
+}
 
-    const Figures empty = figuresOf(total[Empty]);
-    const Figures label = figuresOf(total[Label]);
-    const Figures controls = figuresOf(total[Controls]);
-    const Figures main = figuresOf(total[Main]);
-    const Figures emptyOwn = figuresOf(own[Empty]);
-    const Figures labelOwn = figuresOf(own[Label]);
-    const Figures controlsOwn = figuresOf(own[Controls]);
-    const Figures mainOwn = figuresOf(own[Main]);
-    const QByteArray platform = qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")
-                                        ? QByteArray("default")
-                                        : qgetenv("QT_QPA_PLATFORM");
+// The figures of every window, by Window.
+struct Results
+{
+    std::array<Figures, WindowCount> total;
+    std::array<double, WindowCount> own {}; // medians
+    std::array<double, WindowCount> ownCpu {};
+};
+
+Results resultsOf(const Samples &samples)
+{
+    Results results;
+    for (int k = 0; k < WindowCount; ++k) {
+        results.total[k] = figuresOf(samples.total[k]);
+        results.own[k] = median(samples.own[k]);
+        results.ownCpu[k] = median(samples.ownCpu[k]);
+    }
+    return results;
+}
+
+void printFigures(const Results &results, int rounds, const QByteArray &platform)
+{
+    const auto &[empty, label, controls, main] = results.total; // in Window's order
+    const auto &own = results.own;
+    const auto &ownCpu = results.ownCpu;
     std::printf("platform: %s\n", platform.constData());
     std::printf("rounds: %d\n", rounds);
     std::printf("empty_window_ms: %.1f\n", empty.median);
@@ -228,14 +235,19 @@ int main(int argc, char *argv[])
     std::printf("ratio_to_controls: %.2f\n", main.median / controls.median);
     std::printf("best_ratio_to_empty: %.2f\n", main.best / empty.best);
     std::printf("best_ratio_to_text: %.2f\n", main.best / label.best);
-    std::printf("after_qapplication_empty_ms: %.1f\n", emptyOwn.median);
-    std::printf("after_qapplication_text_ms: %.1f\n", labelOwn.median);
-    std::printf("after_qapplication_controls_ms: %.1f\n", controlsOwn.median);
-    std::printf("after_qapplication_main_ms: %.1f\n", mainOwn.median);
-    std::printf("after_qapplication_cpu_empty_ms: %.2f\n", figuresOf(ownCpu[Empty]).median);
-    std::printf("after_qapplication_cpu_text_ms: %.2f\n", figuresOf(ownCpu[Label]).median);
-    std::printf("after_qapplication_cpu_controls_ms: %.2f\n", figuresOf(ownCpu[Controls]).median);
-    std::printf("after_qapplication_cpu_main_ms: %.2f\n", figuresOf(ownCpu[Main]).median);
+    std::printf("after_qapplication_empty_ms: %.1f\n", own[Empty]);
+    std::printf("after_qapplication_text_ms: %.1f\n", own[Label]);
+    std::printf("after_qapplication_controls_ms: %.1f\n", own[Controls]);
+    std::printf("after_qapplication_main_ms: %.1f\n", own[Main]);
+    std::printf("after_qapplication_cpu_empty_ms: %.2f\n", ownCpu[Empty]);
+    std::printf("after_qapplication_cpu_text_ms: %.2f\n", ownCpu[Label]);
+    std::printf("after_qapplication_cpu_controls_ms: %.2f\n", ownCpu[Controls]);
+    std::printf("after_qapplication_cpu_main_ms: %.2f\n", ownCpu[Main]);
+}
+
+void printResult(const Results &results, int rounds, const QByteArray &platform)
+{
+    const auto &[empty, label, controls, main] = results.total;
     std::printf("result: main window on screen %.1f ms after start (median of %d, best %.1f), "
                 "%.2f times an empty Qt window (%.1f ms) and %.2f times a window with one line "
                 "of text (%.1f ms); %.2f times the same Qt controls built plainly (%.1f ms), "
@@ -243,5 +255,29 @@ int main(int argc, char *argv[])
                 main.median, rounds, main.best, main.median / empty.median, empty.median,
                 main.median / label.median, label.median, main.median / controls.median,
                 controls.median, platform.constData());
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    const QString arg = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    bool isCount = false;
+    const int rounds = arg.isEmpty() ? defaultRounds : arg.toInt(&isCount);
+    if (!arg.isEmpty() && !isCount)
+        return showOne(arg, sinceStart, argc, argv);
+    if (rounds < 1)
+        return 2;
+
+    QCoreApplication app(argc, argv);
+    Samples samples;
+    if (!runRounds(rounds, samples))
+        return 1;
+    const Results results = resultsOf(samples);
+    const QByteArray platform = platformName();
+    printFigures(results, rounds, platform);
+    printResult(results, rounds, platform);
     return 0;
 }
