@@ -33,32 +33,26 @@ struct RecordedBox
     QString title;
 };
 
-// Records each box while it lives; answers from `answers`, then `answer`.
+// Records each box while it lives; answers from `answers`, then OK.
 class MsgBoxRecorder
 {
 public:
-    explicit MsgBoxRecorder(int answer = vbOK)
-        : mAnswer(answer)
+    MsgBoxRecorder()
     {
         setMsgBoxHandler([this](const QString &prompt, int style, const QString &title) {
             boxes.append({prompt, style, title});
             if (onBox)
                 onBox(boxes.constLast());
-            return answers.isEmpty() ? mAnswer : answers.takeFirst();
+            return answers.isEmpty() ? int(vbOK) : answers.takeFirst();
         });
     }
     ~MsgBoxRecorder() { setMsgBoxHandler({}); }
     MsgBoxRecorder(const MsgBoxRecorder &) = delete;
     MsgBoxRecorder &operator=(const MsgBoxRecorder &) = delete;
 
-    void setAnswer(int answer) { mAnswer = answer; }
-
     QList<RecordedBox> boxes;
     QList<int> answers;
     std::function<void(const RecordedBox &)> onBox;
-
-private:
-    int mAnswer;
 };
 
 // The boxes recorded, each as "style|title|prompt".

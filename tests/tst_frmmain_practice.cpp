@@ -78,7 +78,7 @@ private Q_SLOTS:
                                                "1", "Abbrechen"}));
         QCOMPARE(QSet<QString>(seen.begin() + 4, seen.end()), (QSet<QString> {"Abbrechen", "OK"}));
         QCOMPARE(progressFile(), before);
-        mBoxes.emplace(vbOK);
+        mBoxes.emplace();
         action("mnuResetProgress")->trigger();
         QCOMPARE(parseProgress(progressFile())->verbs.size(), 0);
         QVERIFY(action("mnuRepeatMistakes")->isChecked());
