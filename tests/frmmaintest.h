@@ -103,6 +103,17 @@ protected:
         return (in ? in : mWindow.data())->findChild<T *>(QLatin1String(name));
     }
     void click(const char *button) { child<QAbstractButton>(button)->click(); }
+    void activate()
+    {
+        mWindow->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(mWindow));
+    }
+    // Types a key sequence such as "Alt+N" into the focus.
+    void key(const char *keys)
+    {
+        const QKeyCombination combination = QKeySequence(QLatin1String(keys))[0];
+        QTest::keyClick(mWindow->focusWidget(), combination.key(), combination.keyboardModifiers());
+    }
     QAction *action(const char *name) { return child<QAction>(name); }
     // A widget's or a menu item's property by name.
     QVariant property(const char *name, const char *property)

@@ -7,8 +7,10 @@
 
 #include <QFile>
 #include <QList>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include <functional>
 
@@ -24,6 +26,13 @@ inline bool writeBytes(const QString &path, const QByteArray &bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
+}
+
+// Fails the test on any warning but one that matches `pattern`.
+inline void expectOnlyWarning(const char *pattern)
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QString::fromUtf8(pattern)));
 }
 
 struct RecordedBox

@@ -226,8 +226,7 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(folder + "/tst_release"), mNew);
         QCOMPARE(fileBytes(folder + "/Updater.exe"), fileBytes(updaterBinary));
         QVERIFY(!QFile::exists(folder + "/New.exe"));
-        const QByteArray log
-                = fileBytes(qEnvironmentVariable("XDG_STATE_HOME") + "/verbodrom/updater.log");
+        const QByteArray log = fileBytes(stateFile("updater.log"));
         QCOMPARE(log.count('\n'), 1);
         QVERIFY2(log.contains("taken as ended; New.exe put in place; tst_release started"), log);
     }
@@ -309,8 +308,7 @@ private Q_SLOTS:
         const QByteArray log
                 = !trouble.isEmpty() && (trouble != "read-only folder" || ::geteuid() == 0)
                           ? updater.readAllStandardError()
-                          : fileBytes(qEnvironmentVariable("XDG_STATE_HOME")
-                                      + "/verbodrom/updater.log");
+                          : fileBytes(stateFile("updater.log"));
         QVERIFY2(log.count('\n') == 1 && log.contains(folder.toUtf8()), log);
     }
 

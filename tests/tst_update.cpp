@@ -364,8 +364,7 @@ private Q_SLOTS:
         mBoxes.reset(); // real boxes
         if (moment == "start-up box")
             QVERIFY(QFile::remove(file("IrregularVerbs.txt")));
-        const QString progressFile = qEnvironmentVariable("XDG_STATE_HOME")
-                                     + QStringLiteral("/verbodrom/progress.txt");
+        const QString progressFile = stateFile("progress.txt");
         QVERIFY(QDir().mkpath(QFileInfo(progressFile).path()));
         QVERIFY(writeBytes(progressFile, progress));
         mServer->replies = {{"Version.txt", moment == "offer" ? "=1.2.0" : "=1.1.0"}};

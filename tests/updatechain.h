@@ -199,6 +199,11 @@ protected:
     }
 
     QString file(const char *name) const { return mFolder + '/' + QString::fromUtf8(name); }
+    // A file in the learner's state folder, which init() makes its own.
+    static QString stateFile(const char *name)
+    {
+        return qEnvironmentVariable("XDG_STATE_HOME") + "/verbodrom/" + QString::fromUtf8(name);
+    }
 
     void putFile(const char *name, const QByteArray &bytes) const
     {
