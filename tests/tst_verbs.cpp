@@ -49,8 +49,6 @@ private Q_SLOTS:
             "# head\r\n\r\nto a\tb\tc\td\r\n#to x\tb\tc\td\r\n\r\nto e\tf\tg\th\r\n",
             {"to a|b|c|d", "to e|f|g|h"});
         row("blank-before-hash-is-a-verb", " #to a\tb\tc\td\r\n", {" #to a|b|c|d"});
-        row("three-or-five-fields-ignored",
-            "to a\tb\tc\r\nto a\tb\tc\td\te\r\nto a\tb\tc\td\t \r\n", {});
         // A spreadsheet writes its empty columns as tabs at the end.
         row("empty-columns-after-the-fourth-kept",
             "to a\tb\tc\td\t\r\nto e\tf\tg\th\t\t\t\nto i\tj\t\t\t",
@@ -122,7 +120,8 @@ private Q_SLOTS:
         row("comment", "#to go;went;gone;gehen", VerbLineKind::Comment);
         row("empty", "", VerbLineKind::Empty);
         row("no-separator", "to go", VerbLineKind::WrongFieldCount);
-        row("fifth-field", "to go\twent\tgone\tgehen\tx", VerbLineKind::WrongFieldCount);
+        row("three-fields", "to go\twent\tgone", VerbLineKind::WrongFieldCount);
+        row("fifth-field-a-blank", "to go\twent\tgone\tgehen\t ", VerbLineKind::WrongFieldCount);
         row("semicolons-empty-columns", "to go;went;gone;gehen;;", VerbLineKind::SemicolonFields);
         row("semicolons-comma-inside", "to think;thought;thought;denken, meinen",
             VerbLineKind::SemicolonFields);
