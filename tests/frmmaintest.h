@@ -88,14 +88,6 @@ protected:
         return !QFileInfo(updater).isSymLink()
                && (QFile::permissions(target) & 0x7077) == QFileDevice::ReadOwner;
     }
-    // to v1 ... to vn, prompts g1 ... gn.
-    static QByteArray numberedVerbs(int n)
-    {
-        QByteArray lines;
-        for (int k = 1; k <= n; ++k)
-            lines += QStringLiteral("to v%1\tp%1\tpp%1\tg%1\r\n").arg(k).toLatin1();
-        return lines;
-    }
 
     template<class T = QWidget>
     T *child(const char *name, QWidget *in = nullptr)

@@ -35,6 +35,15 @@ inline void expectOnlyWarning(const char *pattern)
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QString::fromUtf8(pattern)));
 }
 
+// Verb lines "to v1" ... "to vn", each form numbered, prompts g1 ... gn.
+inline QByteArray numberedVerbs(int n)
+{
+    QByteArray lines;
+    for (int k = 1; k <= n; ++k)
+        lines += QStringLiteral("to v%1\tp%1\tpp%1\tg%1\r\n").arg(k).toLatin1();
+    return lines;
+}
+
 struct RecordedBox
 {
     QString prompt;

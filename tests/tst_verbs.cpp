@@ -9,17 +9,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-// n verb lines "to v1" ... "to vn" and their entries as load() joins them.
-static QByteArray verbLines(int n, QStringList *entries)
-{
-    QByteArray bytes;
-    for (int i = 1; i <= n; ++i) {
-        bytes += "to v" + QByteArray::number(i) + "\tp\tpp\tg\r\n";
-        *entries << QStringLiteral("to v%1|p|pp|g").arg(i);
-    }
-    return bytes;
-}
-
 // The text in an encoding with its byte order mark.
 static QByteArray withBom(QStringConverter::Encoding encoding, const QString &text)
 {
@@ -80,11 +69,12 @@ private Q_SLOTS:
         row("line-one-over-any-end", longest + "d\r\n" + longest + "d\nto e\tf\tg\th",
             {"to e|f|g|h"});
         // The limit keeps the window's 16-bit indices (and a few more) in range.
+        const QByteArray overLimit = numberedVerbs(int(MaxVerbs) + 1);
         QStringList limit;
-        const QByteArray overLimit = verbLines(int(MaxVerbs) + 1, &limit);
-        row("in-order-exactly-at-limit", overLimit.left(overLimit.lastIndexOf("to v")),
-            limit.mid(0, MaxVerbs));
-        row("one-over-limit", overLimit, limit.mid(0, MaxVerbs), true);
+        for (int k = 1; k <= MaxVerbs; ++k)
+            limit << QStringLiteral("to v%1|p%1|pp%1|g%1").arg(k);
+        row("in-order-exactly-at-limit", overLimit.left(overLimit.lastIndexOf("to v")), limit);
+        row("one-over-limit", overLimit, limit, true);
     }
     void load()
     {
