@@ -88,14 +88,6 @@ protected:
         return !QFileInfo(updater).isSymLink()
                && (QFile::permissions(target) & 0x7077) == QFileDevice::ReadOwner;
     }
-    // to v1 ... to vn, prompts g1 ... gn.
-    static QByteArray numberedVerbs(int n)
-    {
-        QByteArray lines;
-        for (int k = 1; k <= n; ++k)
-            lines += QStringLiteral("to v%1\tp%1\tpp%1\tg%1\r\n").arg(k).toLatin1();
-        return lines;
-    }
 
     template<class T = QWidget>
     T *child(const char *name, QWidget *in = nullptr)
@@ -103,6 +95,17 @@ protected:
         return (in ? in : mWindow.data())->findChild<T *>(QLatin1String(name));
     }
     void click(const char *button) { child<QAbstractButton>(button)->click(); }
+    void activate()
+    {
+        mWindow->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(mWindow));
+    }
+    // Types a key sequence such as "Alt+N" into the focus.
+    void key(const char *keys)
+    {
+        const QKeyCombination combination = QKeySequence(QLatin1String(keys))[0];
+        QTest::keyClick(mWindow->focusWidget(), combination.key(), combination.keyboardModifiers());
+    }
     QAction *action(const char *name) { return child<QAction>(name); }
     // A widget's or a menu item's property by name.
     QVariant property(const char *name, const char *property)

@@ -58,6 +58,16 @@ inline QByteArray ok(const QByteArray &body)
            + body;
 }
 
+// The body in chunks of at most `size` bytes with an extension each, and a trailer.
+inline QByteArray chunked(const QByteArray &body, qsizetype size = 100003)
+{
+    QByteArray response("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+    for (qsizetype i = 0; i < body.size(); i += size)
+        response += QByteArray::number(body.mid(i, size).size(), 16) + ";n=1\r\n"
+                    + body.mid(i, size) + "\r\n";
+    return response + "0\r\nX-Trailer: t\r\n\r\n";
+}
+
 // Hands each request to the handler with its connection number; "/prev" not counted.
 struct TestServer
 {

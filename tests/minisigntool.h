@@ -49,33 +49,42 @@ inline QByteArray withLine(const QByteArray &minisig, MinisigLine which, const Q
     return lines.join('\n');
 }
 
-// Makes the keys "release" and "other" in `folder`; unset without the tool.
-inline bool makeMinisignKeys(const QTemporaryDir &folder, std::optional<MinisignKey> &key,
-                             std::optional<MinisignKey> &otherKey)
+// The keys "release" and "other" in a folder of their own; unset without the tool.
+struct MinisignKeys
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("minisign")).isEmpty())
-        return folder.isValid();
-    for (auto [name, made] : {std::pair {"/release", &key}, std::pair {"/other", &otherKey}}) {
-        const QString base = folder.path() + name;
-        if (!runMinisign({"-G", "-W", "-p", base + ".pub", "-s", base + ".key"}))
-            return false;
-        *made = MinisignKey {base + ".key",
-                             fileBytes(base + ".pub").split('\n').value(1).trimmed()};
-    }
-    return !key->publicLine.isEmpty() && !otherKey->publicLine.isEmpty();
-}
+    QTemporaryDir folder;
+    std::optional<MinisignKey> key;
+    std::optional<MinisignKey> other;
 
-// The .minisig of `bytes` (legacy or prehashed); empty when the tool failed.
-inline QByteArray minisignSign(const MinisignKey &key, const QByteArray &bytes,
-                               const QString &trustedComment, bool legacy, const QString &folder)
-{
-    const QString path = folder + QStringLiteral("/signed");
-    if (!writeBytes(path, bytes))
-        return {};
-    QStringList arguments {"-S",          "-s", key.secretKeyFile, "-m",
-                           path,          "-x", path + ".minisig", "-t",
-                           trustedComment};
-    if (legacy)
-        arguments << "-l";
-    return runMinisign(arguments) ? fileBytes(path + ".minisig") : QByteArray();
-}
+    // For initTestCase(): false only when the tool is there and fails.
+    bool make()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("minisign")).isEmpty())
+            return folder.isValid();
+        for (auto [name, made] : {std::pair {"/release", &key}, std::pair {"/other", &other}}) {
+            const QString base = folder.path() + name;
+            if (!runMinisign({"-G", "-W", "-p", base + ".pub", "-s", base + ".key"}))
+                return false;
+            *made = MinisignKey {base + ".key",
+                                 fileBytes(base + ".pub").split('\n').value(1).trimmed()};
+        }
+        return !key->publicLine.isEmpty() && !other->publicLine.isEmpty();
+    }
+
+    // The .minisig of `bytes` (legacy or prehashed) by `signer`, else the release
+    // key; empty without a key or when the tool failed.
+    QByteArray sign(const QByteArray &bytes, const char *comment, bool legacy = false,
+                    const MinisignKey *signer = nullptr) const
+    {
+        const QString path = folder.filePath(QStringLiteral("signed"));
+        if (!signer && key)
+            signer = &*key;
+        if (!signer || !writeBytes(path, bytes))
+            return {};
+        QStringList arguments {"-S", "-m", path, "-x", path + ".minisig", "-t"};
+        arguments << QString::fromUtf8(comment) << "-s" << signer->secretKeyFile;
+        if (legacy)
+            arguments << "-l";
+        return runMinisign(arguments) ? fileBytes(path + ".minisig") : QByteArray();
+    }
+};

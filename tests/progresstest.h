@@ -10,10 +10,17 @@
 #include <QDateTime>
 #include <QStringList>
 
+#include <ctime>
+
 namespace ProgressTest {
 
 // Berlin time: a local day differs from the UTC day, and the clocks change.
 inline const QDate today(2026, 12, 6);
+inline void useBerlinTime()
+{
+    qputenv("TZ", "Europe/Berlin");
+    ::tzset();
+}
 
 inline QString keyOf(const QString &word)
 {

@@ -7,8 +7,10 @@
 
 #include <QFile>
 #include <QList>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 
 #include <functional>
 
@@ -26,6 +28,22 @@ inline bool writeBytes(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
 }
 
+// Fails the test on any warning but one that matches `pattern`.
+inline void expectOnlyWarning(const char *pattern)
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QString::fromUtf8(pattern)));
+}
+
+// Verb lines "to v1" ... "to vn", each form numbered, prompts g1 ... gn.
+inline QByteArray numberedVerbs(int n)
+{
+    QByteArray lines;
+    for (int k = 1; k <= n; ++k)
+        lines += QStringLiteral("to v%1\tp%1\tpp%1\tg%1\r\n").arg(k).toLatin1();
+    return lines;
+}
+
 struct RecordedBox
 {
     QString prompt;
@@ -33,32 +51,26 @@ struct RecordedBox
     QString title;
 };
 
-// Records each box while it lives; answers from `answers`, then `answer`.
+// Records each box while it lives; answers from `answers`, then OK.
 class MsgBoxRecorder
 {
 public:
-    explicit MsgBoxRecorder(int answer = vbOK)
-        : mAnswer(answer)
+    MsgBoxRecorder()
     {
         setMsgBoxHandler([this](const QString &prompt, int style, const QString &title) {
             boxes.append({prompt, style, title});
             if (onBox)
                 onBox(boxes.constLast());
-            return answers.isEmpty() ? mAnswer : answers.takeFirst();
+            return answers.isEmpty() ? int(vbOK) : answers.takeFirst();
         });
     }
     ~MsgBoxRecorder() { setMsgBoxHandler({}); }
     MsgBoxRecorder(const MsgBoxRecorder &) = delete;
     MsgBoxRecorder &operator=(const MsgBoxRecorder &) = delete;
 
-    void setAnswer(int answer) { mAnswer = answer; }
-
     QList<RecordedBox> boxes;
     QList<int> answers;
     std::function<void(const RecordedBox &)> onBox;
-
-private:
-    int mAnswer;
 };
 
 // The boxes recorded, each as "style|title|prompt".

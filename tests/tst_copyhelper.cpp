@@ -27,16 +27,8 @@ struct Script
 
 const QByteArray okHead("HTTP/1.1 200 OK\r\n\r\n");
 const QByteArray chunkedHead("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
-// 3.3 MB of every kind of byte; the same chunked, with extensions and a trailer.
+// 3.3 MB of every kind of byte.
 const QByteArray large = QByteArray("\0\x01\x7F\x80\xFFtext\r\n", 11).repeated(300000);
-QByteArray chunked()
-{
-    QByteArray response = chunkedHead;
-    for (qsizetype i = 0; i < large.size(); i += 100003)
-        response += QByteArray::number(large.mid(i, 100003).size(), 16) + ";n=1\r\n"
-                    + large.mid(i, 100003) + "\r\n";
-    return response + "0\r\nX-Trailer: t\r\n\r\n";
-}
 
 Script sendAll(const QByteArray &bytes, Ending ending = Ending::Close)
 {
@@ -116,7 +108,7 @@ private Q_SLOTS:
         const Script reset = sendAll({}, Ending::Reset);
         const QByteArray oneByteBody(100000, 'b');
         row("plain-to-close", {sendAll(okHead + large)}, 0, large);
-        row("chunked", {sendAll(chunked())}, 0, large);
+        row("chunked", {sendAll(chunked(large))}, 0, large);
         row("status-404-is-failure", {sendAll("HTTP/1.1 404 Not Found\r\n\r\nnot here")}, -9,
             "not here", 1, StatusNotSuccess);
         row("close-before-any-byte", {sendAll({})}, -9, {}, 1, HeadUnfinished);
@@ -151,9 +143,6 @@ private Q_SLOTS:
         row("long-chunk-extension-in-pieces",
             {trickle(chunkedHead, "3;" + QByteArray(70000, 'x') + "\r\nabc\r\n0\r\n\r\n", 4096, 0)},
             -9, {}, 1, ChunkLineTooLong);
-        row("announced-beyond-256-mib",
-            {sendAll("HTTP/1.1 200 OK\r\nContent-Length: 268435457\r\n\r\nxyz")}, -3, "previous", 1,
-            TooLarge);
         row("chunk-of-2^63-1-then-a-stream",
             {sendAll(chunkedHead + "7fffffffffffffff\r\n" + QByteArray(1 << 20, 'z'),
                      Ending::Stall)},

@@ -15,17 +15,6 @@ class tst_frmMain : public MainWindowTest
 {
     Q_OBJECT
 
-    void activate()
-    {
-        mWindow->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(mWindow));
-    }
-    void key(const char *keys)
-    {
-        const QKeyCombination combination = QKeySequence(QLatin1String(keys))[0];
-        QTest::keyClick(mWindow->focusWidget(), combination.key(), combination.keyboardModifiers());
-    }
-
 private Q_SLOTS:
     // A list without verbs is told at start-up and at "Neues Wort", a spreadsheet's
     // with the reason; of a list over the limit the first verbs are kept.

@@ -106,7 +106,6 @@ private Q_SLOTS:
         row("coding-any-case-folded-overrides-length",
             ok + "transfer-encoding:\r\n Chunked\r\nContent-Length: 9\r\n\r\n2\r\nok\r\n0\r\n\r\n",
             "ok", None, Complete);
-        row("bare-lf-line-ends", "HTTP/1.1 200 OK\nContent-Length: 2\n\nhi", "hi", None, Complete);
         row("no-content-ignores-length",
             "HTTP/1.1 204 No Content\r\nContent-Length: 5\r\n\r\nextra", "", None, Complete);
         row("not-modified-ignores-coding",

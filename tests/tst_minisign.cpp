@@ -36,35 +36,30 @@ class tst_Minisign : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir mDir;
-    std::optional<MinisignKey> mKey;
-    std::optional<MinisignKey> mOtherKey;
+    MinisignKeys mKeys;
 
-    QByteArray sign(const QByteArray &bytes, const char *comment, bool legacy,
-                    const std::optional<MinisignKey> &key)
+    Minisign::PublicKey releaseKey() const
     {
-        return minisignSign(*key, bytes, QString::fromUtf8(comment), legacy, mDir.path());
+        return *Minisign::parsePublicKey(mKeys.key->publicLine);
     }
 
-    Minisign::PublicKey releaseKey() const { return *Minisign::parsePublicKey(mKey->publicLine); }
-
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(makeMinisignKeys(mDir, mKey, mOtherKey)); }
+    void initTestCase() { QVERIFY(mKeys.make()); }
 
     // Signatures as the tool writes them, and each change with its verdict.
     void verify_data()
     {
-        if (!mKey)
+        if (!mKeys.key)
             QSKIP("minisign is not installed");
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QByteArray>("minisig");
         QTest::addColumn<Verdict>("verdict");
         const QByteArray file = payload();
-        const QByteArray legacy = sign(file, "version: 1.2.0", true, mKey);
-        const QByteArray hashed = sign(file, "version: 1.2.0", false, mKey);
-        const QByteArray other = sign(file, "version: 1.2.0", false, mOtherKey);
+        const QByteArray legacy = mKeys.sign(file, "version: 1.2.0", true);
+        const QByteArray hashed = mKeys.sign(file, "version: 1.2.0");
+        const QByteArray other = mKeys.sign(file, "version: 1.2.0", false, &*mKeys.other);
         // Another file's signature, since Ed25519 signs the same file alike.
-        const QByteArray otherComment = sign(file + "2", "version: 1.3.0", false, mKey);
+        const QByteArray otherComment = mKeys.sign(file + "2", "version: 1.3.0");
         QVERIFY(!legacy.isEmpty() && !hashed.isEmpty() && !other.isEmpty());
         QVERIFY(line(legacy, signature).startsWith("RW")
                 && line(hashed, signature).startsWith("RU"));
@@ -72,7 +67,7 @@ private Q_SLOTS:
                             Verdict verdict) { QTest::newRow(name) << file << minisig << verdict; };
         row("legacy", file, legacy, Verdict::Valid);
         row("prehashed", file, hashed, Verdict::Valid);
-        row("prehashed, empty file", {}, sign({}, "version: 1.2.0", false, mKey), Verdict::Valid);
+        row("prehashed, empty file", {}, mKeys.sign({}, "version: 1.2.0"), Verdict::Valid);
         row("no final line break", file, hashed.chopped(1), Verdict::Valid);
         row("legacy: file byte flipped", flipped(file, 100), legacy, Verdict::BadFileSignature);
         row("prehashed: last file byte flipped", flipped(file, file.size() - 1), hashed,
@@ -80,7 +75,7 @@ private Q_SLOTS:
         row("legacy signature marked prehashed", file, withBytes(legacy, signature, 0, "ED"),
             Verdict::BadFileSignature);
         row("another key", file, other, Verdict::OtherKey);
-        const QByteArray ourKeyId = QByteArray::fromBase64(mKey->publicLine).mid(keyIdAt, 8);
+        const QByteArray ourKeyId = QByteArray::fromBase64(mKeys.key->publicLine).mid(keyIdAt, 8);
         row("another key under our key id", file, withBytes(other, signature, keyIdAt, ourKeyId),
             Verdict::BadFileSignature);
         row("comment and global signature of another signature", file,
@@ -89,7 +84,7 @@ private Q_SLOTS:
             Verdict::BadCommentSignature);
         row("empty", file, {}, Verdict::Malformed);
         row("blank line after", file, hashed + '\n', Verdict::Malformed);
-        row("public key instead", file, fileBytes(mDir.path() + "/release.pub"),
+        row("public key instead", file, fileBytes(mKeys.folder.filePath("release.pub")),
             Verdict::Malformed);
     }
     void verify()
@@ -106,12 +101,12 @@ private Q_SLOTS:
     // A flipped bit anywhere but in the untrusted comment's text is refused.
     void everyByteOfTheSignature()
     {
-        if (!mKey)
+        if (!mKeys.key)
             QSKIP("minisign is not installed");
         const QByteArray file = payload();
         const qsizetype freeText = QByteArray("untrusted comment: ").size();
         for (bool legacy : {true, false}) {
-            const QByteArray minisig = sign(file, "version: 1.2.0", legacy, mKey);
+            const QByteArray minisig = mKeys.sign(file, "version: 1.2.0", legacy);
             for (qsizetype at = 0; at < minisig.size(); ++at) {
                 const bool covered = at < freeText || at >= minisig.indexOf('\n');
                 const Verdict verdict
@@ -124,16 +119,17 @@ private Q_SLOTS:
 
     void publicKey_data()
     {
-        if (!mKey)
+        if (!mKeys.key)
             QSKIP("minisign is not installed");
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<bool>("valid");
-        const QByteArray good = mKey->publicLine;
+        const QByteArray good = mKeys.key->publicLine;
         QByteArray otherAlgorithm = QByteArray::fromBase64(good);
         otherAlgorithm[1] = 'D';
         QTest::newRow("base64 line") << good << true;
         QTest::newRow("blanks and line break around") << " \t" + good + "\r\n" << true;
-        QTest::newRow("whole .pub file") << fileBytes(mDir.path() + "/release.pub") << false;
+        QTest::newRow("whole .pub file")
+                << fileBytes(mKeys.folder.filePath("release.pub")) << false;
         QTest::newRow("one character short") << good.chopped(1) << false;
         QTest::newRow("another algorithm") << otherAlgorithm.toBase64() << false;
         QTest::newRow("empty") << QByteArray() << false;
@@ -149,7 +145,7 @@ private Q_SLOTS:
         };
         if (valid) // key id, then key, as the base64 line holds them
             QCOMPARE(bytes(key->keyId) + bytes(key->key),
-                     QByteArray::fromBase64(mKey->publicLine).mid(2));
+                     QByteArray::fromBase64(mKeys.key->publicLine).mid(2));
     }
 
     // What a trusted comment says a signature is for; "none" for any other.

@@ -5,8 +5,6 @@
 
 #include <QTest>
 
-#include <ctime>
-
 using namespace ProgressTest;
 
 // The progress file's format, the changes a check makes, and the figures shown.
@@ -15,11 +13,7 @@ class tst_Progress : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        qputenv("TZ", "Europe/Berlin");
-        ::tzset();
-    }
+    void initTestCase() { useBerlinTime(); }
 
     // Box b is due 2^(b-1) calendar days after its check.
     void leitner()

@@ -6,8 +6,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <ctime>
-
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -45,11 +43,7 @@ class tst_ProgressStore : public QObject
         return target;
     }
 private Q_SLOTS:
-    void initTestCase()
-    {
-        qputenv("TZ", "Europe/Berlin");
-        ::tzset();
-    }
+    void initTestCase() { useBerlinTime(); }
     void init() { QVERIFY(QDir(mDir.filePath(QStringLiteral("state"))).removeRecursively()); }
 
     // The state folder is ~/.local/state unless XDG_STATE_HOME is an absolute path.
@@ -182,9 +176,7 @@ private Q_SLOTS:
         for (int n = 1; n <= 100; ++n)
             QVERIFY(QFile(n == 1 ? aside : aside + u'-' + QString::number(n))
                             .open(QIODevice::WriteOnly));
-        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
-                                                   "ignored: .* cannot be moved aside")));
+        expectOnlyWarning("ignored: .* cannot be moved aside");
         ProgressStore store(path());
         store.load(today);
         QVERIFY(!store.change(changesOf("go 12-06 10:00 ---"), today));

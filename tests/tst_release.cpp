@@ -88,9 +88,7 @@ class tst_Release : public UpdateChainTest
     Q_OBJECT
 
     QTemporaryDir mRoot;
-    QTemporaryDir mKeys;
-    std::optional<MinisignKey> mKey;
-    std::optional<MinisignKey> mOtherKey;
+    MinisignKeys mKeys;
     QProcess mNginx;
     quint16 mPort = 0;
     QString mStartLog;
@@ -163,8 +161,8 @@ private Q_SLOTS:
         // Root runs one row as "nobody", who must reach into these folders.
         QVERIFY(QFile::setPermissions(mRoot.path(),
                                       executable | QFileDevice::ReadGroup | QFileDevice::ExeGroup));
-        QVERIFY(makeMinisignKeys(mKeys, mKey, mOtherKey));
-        if (!mKey)
+        QVERIFY(mKeys.make());
+        if (!mKeys.key)
             QSKIP("minisign is not installed");
         // A build folder as make-release.sh reads it, the stand-in as program.
         QVERIFY(QDir().mkpath(path("build/bin")) && QDir().mkpath(path("logs")));
@@ -175,7 +173,7 @@ private Q_SLOTS:
         QVERIFY(putBytes(path("build/CMakeCache.txt"), "CMAKE_PROJECT_VERSION:STATIC=1.2.0\n"));
         QProcess make;
         make.start(QStringLiteral(VERBODROM_MAKE_RELEASE),
-                   {"--key", mKey->secretKeyFile, path("build"), path("www")});
+                   {"--key", mKeys.key->secretKeyFile, path("build"), path("www")});
         QVERIFY(make.waitForFinished(waitMs));
         QVERIFY2(make.exitCode() == 0, make.readAllStandardError());
         QVERIFY(QDir().mkpath(path("nginx")));
@@ -217,7 +215,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(folder));
         QVERIFY(QFile::copy(file("IrregularVerbs.txt"), folder + "/IrregularVerbs.txt"));
         App::setPath(folder);
-        App::setUpdateKey(QString::fromLatin1(mKey->publicLine));
+        App::setUpdateKey(QString::fromLatin1(mKeys.key->publicLine));
         mShell.reset(); // the real start
         frmMain *w = startWindow(QStringLiteral("127.0.0.1:%1").arg(mPort));
         w->mnuUpdate_Click();
@@ -228,8 +226,7 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(folder + "/tst_release"), mNew);
         QCOMPARE(fileBytes(folder + "/Updater.exe"), fileBytes(updaterBinary));
         QVERIFY(!QFile::exists(folder + "/New.exe"));
-        const QByteArray log
-                = fileBytes(qEnvironmentVariable("XDG_STATE_HOME") + "/verbodrom/updater.log");
+        const QByteArray log = fileBytes(stateFile("updater.log"));
         QCOMPARE(log.count('\n'), 1);
         QVERIFY2(log.contains("taken as ended; New.exe put in place; tst_release started"), log);
     }
@@ -311,8 +308,7 @@ private Q_SLOTS:
         const QByteArray log
                 = !trouble.isEmpty() && (trouble != "read-only folder" || ::geteuid() == 0)
                           ? updater.readAllStandardError()
-                          : fileBytes(qEnvironmentVariable("XDG_STATE_HOME")
-                                      + "/verbodrom/updater.log");
+                          : fileBytes(stateFile("updater.log"));
         QVERIFY2(log.count('\n') == 1 && log.contains(folder.toUtf8()), log);
     }
 

@@ -28,33 +28,29 @@ class tst_Update : public UpdateChainTest
 {
     Q_OBJECT
 
-    QTemporaryDir mKeys;
-    std::optional<MinisignKey> mKey;
-    std::optional<MinisignKey> mOtherKey;
-
-    QByteArray sign(const QByteArray &bytes, const QByteArray &comment, bool legacy = false)
-    {
-        return mKey ? minisignSign(*mKey, bytes, QString::fromLatin1(comment), legacy, mKeys.path())
-                    : QByteArray();
-    }
+    MinisignKeys mKeys;
 
     // Release 1.2.0, both files signed for their names (fetched only with a key).
     const Replies &release()
     {
         if (mRelease.isEmpty())
-            mRelease = {{"Version.txt", "=1.2.0"},
-                        {"Updater.exe", '=' + updaterBody},
-                        {"Updater.exe.minisig",
-                         '=' + sign(updaterBody, "version: 1.2.0 file: Updater.exe")},
-                        {"New.exe", '~' + newBody},
-                        {"New.exe.minisig", '=' + sign(newBody, "version: 1.2.0 file: New.exe")}};
+            mRelease = {
+                    {"Version.txt", "=1.2.0"},
+                    {"Updater.exe", '=' + updaterBody},
+                    {"Updater.exe.minisig",
+                     '=' + mKeys.sign(updaterBody, "version: 1.2.0 file: Updater.exe")},
+                    {"New.exe", '~' + newBody},
+                    {"New.exe.minisig", '=' + mKeys.sign(newBody, "version: 1.2.0 file: New.exe")}};
         return mRelease;
     }
     Replies mRelease;
 
-    static void addChainColumns()
+    // The columns, and the key of the rows that follow: "none", "release", or
+    // a text taken as it stands.
+    void addChainColumns(const QString &key)
     {
-        QTest::addColumn<QString>("key"); // "none", "release", or a text taken as it stands
+        mRowKey = key;
+        QTest::addColumn<QString>("key");
         QTest::addColumn<bool>("manual");
         QTest::addColumn<Replies>("replies");
         QTest::addColumn<QList<int>>("answers");
@@ -63,15 +59,16 @@ class tst_Update : public UpdateChainTest
         QTest::addColumn<QByteArray>("written");
         QTest::addColumn<QString>("fault");
     }
+    QString mRowKey;
     // A chain row (see chain_data): release() with the server's changes.
-    void addChainRow(const char *name, const QString &key, bool manual, const Replies &changes,
-                     const QStringList &boxes, const char *requests, const char *written = "",
-                     const QString &fault = {}, const QList<int> &answers = {vbOK, vbOK})
+    void row(const char *name, bool manual, const Replies &changes, const QStringList &boxes,
+             const char *requests, const char *written = "", const QString &fault = {},
+             const QList<int> &answers = {vbOK, vbOK})
     {
         Replies replies = release();
         replies.insert(changes);
-        QTest::newRow(name) << key << manual << replies << answers << boxes << QByteArray(requests)
-                            << QByteArray(written) << fault;
+        QTest::newRow(name) << mRowKey << manual << replies << answers << boxes
+                            << QByteArray(requests) << QByteArray(written) << fault;
     }
 
     QString outside() const { return mDir->filePath(QStringLiteral("outside")); }
@@ -120,7 +117,7 @@ class tst_Update : public UpdateChainTest
     }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(makeMinisignKeys(mKeys, mKey, mOtherKey)); }
+    void initTestCase() { QVERIFY(mKeys.make()); }
     void init() { initChain(); }
     void cleanup() { cleanupChain(); }
 
@@ -161,72 +158,65 @@ private Q_SLOTS:
     // written ("+": the updater started).
     void chain_data()
     {
-        addChainColumns();
-        const auto plain = [this](const char *name, bool manual, const Replies &changes,
-                                  const QStringList &boxes, const char *requests,
-                                  const char *written = "", const QString &fault = {},
-                                  const QList<int> &answers = {vbOK, vbOK}) {
-            addChainRow(name, "none", manual, changes, boxes, requests, written, fault, answers);
-        };
-        plain("equal at start-up: quiet", false, {{"Version.txt", "=1.1.0"}}, {}, "V");
-        plain("equal and CR LF, menu", true, {{"Version.txt", "=1.1.0\r\n"}}, {nothingNew}, "V");
-        plain("older, menu", true, {{"Version.txt", "=1.0.9"}}, {nothingNew}, "V");
-        plain("HTML, menu", true, {{"Version.txt", "=<html>1.2.0</html>"}}, {noVersion}, "V");
-        plain("404, menu", true, {{"Version.txt", "404"}}, {noVersion}, "V");
-        plain("reset, menu", true, {{"Version.txt", "reset"}}, {noAnswer}, "V");
-        plain("65 bytes, menu: no version", true, {{"Version.txt", "=1.2.0" + QByteArray(60, ' ')}},
-              {noVersion}, "V");
-        plain("64 bytes, menu: offered", true, {{"Version.txt", "=1.2.0" + QByteArray(59, ' ')}},
-              {offer}, "V", "", {}, {vbCancel});
-        plain("404 at start-up: quiet", false, {{"Version.txt", "404"}}, {}, "V");
-        plain("reset at start-up: quiet", false, {{"Version.txt", "reset"}}, {}, "V");
-        plain("newer at start-up, Cancel", false, {}, {offerAtStart}, "V", "", {}, {vbCancel});
-        plain("BOM and CR LF, Cancel at the start", true,
-              {{"Version.txt", "=\357\273\2771.2.0\r\n"}}, {offer, askStart}, "VUN", "UN", {},
-              {vbOK, vbCancel});
-        plain("OK twice: started", true, {}, {offer, askStart}, "VUN", "UN+");
-        plain("empty updater", true, {{"Updater.exe", "="}}, {offer, emptyUpdater}, "VU");
-        plain("empty new version", true, {{"New.exe", "~"}}, {offer, emptyNew}, "VUN");
-        plain("Updater.exe 404 after OK", true, {{"Updater.exe", "404"}},
-              {offer, failed("Der Server hat keine gültige, vollständige Antwort gesendet. "
-                             "Der Server meldet einen Fehler statt der Datei.")},
-              "VU");
-        plain("New.exe reset after OK: nothing written", true, {{"New.exe", "reset"}},
-              {offer, failed("Der Server hat die Verbindung zurückgesetzt.")}, "VUN");
-        plain("New.exe silent after OK", true, {{"New.exe", "silent"}},
-              {offer, failed("Der Server hat zu lange nichts gesendet.")}, "VUN");
-        plain("Updater.exe is a folder", true, {}, {offer, notWritten("Updater.exe")}, "VUN", "",
-              "Updater.exe dir");
-        plain("New.exe is a folder", true, {}, {offer, notWritten("New.exe")}, "VUN", "U",
-              "New.exe dir");
-        plain("updater cannot start", true, {}, {offer, askStart, notStarted}, "VUN", "UN",
-              "start fails");
-        plain("Updater.exe replaced before the start", true, {}, {offer, askStart, notStarted},
-              "VUN", "UN", "swap");
-        plain("links planted at both names", true, {}, {offer, askStart}, "VUN", "UN+", "links");
-        plain("managed install at start-up: no request", false, {}, {}, "", "", "managed");
-        plain("managed install, menu", true, {}, {managed}, "", "", "managed");
+        addChainColumns(QStringLiteral("none"));
+        row("equal at start-up: quiet", false, {{"Version.txt", "=1.1.0"}}, {}, "V");
+        row("equal and CR LF, menu", true, {{"Version.txt", "=1.1.0\r\n"}}, {nothingNew}, "V");
+        row("older, menu", true, {{"Version.txt", "=1.0.9"}}, {nothingNew}, "V");
+        row("HTML, menu", true, {{"Version.txt", "=<html>1.2.0</html>"}}, {noVersion}, "V");
+        row("404, menu", true, {{"Version.txt", "404"}}, {noVersion}, "V");
+        row("reset, menu", true, {{"Version.txt", "reset"}}, {noAnswer}, "V");
+        row("65 bytes, menu: no version", true, {{"Version.txt", "=1.2.0" + QByteArray(60, ' ')}},
+            {noVersion}, "V");
+        row("64 bytes, menu: offered", true, {{"Version.txt", "=1.2.0" + QByteArray(59, ' ')}},
+            {offer}, "V", "", {}, {vbCancel});
+        row("404 at start-up: quiet", false, {{"Version.txt", "404"}}, {}, "V");
+        row("reset at start-up: quiet", false, {{"Version.txt", "reset"}}, {}, "V");
+        row("newer at start-up, Cancel", false, {}, {offerAtStart}, "V", "", {}, {vbCancel});
+        row("BOM and CR LF, Cancel at the start", true, {{"Version.txt", "=\357\273\2771.2.0\r\n"}},
+            {offer, askStart}, "VUN", "UN", {}, {vbOK, vbCancel});
+        row("OK twice: started", true, {}, {offer, askStart}, "VUN", "UN+");
+        row("empty updater", true, {{"Updater.exe", "="}}, {offer, emptyUpdater}, "VU");
+        row("empty new version", true, {{"New.exe", "~"}}, {offer, emptyNew}, "VUN");
+        row("Updater.exe 404 after OK", true, {{"Updater.exe", "404"}},
+            {offer, failed("Der Server hat keine gültige, vollständige Antwort gesendet. "
+                           "Der Server meldet einen Fehler statt der Datei.")},
+            "VU");
+        row("New.exe reset after OK: nothing written", true, {{"New.exe", "reset"}},
+            {offer, failed("Der Server hat die Verbindung zurückgesetzt.")}, "VUN");
+        row("New.exe silent after OK", true, {{"New.exe", "silent"}},
+            {offer, failed("Der Server hat zu lange nichts gesendet.")}, "VUN");
+        row("Updater.exe is a folder", true, {}, {offer, notWritten("Updater.exe")}, "VUN", "",
+            "Updater.exe dir");
+        row("New.exe is a folder", true, {}, {offer, notWritten("New.exe")}, "VUN", "U",
+            "New.exe dir");
+        row("updater cannot start", true, {}, {offer, askStart, notStarted}, "VUN", "UN",
+            "start fails");
+        row("Updater.exe replaced before the start", true, {}, {offer, askStart, notStarted}, "VUN",
+            "UN", "swap");
+        row("links planted at both names", true, {}, {offer, askStart}, "VUN", "UN+", "links");
+        row("managed install at start-up: no request", false, {}, {}, "", "", "managed");
+        row("managed install, menu", true, {}, {managed}, "", "", "managed");
     }
 
     // A release signed by make-release's rules, and each way to break it.
     void signedChain_data()
     {
-        addChainColumns();
+        addChainColumns(QStringLiteral("release"));
         const QByteArray sigU = release()["Updater.exe.minisig"].mid(1);
         const QByteArray sigN = release()["New.exe.minisig"].mid(1);
         const auto bad = [this](const char *name, const Replies &changes, const char *requests) {
-            addChainRow(name, "release", true, changes, {offer, refused}, requests);
+            row(name, true, changes, {offer, refused}, requests);
         };
-        addChainRow("signed: 4 KiB signature (a long untrusted comment)", "release", true,
-                    {{"Updater.exe.minisig", '=' + paddedTo(sigU, 4096)}}, {offer, askStart},
-                    "VUuNn", "UN+");
+        row("signed: 4 KiB signature (a long untrusted comment)", true,
+            {{"Updater.exe.minisig", '=' + paddedTo(sigU, 4096)}}, {offer, askStart}, "VUuNn",
+            "UN+");
         bad("signed: 4 KiB and one byte", {{"Updater.exe.minisig", '=' + paddedTo(sigU, 4097)}},
             "VUu");
         bad("signed: Updater.exe flipped", {{"Updater.exe", '=' + flipped(updaterBody, 5000)}},
             "VUu");
         bad("signed: New.exe flipped", {{"New.exe", '~' + flipped(newBody, 0)}}, "VUuNn");
         bad("signed: New.exe for another version",
-            {{"New.exe.minisig", '=' + sign(newBody, "version: 1.1.9 file: New.exe", true)}},
+            {{"New.exe.minisig", '=' + mKeys.sign(newBody, "version: 1.1.9 file: New.exe", true)}},
             "VUuNn");
         bad("signed: the files swapped with their signatures",
             {{"Updater.exe", '=' + newBody},
@@ -235,13 +225,12 @@ private Q_SLOTS:
              {"New.exe.minisig", '=' + sigU}},
             "VUu");
         bad("signed: Updater.exe.minisig 404", {{"Updater.exe.minisig", "404"}}, "VUu");
-        addChainRow("signed: rollback, 1.2.0 served as 1.3.0", "release", true,
-                    {{"Version.txt", "=1.3.0"}}, {offerBox("1.3.0"), refused}, "VUu");
-        addChainRow("signed: New.exe.minisig reset", "release", true,
-                    {{"New.exe.minisig", "reset"}},
-                    {offer, failed("Der Server hat die Verbindung zurückgesetzt.")}, "VUuNn");
-        addChainRow("a key that does not parse refuses", "RWQbroken", true, {}, {offer, refused},
-                    "VUu");
+        row("signed: rollback, 1.2.0 served as 1.3.0", true, {{"Version.txt", "=1.3.0"}},
+            {offerBox("1.3.0"), refused}, "VUu");
+        row("signed: New.exe.minisig reset", true, {{"New.exe.minisig", "reset"}},
+            {offer, failed("Der Server hat die Verbindung zurückgesetzt.")}, "VUuNn");
+        mRowKey = QStringLiteral("RWQbroken");
+        row("a key that does not parse refuses", true, {}, {offer, refused}, "VUu");
     }
     void signedChain() { chain(); }
 
@@ -251,9 +240,9 @@ private Q_SLOTS:
         QFETCH(bool, manual);
         QFETCH(QByteArray, written);
         QFETCH(QString, fault);
-        if (key == "release" && !mKey)
+        if (key == "release" && !mKeys.key)
             QSKIP("minisign is not installed");
-        App::setUpdateKey(key == "release" ? QString::fromLatin1(mKey->publicLine)
+        App::setUpdateKey(key == "release" ? QString::fromLatin1(mKeys.key->publicLine)
                           : key == "none"  ? QString()
                                            : key);
         plantFault(fault);
@@ -375,8 +364,7 @@ private Q_SLOTS:
         mBoxes.reset(); // real boxes
         if (moment == "start-up box")
             QVERIFY(QFile::remove(file("IrregularVerbs.txt")));
-        const QString progressFile = qEnvironmentVariable("XDG_STATE_HOME")
-                                     + QStringLiteral("/verbodrom/progress.txt");
+        const QString progressFile = stateFile("progress.txt");
         QVERIFY(QDir().mkpath(QFileInfo(progressFile).path()));
         QVERIFY(writeBytes(progressFile, progress));
         mServer->replies = {{"Version.txt", moment == "offer" ? "=1.2.0" : "=1.1.0"}};

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <tuple>
 
 inline const QString rest = QStringLiteral("Verbodrom(EN)");
 inline const QString busy = QStringLiteral("Verbodrom(EN) - Versions-Upgrade läuft...");
@@ -57,29 +58,19 @@ struct UpdateServerStub
 
     void answer(QTcpSocket *socket, const QByteArray &reply)
     {
-        if (reply == "reset")
-            return resetConnection(socket);
-        if (reply == "silent") {
-            ++silentPending;
-            return;
-        }
-        if (reply.startsWith("hold")) {
-            held = socket;
-            heldReply = reply.mid(4);
-            return;
-        }
         const QByteArray body = reply.mid(1);
-        QByteArray response = ok(body);
-        if (reply.startsWith('~')) {
-            response = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
-                       + (body.isEmpty()
-                                  ? QByteArray()
-                                  : QByteArray::number(body.size(), 16) + "\r\n" + body + "\r\n")
-                       + "0\r\n\r\n";
-        } else if (!reply.startsWith('=')) {
-            response = "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nNot Found";
-        }
-        respond(socket, response);
+        if (reply == "reset")
+            resetConnection(socket);
+        else if (reply == "silent")
+            ++silentPending;
+        else if (reply.startsWith("hold"))
+            std::tie(held, heldReply) = std::pair(socket, reply.mid(4));
+        else if (reply.startsWith('='))
+            respond(socket, ok(body));
+        else if (reply.startsWith('~'))
+            respond(socket, chunked(body));
+        else
+            respond(socket, "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nNot Found");
     }
 
     void release()
@@ -208,6 +199,11 @@ protected:
     }
 
     QString file(const char *name) const { return mFolder + '/' + QString::fromUtf8(name); }
+    // A file in the learner's state folder, which init() makes its own.
+    static QString stateFile(const char *name)
+    {
+        return qEnvironmentVariable("XDG_STATE_HOME") + "/verbodrom/" + QString::fromUtf8(name);
+    }
 
     void putFile(const char *name, const QByteArray &bytes) const
     {
