@@ -1,5 +1,7 @@
 #include "base/Minisign.h"
 
+#include "base/Utils.h"
+
 #include <algorithm>
 #include <sodium.h>
 
@@ -20,11 +22,6 @@ constexpr qsizetype prehashSize = crypto_generichash_BYTES_MAX; // BLAKE2b-512
 
 // The four lines of a .minisig.
 enum SignatureLine { untrustedLine, signatureLine, trustedLine, globalSignatureLine, lineCount };
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
 
 // Decodes base64 that is exactly `size` bytes in canonical form: padded, no
 // stray bits. Any edit of the text therefore changes the bytes or fails.
@@ -66,9 +63,9 @@ namespace Minisign {
 
 std::optional<PublicKey> parsePublicKey(QByteArrayView base64Line)
 {
-    while (!base64Line.isEmpty() && isBlank(base64Line.front()))
+    while (!base64Line.isEmpty() && Utils::isLineBlank(base64Line.front()))
         base64Line = base64Line.sliced(1);
-    while (!base64Line.isEmpty() && isBlank(base64Line.back()))
+    while (!base64Line.isEmpty() && Utils::isLineBlank(base64Line.back()))
         base64Line.chop(1);
     const std::optional<QByteArray> raw = decodeExact(base64Line, publicKeySize);
     if (!raw || !raw->startsWith(legacyAlgorithm))

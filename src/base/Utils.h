@@ -6,6 +6,18 @@
 // Small text helpers shared by the whole program.
 namespace Utils {
 
+// An ASCII digit, whatever the locale.
+constexpr bool isAsciiDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Space, tab, CR or LF: what is trimmed off a line read from a file or a server.
+constexpr bool isLineBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
 // The folder with the path separator appended unless it already ends in one;
 // an empty text gives the separator alone.
 QString addBackslash(const QString &folder);

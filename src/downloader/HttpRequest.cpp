@@ -1,6 +1,7 @@
 #include "downloader/HttpRequest.h"
 
 #include "base/Ansi.h"
+#include "base/Utils.h"
 
 #include <QStringList>
 
@@ -10,11 +11,6 @@
 namespace Http {
 
 namespace {
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
 
 // Space and control characters would end the request line or start a new
 // header line; everything else goes out as written.
@@ -54,11 +50,11 @@ qint32 portNumber(const QString &text, bool *ok)
     if (i < n && (digits[i] == '+' || digits[i] == '-'))
         ++i;
     qsizetype mantissa = 0;
-    while (i < n && isDigit(digits[i]))
+    while (i < n && Utils::isAsciiDigit(digits[i]))
         ++i, ++mantissa;
     if (i < n && digits[i] == '.') {
         ++i;
-        while (i < n && isDigit(digits[i]))
+        while (i < n && Utils::isAsciiDigit(digits[i]))
             ++i, ++mantissa;
     }
     if (mantissa == 0)
@@ -67,9 +63,9 @@ qint32 portNumber(const QString &text, bool *ok)
         qsizetype j = i + 1;
         if (j < n && (digits[j] == '+' || digits[j] == '-'))
             ++j;
-        if (j < n && isDigit(digits[j])) {
+        if (j < n && Utils::isAsciiDigit(digits[j])) {
             digits[i] = 'e';
-            while (j < n && isDigit(digits[j]))
+            while (j < n && Utils::isAsciiDigit(digits[j]))
                 ++j;
             i = j;
         }

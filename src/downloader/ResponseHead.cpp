@@ -1,8 +1,12 @@
 #include "downloader/ResponseHead.h"
 
+#include "base/Utils.h"
+
 namespace Http {
 
 namespace {
+
+using Utils::isAsciiDigit;
 
 // "HTTP/d.d ddd"
 constexpr qsizetype kStatusLineMin = 12;
@@ -13,11 +17,6 @@ constexpr int kNotModified = 304;
 // Content-Length values with more digits could overflow 64 bits.
 constexpr qsizetype kMaxLengthDigits = 18;
 
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
 // The one Content-Length all the fields agree on; -1 for none.
 BodyFraming lengthFraming(const QList<QByteArray> &fields)
 {
@@ -27,7 +26,7 @@ BodyFraming lengthFraming(const QList<QByteArray> &fields)
             const QByteArray text = piece.trimmed();
             bool numeric = !text.isEmpty() && text.size() <= kMaxLengthDigits;
             for (const char c : text)
-                numeric = numeric && isDigit(c);
+                numeric = numeric && isAsciiDigit(c);
             if (!numeric
                 || (result.contentLength >= 0 && text.toLongLong() != result.contentLength)) {
                 result.failure = DecodeFailure::BadContentLength;
@@ -43,9 +42,10 @@ BodyFraming lengthFraming(const QList<QByteArray> &fields)
 
 StatusLine parseStatusLine(QByteArrayView line)
 {
-    const bool ok = line.size() >= kStatusLineMin && line.startsWith("HTTP/") && isDigit(line[5])
-                    && line[6] == '.' && isDigit(line[7]) && line[8] == ' ' && isDigit(line[9])
-                    && isDigit(line[10]) && isDigit(line[11])
+    const bool ok = line.size() >= kStatusLineMin && line.startsWith("HTTP/")
+                    && isAsciiDigit(line[5]) && line[6] == '.' && isAsciiDigit(line[7])
+                    && line[8] == ' ' && isAsciiDigit(line[9]) && isAsciiDigit(line[10])
+                    && isAsciiDigit(line[11])
                     && (line.size() == kStatusLineMin || line[kStatusLineMin] == ' ');
     return {ok, ok ? line.sliced(9, 3).toInt() : -1};
 }

@@ -1,21 +1,18 @@
 #include "update/Version.h"
 
+#include "base/Utils.h"
+
 namespace {
 
 constexpr QByteArrayView utf8Bom("\xEF\xBB\xBF");
 // Nine digits always fit in 32 bits.
 constexpr qsizetype maxDigits = 9;
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
 QByteArrayView trimBlanks(QByteArrayView text)
 {
-    while (!text.isEmpty() && isBlank(text.front()))
+    while (!text.isEmpty() && Utils::isLineBlank(text.front()))
         text = text.sliced(1);
-    while (!text.isEmpty() && isBlank(text.back()))
+    while (!text.isEmpty() && Utils::isLineBlank(text.back()))
         text.chop(1);
     return text;
 }
