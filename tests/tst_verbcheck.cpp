@@ -84,25 +84,22 @@ private Q_SLOTS:
     {
         addColumns();
         const QByteArray skipped = QByteArray(MaxVerbLineLength + 1, 'x')
-                                   + "\r\nto a\tb\tc\td\t\t\r\nno tab\r\n \r\nto a\tb\tc\r\n"
-                                     "to a\tb\tc\td\te\r\nto a;b;c;d;;\r\nto a;b;c;d\r\n"
+                                   + "\r\nno tab\r\nto a\tb\tc\r\nto a;b;c;d;;\r\nto a;b;c;d\r\n"
                                      "to a,b,c,\"d, e\"\r\n";
         QTest::newRow("skipped-lines-with-reasons")
                 << skipped
                 << QStringList {u"1: Zeile übersprungen: länger als %1 Zeichen."_s.arg(
                                         MaxVerbLineLength),
-                                "3: " + noTab,
-                                "4: " + noTab,
-                                "5: " + fields(3),
-                                "6: " + fields(5),
-                                u"7: Zeile übersprungen: die Felder sind durch Semikolons"_s,
-                                u"8: Zeile übersprungen: die Felder sind durch Semikolons"_s,
-                                u"9: Zeile übersprungen: die Felder sind durch Kommas"_s,
+                                "2: " + noTab,
+                                "3: " + fields(3),
+                                u"4: Zeile übersprungen: die Felder sind durch Semikolons"_s,
+                                u"5: Zeile übersprungen: die Felder sind durch Semikolons"_s,
+                                u"6: Zeile übersprungen: die Felder sind durch Kommas"_s,
                                 u"0: 2 Zeilen mit Semikolons statt Tabulatoren: in der "
                                 u"Tabellenkalkulation „Speichern unter…“ wählen, Dateityp „Text "
                                 u"CSV“, und als Feldtrenner „Tabulator“ einstellen."_s,
                                 u"0: 1 Zeile mit Kommas statt Tabulatoren"_s}
-                << 1;
+                << 0;
         QTest::newRow("verbs-over-the-limit-once")
                 << QByteArray("to a\tb\tc\td\n").repeated(Limit) + "be\tb\tc\td\nbe\tb\tc\td\n"
                 << QStringList {u"10: Zeile übersprungen: der Trainer lädt nur die ersten 9 "
