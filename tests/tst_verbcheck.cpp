@@ -85,7 +85,7 @@ private Q_SLOTS:
         addColumns();
         const QByteArray skipped = QByteArray(MaxVerbLineLength + 1, 'x')
                                    + "\r\nno tab\r\nto a\tb\tc\r\nto a;b;c;d;;\r\nto a;b;c;d\r\n"
-                                     "to a,b,c,\"d, e\"\r\n";
+                                     "to a,b,c,\"d, e\"\r\nto a\tb\tc\td\r\n";
         QTest::newRow("skipped-lines-with-reasons")
                 << skipped
                 << QStringList {u"1: Zeile übersprungen: länger als %1 Zeichen."_s.arg(
@@ -99,7 +99,7 @@ private Q_SLOTS:
                                 u"Tabellenkalkulation „Speichern unter…“ wählen, Dateityp „Text "
                                 u"CSV“, und als Feldtrenner „Tabulator“ einstellen."_s,
                                 u"0: 1 Zeile mit Kommas statt Tabulatoren"_s}
-                << 0;
+                << 1;
         QTest::newRow("verbs-over-the-limit-once")
                 << QByteArray("to a\tb\tc\td\n").repeated(Limit) + "be\tb\tc\td\nbe\tb\tc\td\n"
                 << QStringList {u"10: Zeile übersprungen: der Trainer lädt nur die ersten 9 "
