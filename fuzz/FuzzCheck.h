@@ -36,10 +36,3 @@ inline QByteArray shown(const QString &text)
 {
     return shown(text.toUtf8());
 }
-
-// Runs one of a target's two modes, the fuzzer's first choice picking it.
-template<typename Provider>
-void runMode(Provider &fdp, void (*ifTrue)(Provider &), void (*ifFalse)(Provider &))
-{
-    (fdp.ConsumeBool() ? ifTrue : ifFalse)(fdp);
-}

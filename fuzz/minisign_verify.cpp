@@ -53,15 +53,11 @@ const Minisign::PublicKey &embeddedKey()
 {
     static const Minisign::PublicKey key = [] {
         const std::optional<Minisign::PublicKey> parsed = Minisign::parsePublicKey(kPublicKey);
-        FUZZ_CHECK(parsed, "the embedded key does not read");
-        for (const QByteArray &signature : {kPrehashed, kLegacy}) {
-            const Minisign::Result result = Minisign::verify(kFile, signature, *parsed);
-            FUZZ_CHECK(
-                    result.verdict == Minisign::Verdict::Valid
-                            && result.trustedComment
-                                       == signedLines(signature).at(1).mid(kTrustedPrefix.size()),
-                    "an embedded signature does not verify");
-        }
+        for (const QByteArray &signature : {kPrehashed, kLegacy})
+            FUZZ_CHECK(parsed
+                               && Minisign::verify(kFile, signature, *parsed).verdict
+                                          == Minisign::Verdict::Valid,
+                       "an embedded signature does not verify");
         return *parsed;
     }();
     return key;

@@ -87,8 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             const int expected = QVersionNumber::compare(
                     QVersionNumber(int(a.major), int(a.minor), int(a.revision)),
                     QVersionNumber(int(b.major), int(b.minor), int(b.revision)));
-            FUZZ_CHECK((a < b) == (expected < 0) && (a == b) == (expected == 0)
-                               && (a > b) == (expected > 0),
+            FUZZ_CHECK((a <=> b) == (expected <=> 0),
                        show(a) + " and " + show(b) + " compare wrongly");
         }
     }

@@ -31,39 +31,19 @@ std::size_t layerOf(std::string_view folder)
 }
 
 // The file named by an #include line ("..." or <...>), or "".
-std::string includedFile(std::string_view line)
+std::string includedFile(const std::string &line)
 {
-    const auto skipBlanks = [&line] {
-        while (!line.empty() && (line.front() == ' ' || line.front() == '\t'))
-            line.remove_prefix(1);
-    };
-    skipBlanks();
-    if (!line.starts_with('#'))
+    std::size_t at = line.find_first_not_of(" \t");
+    if (at == std::string::npos || line[at] != '#')
         return {};
-    line.remove_prefix(1);
-    skipBlanks();
-    if (!line.starts_with("include"))
+    at = line.find_first_not_of(" \t", at + 1);
+    if (at == std::string::npos || line.compare(at, 7, "include") != 0)
         return {};
-    line.remove_prefix(std::string_view("include").size());
-    skipBlanks();
-    const std::size_t end = line.find_first_of("\">", 1);
-    if (!(line.starts_with('"') || line.starts_with('<')) || end == std::string_view::npos)
+    at = line.find_first_not_of(" \t", at + 7);
+    const std::size_t end = line.find_first_of("\">", at + 1);
+    if (at == std::string::npos || (line[at] != '"' && line[at] != '<') || end == std::string::npos)
         return {};
-    return std::string(line.substr(1, end - 1));
-}
-
-// The layer of each "verbodrom_<layer>" in text, in order.
-std::vector<std::string> layerLibraries(std::string_view text)
-{
-    static constexpr std::string_view prefix = "verbodrom_";
-    std::vector<std::string> layers;
-    for (std::size_t at = text.find(prefix); at != std::string_view::npos;
-         at = text.find(prefix, at)) {
-        at += prefix.size();
-        const std::size_t end = std::min(text.find_first_of(" :;>\t", at), text.size());
-        layers.emplace_back(text.substr(at, end - at));
-    }
-    return layers;
+    return line.substr(at + 1, end - at - 1);
 }
 
 // The folder under the root that holds path; "" outside it or directly in it.
@@ -83,19 +63,15 @@ void checkIncludes(const fs::path &root, const fs::path &file, std::vector<std::
 {
     const std::string folder = folderOf(root, file);
     std::ifstream in(file);
-    if (folder.empty())
-        return; // directly in the root: no layer
     std::string line;
-    for (std::size_t number = 1; std::getline(in, line); ++number) {
+    for (std::size_t number = 1; !folder.empty() && std::getline(in, line); ++number) {
         const std::string included = includedFile(line);
-        if (included.empty())
-            continue;
         std::error_code ec;
         fs::path target = file.parent_path() / included;
         if (!fs::exists(target, ec))
             target = root / included;
         const std::string targetFolder = folderOf(root, target);
-        if (!targetFolder.empty() && targetFolder != folder
+        if (!included.empty() && !targetFolder.empty() && targetFolder != folder
             && layerOf(targetFolder) <= layerOf(folder))
             upward.push_back(file.lexically_relative(root).generic_string() + ':'
                              + std::to_string(number) + ": " + folder + " includes "
@@ -107,22 +83,24 @@ void checkIncludes(const fs::path &root, const fs::path &file, std::vector<std::
 // Adds a line per upward link; false when the links file cannot be read.
 bool checkLinks(const fs::path &file, std::vector<std::string> &upward)
 {
+    static constexpr std::string_view prefix = "verbodrom_";
     std::ifstream in(file);
-    if (!in)
-        return false;
     std::string line;
     for (std::size_t number = 1; std::getline(in, line); ++number) {
-        const std::vector<std::string> layers = layerLibraries(line);
-        if (!line.starts_with("verbodrom_") || layers.empty())
-            continue;
-        for (std::size_t i = 1; i < layers.size(); ++i) {
+        std::vector<std::string> layers; // the linking one first
+        for (std::size_t at = line.find(prefix); at != std::string::npos;
+             at = line.find(prefix, at)) {
+            at += prefix.size();
+            layers.push_back(line.substr(at, line.find_first_of(" :;>\t", at) - at));
+        }
+        for (std::size_t i = 1; line.starts_with(prefix) && i < layers.size(); ++i) {
             if (layerOf(layers[i]) <= layerOf(layers[0]))
                 upward.push_back(file.filename().string() + ':' + std::to_string(number) + ": "
                                  + layers[0] + " links verbodrom_" + layers[i]
                                  + ", which is not on a lower layer");
         }
     }
-    return true;
+    return bool(in) || in.eof();
 }
 
 } // namespace
@@ -133,14 +111,10 @@ int main(int argc, char *argv[])
         std::cerr << "usage: layercheck <src folder> [<links file>]\n";
         return kExitUsage;
     }
-    std::error_code ec;
-    const fs::path root = fs::weakly_canonical(argv[1], ec);
-    if (ec || !fs::is_directory(root, ec)) {
-        std::cerr << "layercheck: cannot read " << argv[1] << "\n";
-        return kExitUsage;
-    }
     static const std::array<std::string_view, 7> sources
             = {".h", ".hpp", ".hh", ".cpp", ".cc", ".cxx", ".in"};
+    std::error_code ec;
+    const fs::path root = fs::weakly_canonical(argv[1], ec);
     std::vector<std::string> upward;
     for (const fs::directory_entry &entry : fs::recursive_directory_iterator(root, ec)) {
         if (entry.is_regular_file()
@@ -148,15 +122,13 @@ int main(int argc, char *argv[])
                        != sources.end())
             checkIncludes(root, entry.path(), upward);
     }
-    if (ec) {
-        std::cerr << "layercheck: " << ec.message() << "\n";
+    const char *unread = ec                                          ? argv[1]
+                         : argc == 3 && !checkLinks(argv[2], upward) ? argv[2]
+                                                                     : nullptr;
+    if (unread) {
+        std::cerr << "layercheck: cannot read " << unread << "\n";
         return kExitUsage;
     }
-    if (argc == 3 && !checkLinks(argv[2], upward)) {
-        std::cerr << "layercheck: cannot read " << argv[2] << "\n";
-        return kExitUsage;
-    }
-
     std::sort(upward.begin(), upward.end());
     for (const std::string &line : upward)
         std::cout << line << '\n';

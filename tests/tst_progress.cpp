@@ -15,17 +15,6 @@ class tst_Progress : public QObject
 private Q_SLOTS:
     void initTestCase() { useBerlinTime(); }
 
-    // Box b is due 2^(b-1) calendar days after its check.
-    void leitner()
-    {
-        const QDate spring(2026, 3, 28); // the night after has 23 hours
-        for (quint8 box = 1; box <= 5; ++box) {
-            const qint64 days = qint64(1) << (box - 1);
-            QVERIFY(!Leitner::isDue(box, spring, spring.addDays(days - 1)));
-            QVERIFY(Leitner::isDue(box, spring, spring.addDays(days)));
-        }
-    }
-
     // Each row: a file's bytes and the version 2 file they read as.
     void parse_data()
     {
@@ -76,9 +65,6 @@ private Q_SLOTS:
         QTest::newRow("v1-date-no-day") << headV1 + QByteArray(verbV1).replace("12-06", "02-30");
         QTest::newRow("v1-three-fields") << headV1 + "1\t2026-12-06\tto go\n";
         QTest::newRow("v1-line-in-v2") << headV2 + verbV1;
-        QTest::newRow("v2-box-6") << headV2 + QByteArray(verbV2).replace("verb\t1", "verb\t6");
-        QTest::newRow("v2-time-signed")
-                << headV2 + QByteArray(verbV2).replace("06\t0\t", "06\t-1\t");
         QTest::newRow("v2-misses-ten-digits")
                 << headV2 + QByteArray(verbV2).replace("\t0\t\t", "\t1234567890\t\t");
         QTest::newRow("v2-last-wrong-no-date")
@@ -176,8 +162,6 @@ private Q_SLOTS:
         // due: go, go, be (mistakes), do (box 2 since 12-03), cut (since 12-04); see waits
         QCOMPARE(ProgressStats::outlookCaption(ProgressStats::outlook(list, today)),
                  QStringLiteral("5 Verben fällig heute, 1 neu"));
-        QCOMPARE(ProgressStats::outlookCaption({1, 0}),
-                 QStringLiteral("1 Verb fällig heute, 0 neu"));
         QStringList days;
         for (const ProgressStats::Day &day : ProgressStats::recentDays(state, today, 6))
             days << dateText(day.date) + (day.count ? u'=' + counts(*day.count) : QString());

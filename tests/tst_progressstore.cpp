@@ -29,9 +29,7 @@ class tst_ProgressStore : public QObject
             && ::mknod(QFile::encodeName(target).constData(), S_IFCHR | 0600, makedev(1, 3)) != 0)
             target = QStringLiteral("/dev/null");
         const QString at = kind.startsWith(u"link") ? target : path();
-        if (kind == u"folder")
-            QDir().mkdir(path());
-        else if (kind.endsWith(u"pipe"))
+        if (kind.endsWith(u"pipe"))
             ::mkfifo(QFile::encodeName(at).constData(), 0600);
         else if (kind != u"link-device") // a sparse file: no real 64 MiB written
             writeBytes(at, kind == u"corrupt" ? corruptV1 : fileV2)
@@ -92,7 +90,6 @@ private Q_SLOTS:
         QTest::newRow("too-large") << "large"
                                    << "it is too large";
         QTest::newRow("no-read-permission") << "locked" << unusable;
-        QTest::newRow("folder") << "folder" << unusable;
         QTest::newRow("pipe") << "pipe" << unusable;
         QTest::newRow("link-to-pipe") << "link-pipe" << unusable;
         QTest::newRow("link-to-device") << "link-device" << unusable;

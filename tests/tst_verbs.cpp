@@ -50,7 +50,6 @@ private Q_SLOTS:
         row("utf8-bom", withBom(QStringConverter::Utf8, bite), bitten);
         row("utf8-no-bom", bite.toUtf8(), bitten);
         row("utf16le-bom", withBom(QStringConverter::Utf16LE, bite), bitten);
-        row("utf16be-bom", withBom(QStringConverter::Utf16BE, bite), bitten);
         row("windows-1252-umlauts", "to bite\tbit\tbitten\tbei\337en\nto x\t\x80\t\xe4\t\xfc",
             {"to bite|bit|bitten|beißen", "to x|€|ä|ü"});
         // One byte that is not UTF-8 decides for Windows-1252, for the whole file.
@@ -68,12 +67,12 @@ private Q_SLOTS:
             {longestVerb, longestVerb, longestVerb});
         row("line-one-over-any-end", longest + "d\r\n" + longest + "d\nto e\tf\tg\th",
             {"to e|f|g|h"});
-        // The limit keeps the window's 16-bit indices (and a few more) in range.
+        // The limit keeps the window's 16-bit indices (and a few more) in range;
+        // the verb_lines fuzz target checks the bound with small limits.
         const QByteArray overLimit = numberedVerbs(int(MaxVerbs) + 1);
         QStringList limit;
         for (int k = 1; k <= MaxVerbs; ++k)
             limit << QStringLiteral("to v%1|p%1|pp%1|g%1").arg(k);
-        row("in-order-exactly-at-limit", overLimit.left(overLimit.lastIndexOf("to v")), limit);
         row("one-over-limit", overLimit, limit, true);
     }
     void load()
@@ -109,7 +108,6 @@ private Q_SLOTS:
         row("verb-empty-columns-after", "to go\twent\tgone\tgehen\t\t", VerbLineKind::Verb);
         row("comment", "#to go;went;gone;gehen", VerbLineKind::Comment);
         row("empty", "", VerbLineKind::Empty);
-        row("no-separator", "to go", VerbLineKind::WrongFieldCount);
         row("three-fields", "to go\twent\tgone", VerbLineKind::WrongFieldCount);
         row("fifth-field-a-blank", "to go\twent\tgone\tgehen\t ", VerbLineKind::WrongFieldCount);
         row("semicolons-empty-columns", "to go;went;gone;gehen;;", VerbLineKind::SemicolonFields);
