@@ -15,6 +15,17 @@ class tst_Progress : public QObject
 private Q_SLOTS:
     void initTestCase() { useBerlinTime(); }
 
+    // Box b is due 2^(b-1) calendar days after its check.
+    void leitner()
+    {
+        const QDate spring(2026, 3, 28); // the night after has 23 hours
+        for (quint8 box = 1; box <= 5; ++box) {
+            const qint64 days = qint64(1) << (box - 1);
+            QVERIFY(!Leitner::isDue(box, spring, spring.addDays(days - 1)));
+            QVERIFY(Leitner::isDue(box, spring, spring.addDays(days)));
+        }
+    }
+
     // Each row: a file's bytes and the version 2 file they read as.
     void parse_data()
     {

@@ -1,8 +1,11 @@
 #include "trainer/Quiz.h"
+#include "trainer/VerbList.h"
 
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(Quiz::Direction)
 
 class tst_Quiz : public QObject
 {
@@ -58,6 +61,32 @@ private Q_SLOTS:
         QCOMPARE(verdict.correct, verdict.caption == QLatin1String("CORRECT!"));
     }
 
+    // German asks all three forms; English gives the infinitive.
+    void round_data()
+    {
+        QTest::addColumn<Quiz::Direction>("direction");
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<int>("focus");
+        QTest::newRow("german") << Quiz::Direction::German << QStringList {"", "", ""}
+                                << int(Quiz::Form::Infinitive);
+        QTest::newRow("english") << Quiz::Direction::English << QStringList {"to go", "", ""}
+                                 << int(Quiz::Form::Past);
+    }
+    void round()
+    {
+        QFETCH(Quiz::Direction, direction);
+        QFETCH(QStringList, shown);
+        const VerbEntry verb = *parseVerbLine(u"to go\twent\tgone\tgehen");
+        const Quiz::Round round = Quiz::planRound(direction, verb);
+        QCOMPARE(round.prompt, QStringLiteral("gehen"));
+        QTEST(int(round.focus), "focus");
+        for (const Quiz::Form form : Quiz::AllForms) {
+            const auto i = size_t(form);
+            QCOMPARE(round.shown[i], shown.at(qsizetype(i)));
+            QCOMPARE(round.asked[i], Quiz::isAsked(direction, form));
+            QCOMPARE(round.asked[i], shown.at(qsizetype(i)).isEmpty());
+        }
+    }
     void draw_data()
     {
         QTest::addColumn<float>("r");
