@@ -24,7 +24,6 @@ public:
     void stop() override { setState(State::Ready); }
     State state() const override { return mState; }
     QString description() const override { return QStringLiteral("recording"); }
-    void finish() { setState(State::Ready); }
 
 private:
     void setState(State state)

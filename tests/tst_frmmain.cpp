@@ -1,7 +1,5 @@
 // The drill in the main window: lists, rounds, keyboard, look, forms read aloud.
 
-#include "trainer/VerbCheck.h"
-
 #include "frmmaintest.h"
 
 #include <QGroupBox>
@@ -26,15 +24,13 @@ private Q_SLOTS:
         const QString file("keine Verben-Datei|Die Verben-Datei (IrregularVerbs.txt) ");
         const QString empty("Die Verben-Datei ist leer oder konnte nicht geladen werden");
         const QString tabs("Die Verben-Datei hat keine gültige Zeile: die vier Felder müssen "
-                           "durch Tabulatoren getrennt sein (gefunden: %1).");
+                           "durch Tabulatoren getrennt sein (gefunden: Semikolons).");
         QTest::newRow("missing") << QByteArray("missing")
                                  << file + "wurde nicht im Programmordner gefunden!" << empty;
         QTest::newRow("unreadable")
                 << QByteArray("unreadable") << file + "konnte nicht gelesen werden!" << empty;
         QTest::newRow("semicolons")
-                << QByteArray(threeVerbs).replace('\t', ';') << QString() << tabs.arg("Semikolons");
-        QTest::newRow("commas") << QByteArray(threeVerbs).replace('\t', ',') << QString()
-                                << tabs.arg("Kommas");
+                << QByteArray(threeVerbs).replace('\t', ';') << QString() << tabs;
         QTest::newRow("too-many") << threeVerbs
                                              + QByteArray("to v\tp\tpp\tg\r\n").repeated(MaxVerbs)
                                   << "zu viele Verben|Die Verben-Datei (IrregularVerbs.txt) "
@@ -70,14 +66,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("verdicts");
         QTest::addColumn<QString>("score");
+        QTest::addColumn<QString>("announced"); // to a screen reader, on "Neues Wort"
         QTest::newRow("german") << false << QStringList {" Burn", "  BURNT ", "burnt/burned"}
                                 << "to Burn#|BURNT#|burnt/burned#"
                                 << "CORRECT!|CORRECT!|WRONG! --> burnt/burned"
-                                << "Seit dem Start: 0 von 1 richtig";
+                                << "Seit dem Start: 0 von 1 richtig"
+                                << "English infinitive: CORRECT!\nEnglish past tense: CORRECT!\n"
+                                   "English past participle: WRONG! --> burnt/burned";
         QTest::newRow("english") << true << QStringList {"", "burned", "BURNT"}
-                                 << "to burn=|burned#|BURNT#"
-                                 << "|CORRECT!|CORRECT!"
-                                 << "Seit dem Start: 1 von 1 richtig";
+                                 << "to burn=|burned#|BURNT#" << "|CORRECT!|CORRECT!"
+                                 << "Seit dem Start: 1 von 1 richtig"
+                                 << "English past tense: CORRECT!\nEnglish past participle: "
+                                    "CORRECT!";
     }
     void round()
     {
@@ -99,21 +99,15 @@ private Q_SLOTS:
         click("btEnter");
         QTEST(answers(), "shown");
         QTEST(texts(labels), "verdicts");
-        // Verdicts by hue, and announced with the focus on "Neues Wort".
-        const char *const captions[]
-                = {"English infinitive: ", "English past tense: ", "English past participle: "};
-        QStringList announced;
-        for (int i = 0; i < 3; ++i) {
-            const QString verdict = text(::verdicts[i]);
-            const int hue = child(::verdicts[i])->palette().color(QPalette::WindowText).hue();
+        for (const char *name : ::verdicts) { // green or red
+            const QString verdict = text(name);
+            const int hue = child(name)->palette().color(QPalette::WindowText).hue();
             QVERIFY(verdict.isEmpty() || hue == (verdict == u"CORRECT!" ? 120 : 0));
-            if (!verdict.isEmpty())
-                announced << captions[i] + verdict;
         }
         QCOMPARE(mBoxes->boxes.size(), 0);
         QTEST(score(), "score");
         QCOMPARE(focus(), "btNewWord");
-        QCOMPARE(child("btNewWord")->accessibleDescription(), announced.join(u'\n'));
+        QTEST(child("btNewWord")->accessibleDescription(), "announced");
         QTest::keyClick(child("btNewWord"), Qt::Key_Return);
         QCOMPARE(focus(), firstAsked);
         QCOMPARE(answers() + texts(labels) + child("btNewWord")->accessibleDescription(),
@@ -147,17 +141,12 @@ private Q_SLOTS:
     void reload()
     {
         QVERIFY(open(threeVerbs, true));
-        QCOMPARE(score(), "Seit dem Start: 0 von 0 richtig");
         drill(1, [](qint16) { return true; });
         action("mnuReload")->trigger();
-        QCOMPARE(mWindow->currentVerb(), -1);
-        QCOMPARE(mWindow->lastVerb(), 3);
         click("btEnter");
         QCOMPARE(boxTexts(*mBoxes), QStringList {"48|VerbodromEN - Kein Wort gezogen|Bitte zuerst "
                                                  "„Neues Wort“ wählen."});
         QCOMPARE(score(), "Seit dem Start: 1 von 1 richtig");
-        drill(1, [](qint16) { return true; });
-        QCOMPARE(score(), "Seit dem Start: 2 von 2 richtig");
         QVERIFY(QFile::remove(mVerbFile));
         QTabBar *bar = child<QTabWidget>("SSTab1")->tabBar();
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
@@ -228,43 +217,33 @@ private Q_SLOTS:
     // step their font down; one that fits at no size gets a tool tip.
     void verdictsShownWhole()
     {
-        const QString fullPrompt
-                = QStringLiteral("sich (etwas) ausdenken, erfinden (eine Geschichte, ein Lied)");
+        const QByteArray longPrompt("sich (etwas) ausdenken, erfinden (eine Geschichte, ein Lied)");
         QVERIFY(open(fileBytes(QStringLiteral(VERBODROM_SOURCE_DIR "/IrregularVerbs.txt"))
-                             + "to b\tb\tb\t" + fullPrompt.toUtf8() + "\r\nto a\t"
-                             + QByteArray(20, 'b') + '\t' + QByteArray(3000, 'c') + '\t'
-                             + QByteArray(200, 'd') + "\r\n",
+                             + "to b\tb\tb\t" + longPrompt + "\r\nto a\t" + QByteArray(20, 'b')
+                             + '\t' + QByteArray(3000, 'c') + '\t' + QByteArray(200, 'd') + "\r\n",
                      true));
         const int n = mWindow->lastVerb();
-        QVERIFY(n > 200);
-        int longest = 0;
         auto *participle = child<QLabel>("lblEngPastParticiple");
         auto *prompt = child<QLineEdit>("txtGerInf");
         for (int k = 1; k <= n; ++k) {
             mWindow->setRandomSource([k, n] { return float(k - 1) / float(n - 1); });
             click("btNewWord");
-            QCOMPARE(mWindow->currentVerb(), qint16(k));
             const int promptWidth = prompt->fontMetrics().horizontalAdvance(prompt->text());
             QVERIFY2(k == n || promptWidth < prompt->contentsRect().width(),
                      qPrintable(prompt->text()));
             QCOMPARE(prompt->toolTip(), k == n ? prompt->text() : QString());
+            QVERIFY(k != n - 1
+                    || (prompt->text() == QLatin1String(longPrompt)
+                        && prompt->font().pointSizeF() < Look::answerPointSize));
             click("btEnter");
             for (const char *name : ::verdicts) {
                 auto *label = child<QLabel>(name);
-                QVERIFY(label->text().startsWith(u"WRONG! --> "));
                 const int width = label->fontMetrics().horizontalAdvance(label->text());
                 QVERIFY2(width <= label->contentsRect().width() || (k == n && label == participle),
                          qPrintable(label->text()));
-                longest = qMax(longest, k < n ? width : 0);
-            }
-            if (k == n - 1) {
-                QCOMPARE(prompt->text().size(), VerbCheck::PromptCharsShown);
-                QVERIFY(prompt->font().pointSizeF() < Look::answerPointSize);
             }
         }
         QCOMPARE(prompt->font().pointSizeF(), Look::smallestFitPointSize);
-        // The longest shipped verdict did not fit the label as designed.
-        QVERIFY(longest > twips({0, 0, 3915, 0}).width());
         const qreal pastSize = child<QLabel>("lblEngPast")->font().pointSizeF();
         QVERIFY(pastSize < Look::answerPointSize && pastSize > Look::smallestFitPointSize);
         QCOMPARE(child<QLabel>("lblEngPast")->toolTip(), QString());
@@ -308,10 +287,12 @@ private Q_SLOTS:
     }
 
     // "Anhören" only after a check, starting over when pressed again; a new word
-    // or a reload silences it. The engine is looked for once.
+    // or a reload silences it; the engine is looked for once. "Formen nach dem
+    // Prüfen vorlesen" is kept in its own file and reads each check aloud.
     void listen()
     {
         const QString burn("to burn, burnt or burned, burnt or burned");
+        const QString kept = mStateHome + "/verbodrom/read-aloud.txt";
         QVERIFY(open(threeVerbs, true));
         auto *button = child<QPushButton>("btListen");
         click("btNewWord");
@@ -324,26 +305,16 @@ private Q_SLOTS:
             QCOMPARE(mSpeech->said, QStringList(press, burn));
             QCOMPARE(mSpeech->voice->state(), Voice::State::Speaking);
         }
-        mSpeech->voice->finish();
-        click("btListen");
         click("btNewWord");
         QVERIFY(mSpeech->voice->state() == Voice::State::Ready && !button->isEnabled());
         click("optEN");
         click("btEnter");
         activate();
         key("Alt+A");
-        QTRY_COMPARE(mSpeech->said.size(), 4);
-        QCOMPARE(mSpeech->said.last(), burn);
+        QTRY_COMPARE(mSpeech->said.size(), 3);
         action("mnuReload")->trigger();
         QVERIFY(mSpeech->voice->state() == Voice::State::Ready && !button->isEnabled());
         QCOMPARE(mSpeech->lookups, 1);
-    }
-
-    // "Formen nach dem Prüfen vorlesen" is kept in its own file; the focus stays.
-    void readAloud()
-    {
-        const QString kept = mStateHome + "/verbodrom/read-aloud.txt";
-        QVERIFY(open(threeVerbs, true));
         QVERIFY(!action("mnuReadAloud")->isChecked());
         action("mnuReadAloud")->trigger();
         QCOMPARE(fileBytes(kept), QByteArray("on\n"));
@@ -353,14 +324,12 @@ private Q_SLOTS:
         QVERIFY(action("mnuReadAloud")->isChecked());
         click("btNewWord");
         click("btEnter");
-        QTRY_COMPARE(mSpeech->said.size(), 1);
+        QTRY_COMPARE(mSpeech->said.size(), 4);
         QCOMPARE(focus(), QStringLiteral("btNewWord"));
-        click("btEnter");
-        QCOMPARE(mSpeech->said.size(), 2);
         action("mnuReadAloud")->trigger();
         QCOMPARE(fileBytes(kept), QByteArray("off\n"));
         click("btEnter");
-        QCOMPARE(mSpeech->said.size(), 2);
+        QCOMPARE(mSpeech->said.size(), 4);
     }
 
     // Without an engine or English voice both controls are off and say what to install.
