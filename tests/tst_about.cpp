@@ -124,10 +124,10 @@ private Q_SLOTS:
             QVERIFY(QDir(root.path()).mkpath(name.section('/', 0, -2))
                     && writeBytes(root.filePath(name), content));
         };
-        write("web browser/run", "#!/bin/sh\n{ echo \"mark=$VERBODROM_MARK\"\n"
-                                 "for a in \"$@\"; do echo \"[$a]\"; done; } > \"$0.t\"\n"
-                                 "mv \"$0.t\" '"
-                                         + QFile::encodeName(output) + "'\n");
+        write("web browser/run",
+              "#!/bin/sh\nprintf '[%s]\\n' \"$VERBODROM_MARK\" \"$@\" > \"$0.t\"\n"
+              "mv \"$0.t\" '"
+                      + QFile::encodeName(output) + "'\n");
         QVERIFY(QFile::setPermissions(script,
                                       QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         write("data/applications/mimeapps.list",
@@ -143,7 +143,7 @@ private Q_SLOTS:
         w.btHomepage_Click();
         QTRY_VERIFY(QFile::exists(output));
         QCOMPARE(QString::fromUtf8(fileBytes(output)),
-                 "mark=set\n[--new]\n[" + App::Homepage() + "]\n[-x]\n");
+                 "[set]\n[--new]\n[" + App::Homepage() + "]\n[-x]\n");
         QVERIFY(failure.boxes.isEmpty());
     }
 };
