@@ -133,22 +133,17 @@ private Q_SLOTS:
         QCOMPARE(answers() + text("lblEngPast"), "||");
     }
 
-    // A reload (menu, or the tab) forgets the drawn verb, not the score.
+    // A reload by the tab forgets the drawn verb, not the score.
     void reload()
     {
         QVERIFY(open(threeVerbs, true));
         drill(1, [](qint16) { return true; });
-        action("mnuReload")->trigger();
+        QTabBar *bar = child<QTabWidget>("SSTab1")->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
         click("btEnter");
         QCOMPARE(boxTexts(*mBoxes), QStringList {"48|VerbodromEN - Kein Wort gezogen|Bitte zuerst "
                                                  "„Neues Wort“ wählen."});
         QCOMPARE(score(), "Seit dem Start: 1 von 1 richtig");
-        QVERIFY(QFile::remove(mVerbFile));
-        QTabBar *bar = child<QTabWidget>("SSTab1")->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(0).center());
-        click("btNewWord");
-        QCOMPARE(mWindow->lastVerb(), -1);
-        QCOMPARE(mBoxes->boxes.size(), 3);
     }
 
     // Tab order, menus by F10, Alt+D and Alt+?, buttons by Alt+N and Alt+P,
