@@ -272,7 +272,6 @@ private Q_SLOTS:
         for (int press = 1; press <= 2; ++press) {
             click("btListen");
             QCOMPARE(mSpeech->said, QStringList(press, burn));
-            QCOMPARE(mSpeech->voice->state(), Voice::State::Speaking);
         }
         click("btNewWord");
         QVERIFY(mSpeech->voice->state() == Voice::State::Ready && !button->isEnabled());
@@ -313,7 +312,6 @@ private Q_SLOTS:
             QCOMPARE(property(control, "toolTip").toString(), hint);
         }
         QCOMPARE(mSpeech->lookups, 1);
-        QCOMPARE(mSpeech->said.size(), 0);
     }
 };
 
