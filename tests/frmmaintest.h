@@ -73,19 +73,15 @@ protected:
         if (content == "unreadable" ? ::mkfifo(QFile::encodeName(mVerbFile).constData(), 0600) != 0
                                     : content != "missing" && !putFile(mVerbFile, content))
             return false;
-        if (!QFile::exists(target)
-            && !(putFile(target, {}) && QFile::setPermissions(target, QFileDevice::ReadOwner)))
-            return false;
-        if (!QFile::link(target, updater))
+        if ((!QFile::exists(target)
+             && !(putFile(target, {}) && QFile::setPermissions(target, QFileDevice::ReadOwner)))
+            || !QFile::link(target, updater))
             return false;
         mWindow = new frmMain(Globals::services());
         mWindow->setRandomSource([] { return 0.5f; });
-        if (show) {
+        if (show)
             mWindow->show();
-            if (!QTest::qWaitForWindowExposed(mWindow))
-                return false;
-        }
-        return !QFileInfo(updater).isSymLink()
+        return (!show || QTest::qWaitForWindowExposed(mWindow)) && !QFileInfo(updater).isSymLink()
                && (QFile::permissions(target) & 0x7077) == QFileDevice::ReadOwner;
     }
 
