@@ -112,7 +112,6 @@ private Q_SLOTS:
         drill(1, [](qint16) { return true; }); // to burn
         mWindow->setRandomSource([] { return 0.0f; });
         drill(1, [](qint16) { return false; }); // to go
-        QCOMPARE(score(), QStringLiteral("Heute: 1 von 2 richtig"));
         delete mWindow;
         QVERIFY(open());
         QVERIFY(action("mnuRepeatMistakes")->isChecked());
@@ -120,7 +119,6 @@ private Q_SLOTS:
         QVERIFY(putFile(mVerbFile, "to walk\twalked\twalked\tgehen\r\n"));
         action("mnuReload")->trigger();
         drill(1, [](qint16) { return true; });
-        QCOMPARE(score(), QStringLiteral("Heute: 2 von 3 richtig"));
         for (const auto &[key, box] :
              {std::pair {"to burn\tbrennen", 2}, {"to go\tgehen", 1}, {"to walk\tgehen", 2}})
             QCOMPARE(keptBox(QLatin1String(key)), box);
