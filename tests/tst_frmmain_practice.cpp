@@ -60,7 +60,7 @@ private Q_SLOTS:
                  (QStringList {"frmMain", "VerbodromEN - Kein Wort gezogen", "1"}));
         mBoxes.emplace();
         action("mnuRepeatMistakes")->trigger();
-        drill(1, [](qint16) { return true; });
+        drill(1, true);
         const QByteArray before = progressFile();
         const QStringList seen = realBox([this] { action("mnuResetProgress")->trigger(); });
         QCOMPARE(seen.mid(0, 4), (QStringList {"frmMain", "VerbodromEN - Lernstand zurücksetzen",
@@ -109,16 +109,16 @@ private Q_SLOTS:
         QVERIFY(open());
         QVERIFY(!action("mnuRepeatMistakes")->isChecked() && !QFile::exists(mProgressFile));
         action("mnuRepeatMistakes")->trigger();
-        drill(1, [](qint16) { return true; }); // to burn
+        drill(1, true); // to burn
         mWindow->setRandomSource([] { return 0.0f; });
-        drill(1, [](qint16) { return false; }); // to go
+        drill(1, false); // to go
         delete mWindow;
         QVERIFY(open());
         QVERIFY(action("mnuRepeatMistakes")->isChecked());
         QCOMPARE(score(), QStringLiteral("Heute: 1 von 2 richtig"));
         QVERIFY(putFile(mVerbFile, "to walk\twalked\twalked\tgehen\r\n"));
         action("mnuReload")->trigger();
-        drill(1, [](qint16) { return true; });
+        drill(1, true);
         for (const auto &[key, box] :
              {std::pair {"to burn\tbrennen", 2}, {"to go\tgehen", 1}, {"to walk\tgehen", 2}})
             QCOMPARE(keptBox(QLatin1String(key)), box);
@@ -145,13 +145,13 @@ private Q_SLOTS:
         QPointer<frmMain> other = new frmMain(Globals::services());
         other->setClock(tick);
         other->setRandomSource([] { return 0.1f; });
-        drill(2, [](qint16) { return true; });
+        drill(2, true);
         std::swap(mWindow, other);
         QVERIFY(action("mnuRepeatMistakes")->isChecked());
-        drill(1, [](qint16) { return false; });
+        drill(1, false);
         const QString missed = drawnKey();
         std::swap(mWindow, other);
-        drill(1, [](qint16) { return true; });
+        drill(1, true);
         QCOMPARE(score(), QStringLiteral("Heute: 3 von 4 richtig"));
         clock = clock.addDays(2);
         click("btNewWord");
@@ -184,7 +184,7 @@ private Q_SLOTS:
         expectOnlyWarning("^Progress not kept: ");
         QVERIFY(open(numberedVerbs(10)));
         action("mnuRepeatMistakes")->trigger();
-        drill(5, [](qint16) { return false; });
+        drill(5, false);
         QCOMPARE(score(), QStringLiteral("Heute: 0 von 5 richtig"));
         QCOMPARE(mBoxes->boxes.size(), 0);
     }
