@@ -73,19 +73,15 @@ protected:
         if (content == "unreadable" ? ::mkfifo(QFile::encodeName(mVerbFile).constData(), 0600) != 0
                                     : content != "missing" && !putFile(mVerbFile, content))
             return false;
-        if (!QFile::exists(target)
-            && !(putFile(target, {}) && QFile::setPermissions(target, QFileDevice::ReadOwner)))
-            return false;
-        if (!QFile::link(target, updater))
+        if ((!QFile::exists(target)
+             && !(putFile(target, {}) && QFile::setPermissions(target, QFileDevice::ReadOwner)))
+            || !QFile::link(target, updater))
             return false;
         mWindow = new frmMain(Globals::services());
         mWindow->setRandomSource([] { return 0.5f; });
-        if (show) {
+        if (show)
             mWindow->show();
-            if (!QTest::qWaitForWindowExposed(mWindow))
-                return false;
-        }
-        return !QFileInfo(updater).isSymLink()
+        return (!show || QTest::qWaitForWindowExposed(mWindow)) && !QFileInfo(updater).isSymLink()
                && (QFile::permissions(target) & 0x7077) == QFileDevice::ReadOwner;
     }
 
@@ -113,12 +109,12 @@ protected:
         return child<QObject>(name)->property(property);
     }
     QString text(const char *name) { return property(name, "text").toString(); }
-    // The texts of the controls named, joined by "|".
-    QString texts(const char *names)
+    // The verdicts, joined by "|".
+    QString verdictTexts()
     {
         QStringList joined;
-        for (const QString &name : QString::fromLatin1(names).split(u' '))
-            joined << text(qPrintable(name));
+        for (const char *name : verdicts)
+            joined << text(name);
         return joined.join(u'|');
     }
     // The answer boxes, "#" locked, "=" given; "?" when look and lock differ.
@@ -148,12 +144,12 @@ protected:
                 ->setText(verb.EngPastParticiple().section(u'/', 0, 0));
         click("btEnter");
     }
-    // Draws and answers n verbs, right or not as `right` says of each.
-    void drill(int n, const std::function<bool(qint16)> &right)
+    // Draws and answers n verbs.
+    void drill(int n, bool right)
     {
         for (int i = 0; i < n; ++i) {
             click("btNewWord");
-            answer(right(mWindow->currentVerb()));
+            answer(right);
         }
     }
     // Tab from the first named control visits the others in order.

@@ -24,7 +24,6 @@ public:
     void stop() override { setState(State::Ready); }
     State state() const override { return mState; }
     QString description() const override { return QStringLiteral("recording"); }
-    void finish() { setState(State::Ready); }
 
 private:
     void setState(State state)
@@ -36,23 +35,22 @@ private:
     State mState = State::Ready;
 };
 
-// The speech engines while it lives: none, no English voice, or a recording one.
+// The speech engine while it lives: without an English voice, or a recording one.
 class SpeechRecorder
 {
 public:
-    enum Engine { NoEngine, NoEnglishVoice, EnglishVoice };
-    explicit SpeechRecorder(Engine engine = EnglishVoice)
+    explicit SpeechRecorder(bool englishVoice = true)
     {
         Speech::setVoiceSource(
-                [this, engine]() -> std::unique_ptr<Voice> {
+                [this, englishVoice]() -> std::unique_ptr<Voice> {
                     ++lookups;
-                    if (engine != EnglishVoice)
+                    if (!englishVoice)
                         return nullptr;
                     auto made = std::make_unique<RecordingVoice>(said);
                     voice = made.get();
                     return made;
                 },
-                engine != NoEngine);
+                true);
     }
     ~SpeechRecorder() { Speech::setVoiceSource({}); }
     SpeechRecorder(const SpeechRecorder &) = delete;

