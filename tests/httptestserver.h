@@ -58,9 +58,10 @@ inline QByteArray ok(const QByteArray &body)
            + body;
 }
 
-// The body in chunks of at most `size` bytes with an extension each, and a trailer.
-inline QByteArray chunked(const QByteArray &body, qsizetype size = 100003)
+// The body in chunks with an extension each, and a trailer.
+inline QByteArray chunked(const QByteArray &body)
 {
+    constexpr qsizetype size = 100003;
     QByteArray response("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
     for (qsizetype i = 0; i < body.size(); i += size)
         response += QByteArray::number(body.mid(i, size).size(), 16) + ";n=1\r\n"
@@ -127,31 +128,6 @@ public:
     QList<Call> calls;
     std::function<void()> onCall;
 };
-
-// Fetches "/prev" (what failures hand on), runs `beforeFetch`, starts `url`.
-inline void fetchAfterPrevious(Client &client, TestServer &server, const QString &url,
-                               const std::function<void()> &beforeFetch = {})
-{
-    QVERIFY(client.helper->Dispatch(server.url("/prev")));
-    QTRY_COMPARE(client.calls.size(), 1);
-    if (beforeFetch)
-        beforeFetch();
-    QVERIFY(client.helper->Dispatch(url));
-}
-
-// Checks the fetch's one ending against the row; the watchdog ends it no second time.
-inline void checkEnding(Client &client, const TestServer &server)
-{
-    QTRY_COMPARE_WITH_TIMEOUT(client.calls.size(), 2, 20000);
-    QTEST(int(client.calls[1].code), "code");
-    QTEST(client.calls[1].failure, "failure");
-    QTEST(client.calls[1].contents, "contents");
-    QTEST(server.connections, "connections");
-    QVERIFY(client.calls[1].readyDuring);
-    for (int tick = 0; tick < 2 * CopyHelper::kIdleTicks; ++tick)
-        client.helper->mWatchdog_Timer();
-    QCOMPARE(client.calls.size(), 2);
-}
 
 // Shortens the watchdog's tick while it lives.
 struct ShortTicks

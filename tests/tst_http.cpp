@@ -1,5 +1,5 @@
 #include "downloader/ContentCut.h"
-#include "downloader/HttpRequest.h"
+#include "downloader/HttpRequest.h" // splitUrl; the request itself: fuzz/request_url
 #include "downloader/ResponseDecoder.h"
 
 #include "ResponseRun.h" // receiveArrival: taking bytes from a source, as the downloader does
@@ -73,15 +73,6 @@ private Q_SLOTS:
         QTEST(parts.userInfo, "userInfo");
     }
 
-    // Credentials add the Authorization line; the path is escaped against injection.
-    void request()
-    {
-        const QByteArray head(" HTTP/1.1\r\nAccept: */*\r\nHost: h\r\nConnection: close\r\n");
-        QCOMPARE(Http::buildRequest("/a", "h", ""), "GET /a" + head + "\r\n");
-        QCOMPARE(Http::buildRequest("/a b\r\nX: 1\x7F", "h", "dTpw"),
-                 "GET /a%20b%0D%0AX:%201%7F" + head + "Authorization: Basic dTpw\r\n\r\n");
-    }
-
     // The framing rows: what a response gives, and why one is refused.
     void decodeSplitEverywhere_data()
     {
@@ -113,14 +104,10 @@ private Q_SLOTS:
             StatusNotSuccess, Complete);
         row("32-interim-responses", interim.repeated(32) + ok + "Content-Length: 2\r\n\r\nhi", "hi",
             None, Complete);
-        // Refused responses end with -9 and the body as received.
-        row("33-interim-responses", interim.repeated(33) + ok + "Content-Length: 2\r\n\r\nhi", "",
-            TooManyInterim, Failed);
-        row("status-404", "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found",
-            "not found", StatusNotSuccess, Complete);
+        // Refused responses end with the body as received (404, flood of interim
+        // responses and a head cut short: tst_copyhelper through the socket).
         row("malformed-status-line", "HTTP/1.1 2OO OK\r\n\r\nbody", "body", BadStatusLine,
             NeedMore);
-        row("head-cut-short", ok + "Content-Le", "", HeadUnfinished, NeedMore);
         row("conflicting-lengths", ok + "Content-Length: 2\r\nContent-Length: 3\r\n\r\nabc", "",
             BadContentLength, Failed);
         row("length-of-19-digits", ok + "Content-Length: 0000000000000000002\r\n\r\nab", "",
@@ -128,13 +115,10 @@ private Q_SLOTS:
         row("chunked-then-identity",
             ok + "Transfer-Encoding: chunked\r\nTransfer-Encoding: identity\r\n\r\n2\r\nok\r\n", "",
             UnsupportedCoding, Failed);
-        row("gzip-with-length", ok + "Transfer-Encoding: gzip\r\nContent-Length: 3\r\n\r\nxyz", "",
-            UnsupportedCoding, Failed);
         row("cut-short-content-length", ok + "Content-Length: 10\r\n\r\nabc", "abc", BodyCutShort,
             NeedMore);
         row("chunked-without-last-chunk", te + "3\r\nabc\r\n", "abc", BodyCutShort, NeedMore);
         row("chunk-size-negative", te + "-3\r\nabc\r\n0\r\n\r\n", "", BadChunkSize, Failed);
-        row("chunk-size-then-junk", te + "3 x\r\nabc\r\n0\r\n\r\n", "", BadChunkSize, Failed);
         row("chunk-not-followed-by-line-end", te + "2\r\nabX\r\n0\r\n\r\n", "ab",
             ChunkNotTerminated, Failed);
         row("trailers-together-beyond-64k",
@@ -153,7 +137,6 @@ private Q_SLOTS:
         const QByteArray te = ok + "Transfer-Encoding: chunked\r\n\r\n";
         const QByteArray a600(600, 'a');
         // Sizes near 2^63 must not overflow the room check and lift the limit.
-        row("chunk-beyond-limit", te + "3e9\r\n", "", TooLarge, Failed, 1000);
         row("chunk-of-2^63-1-after-data", te + "3\r\nabc\r\n7fffffffffffffff\r\n" + a600, "abc",
             TooLarge, Failed);
         row("chunk-size-overflowing-64-bit", te + "10000000000000003\r\nabc\r\n", "", TooLarge,
@@ -202,23 +185,16 @@ private Q_SLOTS:
         QFETCH(DecodeFailure, failure);
         QFETCH(Decode, step);
         QFETCH(qint64, limit);
-        QList<QList<qsizetype>> splits {everyByte(response.size())};
-        // Long ones: a sample of about a hundred cuts.
-        const qsizetype every
-                = response.size() > 1000 ? qMax<qsizetype>(997, response.size() / 97) : 1;
-        for (qsizetype at = 0; at <= response.size(); at += every)
-            splits.append(QList<qsizetype> {at});
+        // Fed whole and byte by byte; the fuzz targets try the other cuts.
         for (const qsizetype readSize : {0, 3}) {
-            for (const QList<qsizetype> &cuts : std::as_const(splits)) {
+            for (const QList<qsizetype> &cuts : {QList<qsizetype>(), everyByte(response.size())}) {
                 const ResponseOutcome outcome = decodeInPieces(response, cuts, limit, readSize);
-                const QByteArray where
-                        = QByteArray(readSize ? "from a source, " : "")
-                          + QByteArray::number(cuts.size() + 1) + " arrivals, first cut "
-                          + QByteArray::number(cuts.value(0)) + ": " + describe(outcome);
+                const QByteArray where = QByteArray(readSize ? "from a source, " : "")
+                                         + QByteArray::number(cuts.size() + 1)
+                                         + " arrivals: " + describe(outcome);
                 // Where the limit cuts the body depends on the arrivals; it is dropped.
                 QVERIFY2(failure == DecodeFailure::TooLarge || outcome.body == body, where);
-                QVERIFY2(outcome.failure == failure, where);
-                QVERIFY2(outcome.step == step, where);
+                QVERIFY2(outcome.failure == failure && outcome.step == step, where);
                 QVERIFY2(outcome.header.size() + outcome.body.size() <= qMin(limit, 1 << 20),
                          where);
             }
@@ -251,7 +227,6 @@ private Q_SLOTS:
             Http::JpegImage, "\xFF\xD8\r\n\r\n" + QByteArray(1002, 'b') + image.sliced(2));
         cut("no-end", "", QByteArray(large).replace(large.lastIndexOf("\xFF\xD9"), 2, "bb"),
             Http::JpegImage, {}, 0, -6);
-        cut("no-start", "", "ab\xFF\xD9", Http::JpegImage, {}, 0, -6);
         cut("end-before-start", "", "\xFF\xD9xx\xFF\xD8", Http::JpegImage, {}, 0, -6);
         cut("missing-keeps-earlier-code", "", "none", Http::JpegImage, {}, -9, -9);
     }

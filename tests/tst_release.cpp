@@ -146,8 +146,6 @@ class tst_Release : public UpdateChainTest
         updater.setWorkingDirectory(folder);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("VERBODROM_UPDATER_WAIT_MS"), QStringLiteral("300"));
-        if (trouble == "no state folder")
-            env.insert(QStringLiteral("XDG_STATE_HOME"), mStartLog);
         updater.setProcessEnvironment(env);
         updater.start(command.takeFirst(), command);
         const bool ended = updater.waitForFinished(waitMs);
@@ -207,8 +205,9 @@ private Q_SLOTS:
         cleanupChain();
     }
 
-    // The chain against nginx: both files verified and written, the updater
-    // started; it takes this test for another program and starts New.exe.
+    // What only nginx and the real updater show (tst_update has the chain's rows):
+    // make-release's signed files fetched and accepted, the updater started; it
+    // takes this test for a foreign process, never signalled, and starts New.exe.
     void chainThroughNginx()
     {
         const QString folder = path("Programm Ördner");
@@ -224,11 +223,10 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(starts(mStartLog).size(), mStartsBefore + 1, waitMs);
         QCOMPARE(starts(mStartLog).last().second, qint64(mNew.size()));
         QCOMPARE(fileBytes(folder + "/tst_release"), mNew);
-        QCOMPARE(fileBytes(folder + "/Updater.exe"), fileBytes(updaterBinary));
-        QVERIFY(!QFile::exists(folder + "/New.exe"));
         const QByteArray log = fileBytes(stateFile("updater.log"));
-        QCOMPARE(log.count('\n'), 1);
-        QVERIFY2(log.contains("taken as ended; New.exe put in place; tst_release started"), log);
+        QVERIFY2(log.count('\n') == 1
+                         && log.contains("taken as ended; New.exe put in place; tst_release started"),
+                 log);
     }
 
     // The updater over a stand-in: what runs, what New.exe is, the exit status,
@@ -238,7 +236,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("folderName");
         QTest::addColumn<QString>("running");
         QTest::addColumn<QString>("newExe");  // "new", "missing", "empty", "noexec", "link"
-        QTest::addColumn<QString>("trouble"); // "read-only folder", "no state folder"
+        QTest::addColumn<QString>("trouble"); // "read-only folder"
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("started");
         const auto row = [](const char *name, const char *running, const char *newExe, int status,
@@ -248,7 +246,6 @@ private Q_SLOTS:
                                 << status << started;
         };
         row("the program ends on SIGTERM", "program", "new", 0, "new");
-        row("a foreign process: never signalled, taken as ended", "foreign", "new", 0, "new");
         row("the program has ended already", "ended", "new", 0, "new");
         row("the program ignores SIGTERM: nothing changes", "stubborn", "new", 1, "");
         row("no New.exe: the old program again", "program", "missing", 3, "old");
@@ -256,8 +253,7 @@ private Q_SLOTS:
         row("New.exe not executable", "program", "noexec", 3, "old");
         row("New.exe a link to a program elsewhere", "program", "link", 3, "old");
         row("read-only folder", "ended", "new", 3, "old", "read-only folder");
-        row("blanks and non-ASCII letters, no state folder for the log", "program", "new", 0, "new",
-            "no state folder", "Pro gramm Öß");
+        row("blanks and non-ASCII letters", "program", "new", 0, "new", "", "Pro gramm Öß");
     }
     void updater()
     {
@@ -278,11 +274,7 @@ private Q_SLOTS:
             pid = ended.processId();
             QVERIFY(ended.waitForFinished(waitMs));
         } else {
-            if (running == "foreign")
-                QVERIFY(QDir().mkpath(path("foreign"))
-                        && putBytes(path("foreign/VerbodromEN"), mOld, executable));
-            process = startStandin(running == "foreign" ? path("foreign/VerbodromEN") : program,
-                                   running == "stubborn");
+            process = startStandin(program, running == "stubborn");
             QVERIFY(process);
             pid = process->processId();
         }
@@ -304,11 +296,10 @@ private Q_SLOTS:
             process->kill();
             process->waitForFinished(waitMs);
         }
-        // One line for the run, on stderr when the log cannot be written.
-        const QByteArray log
-                = !trouble.isEmpty() && (trouble != "read-only folder" || ::geteuid() == 0)
-                          ? updater.readAllStandardError()
-                          : fileBytes(stateFile("updater.log"));
+        // One line for the run, on stderr when the log cannot be written ("nobody").
+        const QByteArray log = !trouble.isEmpty() && ::geteuid() == 0
+                                       ? updater.readAllStandardError()
+                                       : fileBytes(stateFile("updater.log"));
         QVERIFY2(log.count('\n') == 1 && log.contains(folder.toUtf8()), log);
     }
 
@@ -316,7 +307,6 @@ private Q_SLOTS:
     void updaterArguments_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("none") << QStringList();
         QTest::newRow("three") << QStringList {"1", "VerbodromEN", "x"};
         QTest::newRow("a slash") << QStringList {"1", "../VerbodromEN"};
         QTest::newRow("dot dot") << QStringList {"1", "Verbodrom..EN"};
