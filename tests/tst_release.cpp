@@ -130,12 +130,12 @@ class tst_Release : public UpdateChainTest
                            newExe == "noexec" ? QFileDevice::ReadOwner : executable);
     }
 
-    // Runs the updater on pid in folder ("read-only folder": as "nobody" when root).
-    bool runUpdater(QProcess &updater, const QString &folder, qint64 pid, const QString &trouble)
+    // Runs the updater on pid in folder (a read-only one: as "nobody" when root).
+    bool runUpdater(QProcess &updater, const QString &folder, qint64 pid, bool readOnly)
     {
         QStringList command {path("build/bin/verbodrom-updater"), QString::number(pid),
                              QStringLiteral("VerbodromEN")};
-        if (trouble == "read-only folder") {
+        if (readOnly) {
             QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner
                                                   | QFileDevice::ReadOther | QFileDevice::ExeOther);
             if (::geteuid() == 0)
@@ -225,7 +225,8 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(folder + "/tst_release"), mNew);
         const QByteArray log = fileBytes(stateFile("updater.log"));
         QVERIFY2(log.count('\n') == 1
-                         && log.contains("taken as ended; New.exe put in place; tst_release started"),
+                         && log.contains(
+                                 "taken as ended; New.exe put in place; tst_release started"),
                  log);
     }
 
@@ -234,16 +235,15 @@ private Q_SLOTS:
     void updater_data()
     {
         QTest::addColumn<QString>("folderName");
-        QTest::addColumn<QString>("running");
-        QTest::addColumn<QString>("newExe");  // "new", "missing", "empty", "noexec", "link"
-        QTest::addColumn<QString>("trouble"); // "read-only folder"
+        QTest::addColumn<QString>(
+                "running"); // "program", "stubborn", "ended" (+ a read-only folder)
+        QTest::addColumn<QString>("newExe"); // "new", "missing", "empty", "noexec", "link"
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("started");
         const auto row = [](const char *name, const char *running, const char *newExe, int status,
-                            const char *started, const char *trouble = "",
-                            const char *folder = "Programm") {
-            QTest::newRow(name) << QString::fromUtf8(folder) << running << newExe << trouble
-                                << status << started;
+                            const char *started, const char *folder = "Programm") {
+            QTest::newRow(name) << QString::fromUtf8(folder) << running << newExe << status
+                                << started;
         };
         row("the program ends on SIGTERM", "program", "new", 0, "new");
         row("the program has ended already", "ended", "new", 0, "new");
@@ -252,35 +252,29 @@ private Q_SLOTS:
         row("empty New.exe", "program", "empty", 3, "old");
         row("New.exe not executable", "program", "noexec", 3, "old");
         row("New.exe a link to a program elsewhere", "program", "link", 3, "old");
-        row("read-only folder", "ended", "new", 3, "old", "read-only folder");
-        row("blanks and non-ASCII letters", "program", "new", 0, "new", "", "Pro gramm Öß");
+        row("read-only folder", "ended, read-only", "new", 3, "old");
+        row("blanks and non-ASCII letters", "program", "new", 0, "new", "Pro gramm Öß");
     }
     void updater()
     {
         QFETCH(QString, running);
         QFETCH(QString, newExe);
-        QFETCH(QString, trouble);
         QFETCH(QString, started);
         QFETCH(QString, folderName);
         const QString folder = path(folderName);
         const QString program = folder + "/VerbodromEN";
         QVERIFY(makeProgramFolder(folder, newExe));
-        std::unique_ptr<QProcess> process;
-        qint64 pid = 0;
-        if (running == "ended") { // the id of a process that has ended
-            QProcess ended;
-            ended.start(QStringLiteral("true"), {});
-            QVERIFY(ended.waitForStarted(waitMs));
-            pid = ended.processId();
-            QVERIFY(ended.waitForFinished(waitMs));
-        } else {
-            process = startStandin(program, running == "stubborn");
-            QVERIFY(process);
-            pid = process->processId();
+        const std::unique_ptr<QProcess> process = startStandin(program, running == "stubborn");
+        QVERIFY(process);
+        const qint64 pid = process->processId();
+        if (running.startsWith("ended")) { // the id of a process that has ended
+            process->kill();
+            QVERIFY(process->waitForFinished(waitMs));
         }
         const qsizetype before = starts(mStartLog).size();
         QProcess updater;
-        QVERIFY(runUpdater(updater, folder, pid, trouble));
+        const bool readOnly = running.endsWith("read-only");
+        QVERIFY(runUpdater(updater, folder, pid, readOnly));
         QTEST(updater.exitCode(), "status");
         const bool replaced = updater.exitCode() == 0;
         QCOMPARE(fileBytes(program), replaced ? mNew : mOld);
@@ -291,15 +285,13 @@ private Q_SLOTS:
                                   waitMs);
         if (!started.isEmpty())
             QCOMPARE(starts(mStartLog).last().second, started == "new" ? mNew.size() : mOld.size());
-        if (process) { // only the program itself was asked to end
-            QTRY_COMPARE(process->state() == QProcess::NotRunning, running == "program");
-            process->kill();
-            process->waitForFinished(waitMs);
-        }
+        // Only the program itself was asked to end.
+        QTRY_COMPARE(process->state() == QProcess::NotRunning, running != "stubborn");
+        process->kill();
+        process->waitForFinished(waitMs);
         // One line for the run, on stderr when the log cannot be written ("nobody").
-        const QByteArray log = !trouble.isEmpty() && ::geteuid() == 0
-                                       ? updater.readAllStandardError()
-                                       : fileBytes(stateFile("updater.log"));
+        const QByteArray log = readOnly && ::geteuid() == 0 ? updater.readAllStandardError()
+                                                            : fileBytes(stateFile("updater.log"));
         QVERIFY2(log.count('\n') == 1 && log.contains(folder.toUtf8()), log);
     }
 
