@@ -25,25 +25,6 @@ inline void resetConnection(QTcpSocket *socket)
     socket->abort();
 }
 
-// Calls `handler` once per connection, when its request head has arrived whole.
-inline void onRequest(QTcpServer &server,
-                      std::function<void(QTcpSocket *socket, const QByteArray &request)> handler)
-{
-    QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, handler] {
-        while (QTcpSocket *socket = server.nextPendingConnection()) {
-            // Small scripted writes go out at once, as the script splits them.
-            socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-            auto request = std::make_shared<QByteArray>();
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, request, handler] {
-                if (request->endsWith("\r\n\r\n")
-                    || !(*request += socket->readAll()).endsWith("\r\n\r\n"))
-                    return; // complete already, or not yet
-                handler(socket, *request);
-            });
-        }
-    });
-}
-
 Q_DECLARE_METATYPE(Http::DecodeFailure)
 
 inline void respond(QTcpSocket *socket, const QByteArray &response)
@@ -69,7 +50,8 @@ inline QByteArray chunked(const QByteArray &body)
     return response + "0\r\nX-Trailer: t\r\n\r\n";
 }
 
-// Hands each request to the handler with its connection number; "/prev" not counted.
+// Hands each request, once its head is whole, to the handler with its
+// connection number; "/prev" is answered here and not counted.
 struct TestServer
 {
     using Handler = std::function<void(QTcpSocket *socket, int connection)>;
@@ -78,11 +60,21 @@ struct TestServer
         : handler(std::move(handler))
     {
         server.listen(QHostAddress::LocalHost, 0);
-        onRequest(server, [this](QTcpSocket *socket, const QByteArray &request) {
-            if (request.startsWith("GET /prev "))
-                return respond(socket, ok("previous"));
-            requests.append(request);
-            this->handler(socket, ++connections);
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
+            while (QTcpSocket *socket = server.nextPendingConnection()) {
+                // Small scripted writes go out at once, as the script splits them.
+                socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+                auto request = std::make_shared<QByteArray>();
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
+                    if (request->endsWith("\r\n\r\n")
+                        || !(*request += socket->readAll()).endsWith("\r\n\r\n"))
+                        return; // complete already, or not yet
+                    if (request->startsWith("GET /prev "))
+                        return respond(socket, ok("previous"));
+                    requests.append(*request);
+                    this->handler(socket, ++connections);
+                });
+            }
         });
     }
 

@@ -31,20 +31,18 @@ inline const QByteArray newBody = QByteArray("\0\x01\x80\xFFnew\n", 8).repeated(
 // Per file: "=body", "~body" chunked, "404", "reset", "silent", "hold" + another.
 using Replies = QHash<QByteArray, QByteArray>;
 
-struct UpdateServerStub
+struct UpdateServerStub : TestServer
 {
     UpdateServerStub()
-    {
-        server.listen(QHostAddress::LocalHost, 0);
-        onRequest(server, [this](QTcpSocket *socket, const QByteArray &request) {
-            const QByteArray path = request.split(' ').value(1);
-            const QByteArray prefix = "/Updates/Verbodrom(EN)/";
-            const QByteArray file = path.startsWith(prefix) ? path.mid(prefix.size()) : path;
-            if (requested.isEmpty() || requested.constLast() != file)
-                requested.append(file);
-            answer(socket, replies.value(file, "404"));
-        });
-    }
+        : TestServer([this](QTcpSocket *socket, int) {
+              const QByteArray path = requests.constLast().split(' ').value(1);
+              const QByteArray prefix = "/Updates/Verbodrom(EN)/";
+              const QByteArray file = path.startsWith(prefix) ? path.mid(prefix.size()) : path;
+              if (requested.isEmpty() || requested.constLast() != file)
+                  requested.append(file);
+              answer(socket, replies.value(file, "404"));
+          })
+    {}
 
     void answer(QTcpSocket *socket, const QByteArray &reply)
     {
@@ -86,7 +84,6 @@ struct UpdateServerStub
     int silentPending = 0;
     QPointer<QTcpSocket> held;
     QByteArray heldReply;
-    QTcpServer server;
 };
 
 inline QString box(int style, const char *titleNote, const QString &prompt)
