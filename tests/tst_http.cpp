@@ -43,17 +43,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("host"); // empty: refused
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("userInfo");
-        const auto url = [](const char *name, const char *url, const char *host = "", int port = 80,
-                            const char *path = "", const char *userInfo = "") {
-            QTest::newRow(name) << url << host << port << path << userInfo;
-        };
+        const auto url
+                = [](const char *name, const char *url, const char *host = "", int port = 80,
+                     const char *path = "") { QTest::newRow(name) << url << host << port << path; };
         url("host-only", "x://host", "host", 80, "/");
         url("port-and-query-with-slash", "x://host:8080/a/b?c=d/e", "host", 8080, "/a/b?c=d/e");
         url("port-zero", "x://host:0/a", "host", 80, "/a");
         // Blanks skipped, the number ends at the letter and is rounded.
         url("port-read-like-val", "x://host: 8 0\t8\n1.5x/a", "host", 8082, "/a");
-        url("credentials", "http://user:pa:ss@host:81/f", "host", 81, "/f", "user:pa:ss");
+        // Credentials: tst_copyhelper, as the Authorization line they give.
         url("leading-slash", "/x://host/a");
         url("no-scheme-separator", "host/a");
         url("port-beyond-32-bit", "x://host:2147483648/a");
@@ -70,7 +68,7 @@ private Q_SLOTS:
         QCOMPARE(parts.host, host);
         QTEST(int(parts.port), "port");
         QTEST(parts.path, "path");
-        QTEST(parts.userInfo, "userInfo");
+        QVERIFY(parts.userInfo.isEmpty());
     }
 
     // The framing rows: what a response gives, and why one is refused.

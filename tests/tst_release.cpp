@@ -15,8 +15,7 @@ const QString updaterBinary = QStringLiteral(VERBODROM_UPDATER);
 const QString standinBinary = QStringLiteral(VERBODROM_STANDIN);
 constexpr int waitMs = 10000;
 
-bool putBytes(const QString &path, const QByteArray &bytes,
-              QFileDevice::Permissions mode = QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+bool putBytes(const QString &path, const QByteArray &bytes, QFileDevice::Permissions mode)
 {
     return writeBytes(path, bytes) && QFile::setPermissions(path, mode);
 }
@@ -53,7 +52,7 @@ http {
 )")
                                        .arg(::geteuid() == 0 ? "user root root;\n" : "", folder,
                                             QString::number(port), root);
-        if (!putBytes(folder + "/nginx.conf", config.toUtf8()))
+        if (!writeBytes(folder + "/nginx.conf", config.toUtf8()))
             return 0;
         nginx.start();
         for (QDeadlineTimer up(waitMs);
@@ -168,7 +167,7 @@ private Q_SLOTS:
         mNew = fileBytes(standinBinary) + "new bytes";
         QVERIFY(putBytes(path("build/bin/VerbodromEN"), mNew, executable));
         QVERIFY(QFile::copy(updaterBinary, path("build/bin/verbodrom-updater")));
-        QVERIFY(putBytes(path("build/CMakeCache.txt"), "CMAKE_PROJECT_VERSION:STATIC=1.2.0\n"));
+        QVERIFY(writeBytes(path("build/CMakeCache.txt"), "CMAKE_PROJECT_VERSION:STATIC=1.2.0\n"));
         QProcess make;
         make.start(QStringLiteral(VERBODROM_MAKE_RELEASE),
                    {"--key", mKeys.key->secretKeyFile, path("build"), path("www")});
