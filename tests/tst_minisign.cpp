@@ -24,7 +24,7 @@ constexpr qsizetype keyIdAt = 2;
 Q_DECLARE_METATYPE(Minisign::Verdict)
 
 // Arbitrary edits of signatures and keys are the minisign_verify fuzz target's;
-// these rows name the faults one by one.
+// these rows name the faults one by one. Key lines: tst_update's signed chain.
 class tst_Minisign : public QObject
 {
     Q_OBJECT
@@ -84,23 +84,6 @@ private Q_SLOTS:
         QCOMPARE(int(result.verdict), int(verdict));
         QCOMPARE(result.trustedComment,
                  verdict == Verdict::Valid ? QByteArray("version: 1.2.0") : QByteArray());
-    }
-
-    // The base64 line alone, blanks around it allowed.
-    void publicKey_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<bool>("valid");
-        const QByteArray good = mKeys.key->publicLine;
-        QTest::newRow("blanks and line break around") << " \t" + good + "\r\n" << true;
-        QTest::newRow("whole .pub file")
-                << fileBytes(mKeys.folder.filePath("release.pub")) << false;
-        QTest::newRow("one character short") << good.chopped(1) << false;
-    }
-    void publicKey()
-    {
-        QFETCH(QByteArray, text);
-        QTEST(Minisign::parsePublicKey(text).has_value(), "valid");
     }
 
     // What a trusted comment says a signature is for; "none" for any other.

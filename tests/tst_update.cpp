@@ -67,10 +67,12 @@ class tst_Update : public UpdateChainTest
     QString outside() const { return mDir->filePath(QStringLiteral("outside")); }
 
     // "<file> dir", "start fails", "swap" (Updater.exe replaced), "links", "managed",
-    // "longer New.exe" (there before); the key: "signed" (the release's), "key <text>".
+    // "longer New.exe" (there before); the key: "signed" (the release's, with
+    // blanks and a line break around it), "key <text>".
     void plantFault(const QString &fault)
     {
-        App::setUpdateKey(fault == "signed"          ? QString::fromLatin1(mKeys.key->publicLine)
+        App::setUpdateKey(fault == "signed"
+                                  ? " \t" + QString::fromLatin1(mKeys.key->publicLine) + "\r\n"
                           : fault.startsWith("key ") ? fault.mid(4)
                                                      : QString());
         if (fault.endsWith(" dir")) {
@@ -224,6 +226,12 @@ private Q_SLOTS:
         row("signed: New.exe.minisig reset", true, {{"New.exe.minisig", "reset"}},
             {offer, failed("Der Server hat die Verbindung zurückgesetzt.")}, "VUuNn", "", "signed");
         bad("a key that does not parse refuses", {}, "VUu", "key RWQbroken");
+        if (mKeys.key) {
+            bad("the whole .pub file as key", {}, "VUu",
+                "key " + fileBytes(mKeys.folder.filePath("release.pub")));
+            bad("the key one character short", {}, "VUu",
+                "key " + mKeys.key->publicLine.chopped(1));
+        }
     }
     void signedChain() { chain(); }
 
