@@ -25,25 +25,6 @@ inline void resetConnection(QTcpSocket *socket)
     socket->abort();
 }
 
-// Calls `handler` once per connection, when its request head has arrived whole.
-inline void onRequest(QTcpServer &server,
-                      std::function<void(QTcpSocket *socket, const QByteArray &request)> handler)
-{
-    QObject::connect(&server, &QTcpServer::newConnection, &server, [&server, handler] {
-        while (QTcpSocket *socket = server.nextPendingConnection()) {
-            // Small scripted writes go out at once, as the script splits them.
-            socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-            auto request = std::make_shared<QByteArray>();
-            QObject::connect(socket, &QTcpSocket::readyRead, socket, [socket, request, handler] {
-                if (request->endsWith("\r\n\r\n")
-                    || !(*request += socket->readAll()).endsWith("\r\n\r\n"))
-                    return; // complete already, or not yet
-                handler(socket, *request);
-            });
-        }
-    });
-}
-
 Q_DECLARE_METATYPE(Http::DecodeFailure)
 
 inline void respond(QTcpSocket *socket, const QByteArray &response)
@@ -58,9 +39,10 @@ inline QByteArray ok(const QByteArray &body)
            + body;
 }
 
-// The body in chunks of at most `size` bytes with an extension each, and a trailer.
-inline QByteArray chunked(const QByteArray &body, qsizetype size = 100003)
+// The body in chunks with an extension each, and a trailer.
+inline QByteArray chunked(const QByteArray &body)
 {
+    constexpr qsizetype size = 100003;
     QByteArray response("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
     for (qsizetype i = 0; i < body.size(); i += size)
         response += QByteArray::number(body.mid(i, size).size(), 16) + ";n=1\r\n"
@@ -68,7 +50,8 @@ inline QByteArray chunked(const QByteArray &body, qsizetype size = 100003)
     return response + "0\r\nX-Trailer: t\r\n\r\n";
 }
 
-// Hands each request to the handler with its connection number; "/prev" not counted.
+// Hands each request, once its head is whole, to the handler with its
+// connection number; "/prev" is answered here and not counted.
 struct TestServer
 {
     using Handler = std::function<void(QTcpSocket *socket, int connection)>;
@@ -77,11 +60,21 @@ struct TestServer
         : handler(std::move(handler))
     {
         server.listen(QHostAddress::LocalHost, 0);
-        onRequest(server, [this](QTcpSocket *socket, const QByteArray &request) {
-            if (request.startsWith("GET /prev "))
-                return respond(socket, ok("previous"));
-            requests.append(request);
-            this->handler(socket, ++connections);
+        QObject::connect(&server, &QTcpServer::newConnection, &server, [this] {
+            while (QTcpSocket *socket = server.nextPendingConnection()) {
+                // Small scripted writes go out at once, as the script splits them.
+                socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+                auto request = std::make_shared<QByteArray>();
+                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket, request] {
+                    if (request->endsWith("\r\n\r\n")
+                        || !(*request += socket->readAll()).endsWith("\r\n\r\n"))
+                        return; // complete already, or not yet
+                    if (request->startsWith("GET /prev "))
+                        return respond(socket, ok("previous"));
+                    requests.append(*request);
+                    this->handler(socket, ++connections);
+                });
+            }
         });
     }
 
@@ -127,31 +120,6 @@ public:
     QList<Call> calls;
     std::function<void()> onCall;
 };
-
-// Fetches "/prev" (what failures hand on), runs `beforeFetch`, starts `url`.
-inline void fetchAfterPrevious(Client &client, TestServer &server, const QString &url,
-                               const std::function<void()> &beforeFetch = {})
-{
-    QVERIFY(client.helper->Dispatch(server.url("/prev")));
-    QTRY_COMPARE(client.calls.size(), 1);
-    if (beforeFetch)
-        beforeFetch();
-    QVERIFY(client.helper->Dispatch(url));
-}
-
-// Checks the fetch's one ending against the row; the watchdog ends it no second time.
-inline void checkEnding(Client &client, const TestServer &server)
-{
-    QTRY_COMPARE_WITH_TIMEOUT(client.calls.size(), 2, 20000);
-    QTEST(int(client.calls[1].code), "code");
-    QTEST(client.calls[1].failure, "failure");
-    QTEST(client.calls[1].contents, "contents");
-    QTEST(server.connections, "connections");
-    QVERIFY(client.calls[1].readyDuring);
-    for (int tick = 0; tick < 2 * CopyHelper::kIdleTicks; ++tick)
-        client.helper->mWatchdog_Timer();
-    QCOMPARE(client.calls.size(), 2);
-}
 
 // Shortens the watchdog's tick while it lives.
 struct ShortTicks

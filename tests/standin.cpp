@@ -15,13 +15,11 @@ int main()
     struct stat self
     {};
     const char *log = std::getenv("STANDIN_LOG");
-    if (::stat("/proc/self/exe", &self) != 0 || !log)
+    std::FILE *file = log ? std::fopen(log, "a") : nullptr;
+    if (::stat("/proc/self/exe", &self) != 0 || !file)
         return 1;
     if (std::getenv("STANDIN_IGNORE_TERM"))
         std::signal(SIGTERM, SIG_IGN);
-    std::FILE *file = std::fopen(log, "a");
-    if (!file)
-        return 1;
     std::fprintf(file, "%d %lld\n", int(::getpid()), static_cast<long long>(self.st_size));
     std::fclose(file);
     // Nothing of a test's output stays open in a stand-in left running.

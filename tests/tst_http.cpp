@@ -1,5 +1,5 @@
 #include "downloader/ContentCut.h"
-#include "downloader/HttpRequest.h"
+#include "downloader/HttpRequest.h" // splitUrl; the request itself: fuzz/request_url
 #include "downloader/ResponseDecoder.h"
 
 #include "ResponseRun.h" // receiveArrival: taking bytes from a source, as the downloader does
@@ -43,17 +43,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("host"); // empty: refused
         QTest::addColumn<int>("port");
         QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("userInfo");
-        const auto url = [](const char *name, const char *url, const char *host = "", int port = 80,
-                            const char *path = "", const char *userInfo = "") {
-            QTest::newRow(name) << url << host << port << path << userInfo;
-        };
+        const auto url
+                = [](const char *name, const char *url, const char *host = "", int port = 80,
+                     const char *path = "") { QTest::newRow(name) << url << host << port << path; };
         url("host-only", "x://host", "host", 80, "/");
         url("port-and-query-with-slash", "x://host:8080/a/b?c=d/e", "host", 8080, "/a/b?c=d/e");
         url("port-zero", "x://host:0/a", "host", 80, "/a");
         // Blanks skipped, the number ends at the letter and is rounded.
         url("port-read-like-val", "x://host: 8 0\t8\n1.5x/a", "host", 8082, "/a");
-        url("credentials", "http://user:pa:ss@host:81/f", "host", 81, "/f", "user:pa:ss");
+        // Credentials: tst_copyhelper, as the Authorization line they give.
         url("leading-slash", "/x://host/a");
         url("no-scheme-separator", "host/a");
         url("port-beyond-32-bit", "x://host:2147483648/a");
@@ -70,16 +68,7 @@ private Q_SLOTS:
         QCOMPARE(parts.host, host);
         QTEST(int(parts.port), "port");
         QTEST(parts.path, "path");
-        QTEST(parts.userInfo, "userInfo");
-    }
-
-    // Credentials add the Authorization line; the path is escaped against injection.
-    void request()
-    {
-        const QByteArray head(" HTTP/1.1\r\nAccept: */*\r\nHost: h\r\nConnection: close\r\n");
-        QCOMPARE(Http::buildRequest("/a", "h", ""), "GET /a" + head + "\r\n");
-        QCOMPARE(Http::buildRequest("/a b\r\nX: 1\x7F", "h", "dTpw"),
-                 "GET /a%20b%0D%0AX:%201%7F" + head + "Authorization: Basic dTpw\r\n\r\n");
+        QVERIFY(parts.userInfo.isEmpty());
     }
 
     // The framing rows: what a response gives, and why one is refused.
@@ -113,14 +102,10 @@ private Q_SLOTS:
             StatusNotSuccess, Complete);
         row("32-interim-responses", interim.repeated(32) + ok + "Content-Length: 2\r\n\r\nhi", "hi",
             None, Complete);
-        // Refused responses end with -9 and the body as received.
-        row("33-interim-responses", interim.repeated(33) + ok + "Content-Length: 2\r\n\r\nhi", "",
-            TooManyInterim, Failed);
-        row("status-404", "HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found",
-            "not found", StatusNotSuccess, Complete);
+        // Refused responses end with the body as received (404, flood of interim
+        // responses and a head cut short: tst_copyhelper through the socket).
         row("malformed-status-line", "HTTP/1.1 2OO OK\r\n\r\nbody", "body", BadStatusLine,
             NeedMore);
-        row("head-cut-short", ok + "Content-Le", "", HeadUnfinished, NeedMore);
         row("conflicting-lengths", ok + "Content-Length: 2\r\nContent-Length: 3\r\n\r\nabc", "",
             BadContentLength, Failed);
         row("length-of-19-digits", ok + "Content-Length: 0000000000000000002\r\n\r\nab", "",
@@ -128,13 +113,10 @@ private Q_SLOTS:
         row("chunked-then-identity",
             ok + "Transfer-Encoding: chunked\r\nTransfer-Encoding: identity\r\n\r\n2\r\nok\r\n", "",
             UnsupportedCoding, Failed);
-        row("gzip-with-length", ok + "Transfer-Encoding: gzip\r\nContent-Length: 3\r\n\r\nxyz", "",
-            UnsupportedCoding, Failed);
         row("cut-short-content-length", ok + "Content-Length: 10\r\n\r\nabc", "abc", BodyCutShort,
             NeedMore);
         row("chunked-without-last-chunk", te + "3\r\nabc\r\n", "abc", BodyCutShort, NeedMore);
         row("chunk-size-negative", te + "-3\r\nabc\r\n0\r\n\r\n", "", BadChunkSize, Failed);
-        row("chunk-size-then-junk", te + "3 x\r\nabc\r\n0\r\n\r\n", "", BadChunkSize, Failed);
         row("chunk-not-followed-by-line-end", te + "2\r\nabX\r\n0\r\n\r\n", "ab",
             ChunkNotTerminated, Failed);
         row("trailers-together-beyond-64k",
@@ -153,7 +135,6 @@ private Q_SLOTS:
         const QByteArray te = ok + "Transfer-Encoding: chunked\r\n\r\n";
         const QByteArray a600(600, 'a');
         // Sizes near 2^63 must not overflow the room check and lift the limit.
-        row("chunk-beyond-limit", te + "3e9\r\n", "", TooLarge, Failed, 1000);
         row("chunk-of-2^63-1-after-data", te + "3\r\nabc\r\n7fffffffffffffff\r\n" + a600, "abc",
             TooLarge, Failed);
         row("chunk-size-overflowing-64-bit", te + "10000000000000003\r\nabc\r\n", "", TooLarge,
@@ -194,7 +175,7 @@ private Q_SLOTS:
         }
     }
 
-    // Whatever the arrivals, fed whole or read from a source in short reads: one result.
+    // Whatever the arrivals: one result.
     void decodeSplitEverywhere()
     {
         QFETCH(QByteArray, response);
@@ -202,26 +183,16 @@ private Q_SLOTS:
         QFETCH(DecodeFailure, failure);
         QFETCH(Decode, step);
         QFETCH(qint64, limit);
-        QList<QList<qsizetype>> splits {everyByte(response.size())};
-        // Long ones: a sample of about a hundred cuts.
-        const qsizetype every
-                = response.size() > 1000 ? qMax<qsizetype>(997, response.size() / 97) : 1;
-        for (qsizetype at = 0; at <= response.size(); at += every)
-            splits.append(QList<qsizetype> {at});
-        for (const qsizetype readSize : {0, 3}) {
-            for (const QList<qsizetype> &cuts : std::as_const(splits)) {
-                const ResponseOutcome outcome = decodeInPieces(response, cuts, limit, readSize);
-                const QByteArray where
-                        = QByteArray(readSize ? "from a source, " : "")
-                          + QByteArray::number(cuts.size() + 1) + " arrivals, first cut "
-                          + QByteArray::number(cuts.value(0)) + ": " + describe(outcome);
-                // Where the limit cuts the body depends on the arrivals; it is dropped.
-                QVERIFY2(failure == DecodeFailure::TooLarge || outcome.body == body, where);
-                QVERIFY2(outcome.failure == failure, where);
-                QVERIFY2(outcome.step == step, where);
-                QVERIFY2(outcome.header.size() + outcome.body.size() <= qMin(limit, 1 << 20),
-                         where);
-            }
+        // Whole and byte by byte, read in threes as the downloader reads the socket;
+        // fuzz/response_split and response_direct try the other cuts and reads.
+        for (const QList<qsizetype> &cuts : {QList<qsizetype>(), everyByte(response.size())}) {
+            const ResponseOutcome outcome = decodeInPieces(response, cuts, limit, 3);
+            const QByteArray where
+                    = QByteArray::number(cuts.size() + 1) + " arrivals: " + describe(outcome);
+            // Where the limit cuts the body depends on the arrivals; it is dropped.
+            QVERIFY2(failure == DecodeFailure::TooLarge || outcome.body == body, where);
+            QVERIFY2(outcome.failure == failure && outcome.step == step, where);
+            QVERIFY2(outcome.header.size() + outcome.body.size() <= qMin(limit, 1 << 20), where);
         }
     }
 
@@ -251,7 +222,6 @@ private Q_SLOTS:
             Http::JpegImage, "\xFF\xD8\r\n\r\n" + QByteArray(1002, 'b') + image.sliced(2));
         cut("no-end", "", QByteArray(large).replace(large.lastIndexOf("\xFF\xD9"), 2, "bb"),
             Http::JpegImage, {}, 0, -6);
-        cut("no-start", "", "ab\xFF\xD9", Http::JpegImage, {}, 0, -6);
         cut("end-before-start", "", "\xFF\xD9xx\xFF\xD8", Http::JpegImage, {}, 0, -6);
         cut("missing-keeps-earlier-code", "", "none", Http::JpegImage, {}, -9, -9);
     }

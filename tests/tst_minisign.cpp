@@ -9,15 +9,6 @@ using Minisign::Verdict;
 
 namespace {
 
-// A binary file with line breaks and NUL bytes inside.
-QByteArray payload()
-{
-    QByteArray bytes("MZ\x90\0\x03\0\r\n\n", 9);
-    for (int i = 0; i < 5000; ++i)
-        bytes += char((i * 131 + 7) % 256);
-    return bytes;
-}
-
 QByteArray withBytes(const QByteArray &minisig, MinisigLine which, qsizetype at,
                      const QByteArray &bytes)
 {
@@ -32,44 +23,43 @@ constexpr qsizetype keyIdAt = 2;
 
 Q_DECLARE_METATYPE(Minisign::Verdict)
 
+// Arbitrary edits of signatures and keys are the minisign_verify fuzz target's;
+// these rows name the faults one by one. Key lines: tst_update's signed chain.
 class tst_Minisign : public QObject
 {
     Q_OBJECT
 
     MinisignKeys mKeys;
 
-    Minisign::PublicKey releaseKey() const
-    {
-        return *Minisign::parsePublicKey(mKeys.key->publicLine);
-    }
-
 private Q_SLOTS:
-    void initTestCase() { QVERIFY(mKeys.make()); }
+    void initTestCase()
+    {
+        QVERIFY(mKeys.make());
+        if (!mKeys.key)
+            QSKIP("minisign is not installed");
+    }
 
     // Signatures as the tool writes them, and each change with its verdict.
     void verify_data()
     {
-        if (!mKeys.key)
-            QSKIP("minisign is not installed");
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<QByteArray>("minisig");
         QTest::addColumn<Verdict>("verdict");
-        const QByteArray file = payload();
+        // A binary file with line breaks and NUL bytes inside.
+        const QByteArray file = QByteArray("MZ\x90\0\x03\r\n\n\xFF", 9).repeated(600);
         const QByteArray legacy = mKeys.sign(file, "version: 1.2.0", true);
         const QByteArray hashed = mKeys.sign(file, "version: 1.2.0");
         const QByteArray other = mKeys.sign(file, "version: 1.2.0", false, &*mKeys.other);
         // Another file's signature, since Ed25519 signs the same file alike.
         const QByteArray otherComment = mKeys.sign(file + "2", "version: 1.3.0");
-        QVERIFY(!legacy.isEmpty() && !hashed.isEmpty() && !other.isEmpty());
-        QVERIFY(line(legacy, signature).startsWith("RW")
-                && line(hashed, signature).startsWith("RU"));
+        QVERIFY(line(legacy, signature).startsWith("RW") && line(hashed, signature).startsWith("RU")
+                && !other.isEmpty());
         const auto row = [](const char *name, const QByteArray &file, const QByteArray &minisig,
                             Verdict verdict) { QTest::newRow(name) << file << minisig << verdict; };
         row("legacy", file, legacy, Verdict::Valid);
         row("prehashed", file, hashed, Verdict::Valid);
         row("prehashed, empty file", {}, mKeys.sign({}, "version: 1.2.0"), Verdict::Valid);
         row("no final line break", file, hashed.chopped(1), Verdict::Valid);
-        row("legacy: file byte flipped", flipped(file, 100), legacy, Verdict::BadFileSignature);
         row("prehashed: last file byte flipped", flipped(file, file.size() - 1), hashed,
             Verdict::BadFileSignature);
         row("legacy signature marked prehashed", file, withBytes(legacy, signature, 0, "ED"),
@@ -83,69 +73,17 @@ private Q_SLOTS:
                      line(otherComment, global)),
             Verdict::BadCommentSignature);
         row("empty", file, {}, Verdict::Malformed);
-        row("blank line after", file, hashed + '\n', Verdict::Malformed);
-        row("public key instead", file, fileBytes(mKeys.folder.filePath("release.pub")),
-            Verdict::Malformed);
     }
     void verify()
     {
         QFETCH(QByteArray, file);
         QFETCH(QByteArray, minisig);
         QFETCH(Verdict, verdict);
-        const Minisign::Result result = Minisign::verify(file, minisig, releaseKey());
+        const Minisign::Result result
+                = Minisign::verify(file, minisig, *Minisign::parsePublicKey(mKeys.key->publicLine));
         QCOMPARE(int(result.verdict), int(verdict));
         QCOMPARE(result.trustedComment,
                  verdict == Verdict::Valid ? QByteArray("version: 1.2.0") : QByteArray());
-    }
-
-    // A flipped bit anywhere but in the untrusted comment's text is refused.
-    void everyByteOfTheSignature()
-    {
-        if (!mKeys.key)
-            QSKIP("minisign is not installed");
-        const QByteArray file = payload();
-        const qsizetype freeText = QByteArray("untrusted comment: ").size();
-        for (bool legacy : {true, false}) {
-            const QByteArray minisig = mKeys.sign(file, "version: 1.2.0", legacy);
-            for (qsizetype at = 0; at < minisig.size(); ++at) {
-                const bool covered = at < freeText || at >= minisig.indexOf('\n');
-                const Verdict verdict
-                        = Minisign::verify(file, flipped(minisig, at), releaseKey()).verdict;
-                QVERIFY2((verdict == Verdict::Valid) != covered,
-                         qPrintable(QString("byte %1, legacy %2").arg(at).arg(legacy)));
-            }
-        }
-    }
-
-    void publicKey_data()
-    {
-        if (!mKeys.key)
-            QSKIP("minisign is not installed");
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<bool>("valid");
-        const QByteArray good = mKeys.key->publicLine;
-        QByteArray otherAlgorithm = QByteArray::fromBase64(good);
-        otherAlgorithm[1] = 'D';
-        QTest::newRow("base64 line") << good << true;
-        QTest::newRow("blanks and line break around") << " \t" + good + "\r\n" << true;
-        QTest::newRow("whole .pub file")
-                << fileBytes(mKeys.folder.filePath("release.pub")) << false;
-        QTest::newRow("one character short") << good.chopped(1) << false;
-        QTest::newRow("another algorithm") << otherAlgorithm.toBase64() << false;
-        QTest::newRow("empty") << QByteArray() << false;
-    }
-    void publicKey()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(bool, valid);
-        const std::optional<Minisign::PublicKey> key = Minisign::parsePublicKey(text);
-        QCOMPARE(key.has_value(), valid);
-        const auto bytes = [](const auto &array) {
-            return QByteArray(reinterpret_cast<const char *>(array.data()), array.size());
-        };
-        if (valid) // key id, then key, as the base64 line holds them
-            QCOMPARE(bytes(key->keyId) + bytes(key->key),
-                     QByteArray::fromBase64(mKeys.key->publicLine).mid(2));
     }
 
     // What a trusted comment says a signature is for; "none" for any other.
@@ -164,7 +102,6 @@ private Q_SLOTS:
         row("version: 1.2 file: New.exe", "none");
         row("Version: 1.2.0 file: New.exe", "none");
         row("version: 1.2.0 name: New.exe", "none");
-        row("", "none");
     }
     void signedFor()
     {
