@@ -235,7 +235,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("folderName");
         QTest::addColumn<QString>(
-                "running"); // "program", "stubborn", "ended" (+ a read-only folder)
+                "running"); // "program", "stubborn", "foreign", "ended" (+ a read-only folder)
         QTest::addColumn<QString>("newExe"); // "new", "missing", "empty", "noexec", "link"
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("started");
@@ -246,6 +246,8 @@ private Q_SLOTS:
         };
         row("the program ends on SIGTERM", "program", "new", 0, "new");
         row("the program has ended already", "ended", "new", 0, "new");
+        row("a program of that name in another folder: never signalled", "foreign", "new", 0,
+            "new");
         row("the program ignores SIGTERM: nothing changes", "stubborn", "new", 1, "");
         row("no New.exe: the old program again", "program", "missing", 3, "old");
         row("empty New.exe", "program", "empty", 3, "old");
@@ -263,7 +265,12 @@ private Q_SLOTS:
         const QString folder = path(folderName);
         const QString program = folder + "/VerbodromEN";
         QVERIFY(makeProgramFolder(folder, newExe));
-        const std::unique_ptr<QProcess> process = startStandin(program, running == "stubborn");
+        if (running == "foreign")
+            QVERIFY(QDir().mkpath(path("foreign"))
+                    && putBytes(path("foreign/VerbodromEN"), mOld, executable));
+        const std::unique_ptr<QProcess> process
+                = startStandin(running == "foreign" ? path("foreign/VerbodromEN") : program,
+                               running == "stubborn");
         QVERIFY(process);
         const qint64 pid = process->processId();
         if (running.startsWith("ended")) { // the id of a process that has ended
@@ -285,7 +292,10 @@ private Q_SLOTS:
         if (!started.isEmpty())
             QCOMPARE(starts(mStartLog).last().second, started == "new" ? mNew.size() : mOld.size());
         // Only the program itself was asked to end.
-        QTRY_COMPARE(process->state() == QProcess::NotRunning, running != "stubborn");
+        if (running == "stubborn" || running == "foreign")
+            QVERIFY(!process->waitForFinished(300)); // still running a while later
+        else
+            QTRY_COMPARE(process->state(), QProcess::NotRunning);
         process->kill();
         process->waitForFinished(waitMs);
         // One line for the run, on stderr when the log cannot be written ("nobody").
